@@ -1,0 +1,30 @@
+# Native build: portable logic only, tested under sanitizers.
+# HB_SANITIZE selects the sanitizers: "address,undefined" (default) or "thread".
+set(HB_SANITIZE "address,undefined" CACHE STRING "sanitizers for the native build")
+set(HB_FUZZ OFF CACHE BOOL "build the libFuzzer targets (needs clang)")
+
+if(HB_FUZZ)
+  set(HB_SAN_FLAGS -fsanitize=fuzzer-no-link,address,undefined -g -O1)
+else()
+  set(HB_SAN_FLAGS -fsanitize=${HB_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1)
+endif()
+add_compile_options(${HB_SAN_FLAGS})
+if(NOT HB_FUZZ)
+  add_link_options(-fsanitize=${HB_SANITIZE})
+endif()
+
+add_subdirectory(${HB_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+if(NOT TARGET GTest::gtest_main)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+endif()
+
+add_subdirectory(plugin/core)
+add_subdirectory(updater/core)
+if(HB_FUZZ)
+  add_subdirectory(updater/tests/fuzz)
+elseif(HB_SANITIZE STREQUAL "thread")
+  add_subdirectory(plugin/tests/tsan)
+else()
+  add_subdirectory(plugin/tests/native)
+  add_subdirectory(updater/tests/native)
+endif()

@@ -1,0 +1,142 @@
+#include "monitor.h"
+
+namespace {
+
+enum class Outcome : uint8_t { Continue, Handled };
+
+constexpr uint64_t MsPerMinute = 60000;
+
+bool IsSet(const std::atomic<int32_t>& flag) { return Get(flag) != 0; }
+
+// The host's pause toggles (a paused player would start playing) and its play restarts a
+// playing track, so each command only goes to a player in the state it is meant for.
+bool SuitsPlayer(uint8_t action, bool playing) {
+  switch (action) {
+    case ActionPause: return playing;
+    case ActionStop: return true;
+    case ActionPlay: return !playing;
+    default: return false;
+  }
+}
+
+void SendIfSuits(const MonitorIo& io, uint8_t action, bool playing) {
+  if (SuitsPlayer(action, playing)) io.SendPlayerCommand(io.Context, action);
+}
+
+// Asks the player right before sending; stop and the codes that send nothing need no answer.
+void SendChecked(const MonitorIo& io, uint8_t action) {
+  if (action != ActionPause && action != ActionPlay) {
+    SendIfSuits(io, action, false);
+    return;
+  }
+  SendIfSuits(io, action, io.QueryIsPlaying(io.Context));
+}
+
+// Music coming back after a long absence is unwelcome: past the configured number of minutes
+// since the take-over the path ends without resuming. Zero or negative means no limit.
+bool TimedOut(const MonitorIo& io, uint64_t engagedAtMs, int32_t minutes) {
+  if (minutes <= 0) return false;
+  const uint64_t now = io.NowMs(io.Context);
+  return now > engagedAtMs && now - engagedAtMs > static_cast<uint64_t>(minutes) * MsPerMinute;
+}
+
+void Resume(const MonitorIo& io, uint64_t engagedAtMs, int32_t timeoutMinutes) {
+  if (!TimedOut(io, engagedAtMs, timeoutMinutes)) SendChecked(io, ActionPlay);
+}
+
+Outcome ScreenSaverStep(PluginState& s, const MonitorIo& io) {
+  if (IsSet(s.LockEngaged) || Get(s.ScreenSaverAction) == 0) return Outcome::Continue;
+  if (io.IsScreenSaverRunning(io.Context)) {
+    if (IsSet(s.ScreenSaverEngaged)) return Outcome::Continue;
+    Put(s.ScreenSaverEngaged, 1);
+    s.ScreenSaverEngagedAtMs = io.NowMs(io.Context);  // start of the screen-saver timeout
+    const bool playing = io.QueryIsPlaying(io.Context);
+    Put(s.WasPlaying, playing);
+    // Every non-zero action pauses here; a pause to a player that is not playing would start it.
+    SendIfSuits(io, ActionPause, playing);
+    return Outcome::Handled;
+  }
+  // Ended into a locked desktop (password-protected screen saver): wait for the unlock.
+  if (IsSet(s.ScreenSaverSeen) && io.IsDesktopLocked(io.Context)) return Outcome::Handled;
+  if (!IsSet(s.ScreenSaverEngaged)) return Outcome::Continue;
+  Put(s.ScreenSaverEngaged, 0);
+  if (!IsSet(s.ScreenSaverAutoResume) || !IsSet(s.WasPlaying)) return Outcome::Continue;
+  Resume(io, s.ScreenSaverEngagedAtMs, Get(s.ScreenSaverTimeout));
+  return Outcome::Handled;
+}
+
+Outcome LockStep(PluginState& s, const MonitorIo& io) {
+  if (io.IsDesktopLocked(io.Context)) {
+    if (IsSet(s.ScreenSaverSeen)) return Outcome::Handled;  // the lock belongs to the screen saver
+    if (!IsSet(s.LockEngaged)) {
+      Put(s.LockEngaged, 1);
+      s.LockEngagedAtMs = io.NowMs(io.Context);  // start of the lock timeout
+      const bool playing = io.QueryIsPlaying(io.Context);
+      Put(s.WasPlaying, playing);
+      // Only a playing player is acted on; the answer just read is reused, and the
+      // command is still checked against it (play to a playing player would restart it).
+      if (playing) SendIfSuits(io, Get(s.LockAction), playing);
+    }
+    return Outcome::Continue;
+  }
+  if (IsSet(s.LockEngaged) && !io.IsScreenSaverRunning(io.Context)) {
+    Put(s.LockEngaged, 0);
+    if (IsSet(s.LockAutoResume) && IsSet(s.WasPlaying)) Resume(io, s.LockEngagedAtMs, Get(s.LockTimeout));
+  }
+  return Outcome::Continue;
+}
+
+}  // namespace
+
+uint32_t PlayerCommandFor(uint8_t action) {
+  switch (action) {
+    case ActionPause: return 40046;
+    case ActionStop: return 40047;
+    case ActionPlay: return 40045;
+    default: return 0;
+  }
+}
+
+bool AnyTriggerEnabled(const PluginState& s) {
+  return Get(s.LockAction) != 0 || Get(s.ScreenSaverAction) != 0;
+}
+
+void SeedMonitor(PluginState& s, const MonitorIo& io) {
+  Put(s.LockEngaged, io.IsDesktopLocked(io.Context));
+  const bool running = io.IsScreenSaverRunning(io.Context);
+  Put(s.ScreenSaverSeen, running);
+  Put(s.ScreenSaverEngaged, running);
+  Put(s.WasPlaying, 0);
+  Put(s.StandbyPending, 0);
+  const uint64_t now = io.NowMs(io.Context);
+  s.LockEngagedAtMs = now;
+  s.ScreenSaverEngagedAtMs = now;
+}
+
+void PollTick(PluginState& s, const MonitorIo& io) {
+  if (IsSet(s.StandbyPending)) return;  // nothing is polled between suspend and resume
+  if (ScreenSaverStep(s, io) == Outcome::Handled) return;
+  if (!IsSet(s.ScreenSaverEngaged) && LockStep(s, io) == Outcome::Handled) return;
+  Put(s.ScreenSaverSeen, io.IsScreenSaverRunning(io.Context));
+}
+
+void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uintptr_t wParam) {
+  const uint8_t action = Get(s.StandbyAction);
+  if (action == 0 || message != WmPowerBroadcast) return;
+  switch (wParam) {
+    case PbtApmSuspend:
+      Put(s.StandbyPending, 1);
+      break;
+    case PbtApmResumeCritical:
+    case PbtApmResumeSuspend:
+    case PbtApmResumeAutomatic:
+      // The first resume for a suspend acts; the command must suit the player's state.
+      if (IsSet(s.StandbyPending)) {
+        Put(s.StandbyPending, 0);
+        SendChecked(io, action);
+      }
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,52 @@
+// Win32 layer of gen_hushbell.dll: the host binding, the global records and the operations
+// that the exports, the window hook, the timer and the dialog share.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "monitor.h"
+#include "plugin_state.h"
+
+// The record handed to the host; its layout is the host's binary interface.
+struct PluginRecord {
+  int32_t version;
+  const char* description;
+  int (*init)();
+  void (*config)();
+  void (*quit)();
+  HWND HostWindow;
+  HINSTANCE ModuleInstance;
+};
+static_assert(sizeof(void*) != 4 || sizeof(PluginRecord) == 28, "host expects a 28-byte record");
+
+inline constexpr char PluginDescription[] = "Tavo Hushbell";
+
+extern PluginRecord Record;
+extern PluginState State;
+
+// Host queries and commands (synchronous messages to the host window).
+bool QueryIsPlaying();
+const char* QueryIniPath();
+void SendPlayerCommand(uint8_t action);
+
+// Settings in section "Hushbell" of the host's INI file, or of an installer's file.
+const char* SettingsIniPath();
+void LoadSettings();
+void SaveSettings();
+
+// Presence monitor around the portable state machine.
+bool IsDesktopLocked();
+bool IsScreenSaverRunning();
+const MonitorIo& WinMonitorIo();
+void StartPolling();
+void StopPolling();
+
+// Record operations.
+int init();
+void quit();
+int ShowConfigDialog();
+LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Starts the update checker when the user asked for weekly checks.
+void LaunchUpdater();

@@ -1,0 +1,31 @@
+// Resource identifiers of gen_hushbell.dll.
+#pragma once
+
+#define IDD_CONFIG 101
+
+// Configuration dialog controls.
+#define IDC_LOCK_ACTION 1004
+#define IDC_LOCK_RESUME 1005
+#define IDC_LOCK_TIMEOUT 1007
+#define IDC_LOCK_ARROWS 1008
+#define IDC_SAVER_TIMEOUT 1009
+#define IDC_SAVER_RESUME 1010
+#define IDC_SAVER_ACTION 1011
+#define IDC_STANDBY_ACTION 1012
+#define IDC_SAVER_ARROWS 1013
+#define IDC_UPDATE_CHECK 1014
+#define IDC_LOCK_MINUTES 1015
+#define IDC_SAVER_MINUTES 1016
+
+// String table.
+#define IDS_ACTION_NOTHING 1
+#define IDS_ACTION_PAUSE 2
+#define IDS_ACTION_STOP 3
+#define IDS_TIP_LOCK_ACTION 4
+#define IDS_TIP_LOCK_RESUME 5
+#define IDS_TIP_LOCK_TIMEOUT 6
+#define IDS_TIP_SAVER_ACTION 7
+#define IDS_TIP_SAVER_RESUME 8
+#define IDS_TIP_SAVER_TIMEOUT 9
+#define IDS_TIP_STANDBY_ACTION 10
+#define IDS_TIP_UPDATE_CHECK 11

@@ -1,0 +1,94 @@
+// Loading and saving through a fake profile that records every call.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "settings.h"
+#include "timeout_text.h"
+
+namespace {
+
+struct FakeProfile {
+  std::map<std::string, std::string> Section;  // the "Hushbell" section as text
+  std::vector<std::string> Log;                // "key=default" for reads, "key:=value" for writes
+
+  static FakeProfile& Of(void* c) { return *static_cast<FakeProfile*>(c); }
+  static int32_t Read(void* c, const char* section, const char* key, int32_t def) {
+    FakeProfile& p = Of(c);
+    EXPECT_STREQ(section, "Hushbell");
+    p.Log.push_back(std::string(key) + "=" + std::to_string(def));
+    const auto it = p.Section.find(key);
+    return it == p.Section.end() ? def : ParseDecimal(it->second.c_str());
+  }
+  static void Write(void* c, const char* section, const char* key, const char* value) {
+    FakeProfile& p = Of(c);
+    EXPECT_STREQ(section, "Hushbell");
+    p.Log.push_back(std::string(key) + ":=" + value);
+    p.Section[key] = value;
+  }
+  ProfileIo Io() { return {this, Read, Write}; }
+};
+
+// LockAction, LockAutoResume, LockTimeout, ScreenSaverAction, ScreenSaverAutoResume, ScreenSaverTimeout,
+// StandbyAction, UpdateCheck.
+using Values = std::array<int32_t, 8>;
+
+Values Read(const PluginState& s) {
+  return {Get(s.LockAction), Get(s.LockAutoResume), Get(s.LockTimeout), Get(s.ScreenSaverAction),
+          Get(s.ScreenSaverAutoResume), Get(s.ScreenSaverTimeout), Get(s.StandbyAction), Get(s.UpdateCheck)};
+}
+void Store(PluginState& s, const Values& v) {
+  Put(s.LockAction, v[0]); Put(s.LockAutoResume, v[1]); Put(s.LockTimeout, v[2]); Put(s.ScreenSaverAction, v[3]);
+  Put(s.ScreenSaverAutoResume, v[4]); Put(s.ScreenSaverTimeout, v[5]); Put(s.StandbyAction, v[6]); Put(s.UpdateCheck, v[7]);
+}
+
+TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
+  FakeProfile profile;
+  PluginState s{};
+  Store(s, {9, 9, 9, 9, 9, 9, 9, 9});
+  LoadSettingsWith(s, profile.Io());
+  EXPECT_EQ(Read(s), (Values{1, 1, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(profile.Log, (std::vector<std::string>{
+      "LockAction=1", "LockAutoResume=1", "LockTimeout=0", "ScreenSaverAction=0", "ScreenSaverAutoResume=0",
+      "ScreenSaverTimeout=0", "StandbyAction=0", "Verlift=0"}));
+}
+
+TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
+  FakeProfile profile{.Section = {{"LockAction", "258"}, {"LockTimeout", "-7"}, {"ScreenSaverAction", "3"},
+                                  {"ScreenSaverTimeout", "100000"}, {"StandbyAction", "-1"}, {"Verlift", "1"},
+                                  {"LockAutoResume", "0"}, {"ScreenSaverAutoResume", "2"}}};
+  PluginState s{};
+  LoadSettingsWith(s, profile.Io());
+  EXPECT_EQ(Read(s), (Values{2, 0, -7, 3, 2, 100000, 255, 1}));
+}
+
+TEST(Settings, SaveWritesDecimalsInOrder) {
+  FakeProfile profile;
+  PluginState s{};
+  Store(s, {255, 1, -5, 2, 0, std::numeric_limits<int32_t>::min(), 3, 1});
+  SaveSettingsWith(s, profile.Io());
+  EXPECT_EQ(profile.Log, (std::vector<std::string>{
+      "LockAction:=255", "LockAutoResume:=1", "LockTimeout:=-5", "ScreenSaverAction:=2", "ScreenSaverAutoResume:=0",
+      "ScreenSaverTimeout:=-2147483648", "StandbyAction:=3", "Verlift:=1"}));
+}
+
+TEST(Settings, RoundTrip) {
+  const Values cases[] = {{1, 1, 0, 0, 0, 0, 0, 0},
+                          {0, 0, 65535, 2, 1, 100000, 1, 1},
+                          {255, -1, std::numeric_limits<int32_t>::max(), 7, 0, -5, 2, 0}};
+  for (const Values& v : cases) {
+    FakeProfile profile;
+    PluginState saved{}, loaded{};
+    Store(saved, v);
+    SaveSettingsWith(saved, profile.Io());
+    LoadSettingsWith(loaded, profile.Io());
+    EXPECT_EQ(Read(loaded), v);
+  }
+}
+
+}  // namespace

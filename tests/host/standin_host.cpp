@@ -1,0 +1,170 @@
+#include "standin_host.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr size_t MaxCommands = 256;
+constexpr UINT CommandPlay = 40045, CommandPause = 40046, CommandStop = 40047;
+
+struct HostRecord {
+  HWND Window;
+  HWND Preferences;
+  char IniPath[MAX_PATH];
+  bool AnswerIni;
+  int PlayState;
+  int PlayQueries;
+  int IniQueries;
+  HostCommand Commands[MaxCommands];
+  size_t CommandCount;
+  HMODULE Plugin;
+  HostPluginRecord* Record;
+} Host;
+
+void Record(UINT command) {
+  HostCommand entry{command, GetTickCount64(), Host.PlayState, Host.PlayState, false};
+  switch (command) {
+    case CommandPlay:
+      // The player restarts a playing track, unpauses a paused one, starts a stopped one.
+      entry.Restarted = Host.PlayState == HostPlaying;
+      Host.PlayState = HostPlaying;
+      break;
+    case CommandPause:
+      // Pause toggles: to a paused player it means play.
+      if (Host.PlayState == HostPlaying) Host.PlayState = HostPaused;
+      else if (Host.PlayState == HostPaused) Host.PlayState = HostPlaying;
+      break;
+    case CommandStop:
+      Host.PlayState = HostStopped;
+      break;
+    default:
+      return;
+  }
+  entry.StateAfter = Host.PlayState;
+  if (Host.CommandCount < MaxCommands) Host.Commands[Host.CommandCount++] = entry;
+}
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_USER:
+      if (lParam == 104) {
+        ++Host.PlayQueries;
+        return Host.PlayState;
+      }
+      if (lParam == 334) {
+        ++Host.IniQueries;
+        return Host.AnswerIni ? reinterpret_cast<LRESULT>(Host.IniPath) : 0;
+      }
+      return 0;
+    case WM_COMMAND:
+      Record(LOWORD(wParam));
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+}  // namespace
+
+bool HostCreate(const char* iniPath) {
+  HostDestroy();
+  Host = HostRecord{};
+  Host.AnswerIni = true;
+  snprintf(Host.IniPath, sizeof Host.IniPath, "%s", iniPath != nullptr ? iniPath : "");
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = HostProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "Winamp v1.x";
+  RegisterClassA(&windowClass);  // fails harmlessly when already registered
+  Host.Window = CreateWindowExA(0, "Winamp v1.x", "Stand-in player", WS_OVERLAPPEDWINDOW, 0, 0, 275,
+                                116, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  return Host.Window != nullptr;
+}
+
+void HostDestroy() {
+  HostClosePreferences();
+  if (Host.Window != nullptr) DestroyWindow(Host.Window);
+  Host.Window = nullptr;
+}
+
+HWND HostWindowHandle() { return Host.Window; }
+void HostSetPlayState(int state) { Host.PlayState = state; }
+int HostGetPlayState() { return Host.PlayState; }
+int HostPlayQueries() { return Host.PlayQueries; }
+void HostAnswerIniQuery(bool answer) { Host.AnswerIni = answer; }
+int HostIniQueries() { return Host.IniQueries; }
+size_t HostCommandCount() { return Host.CommandCount; }
+HostCommand HostCommandAt(size_t index) {
+  return index < Host.CommandCount ? Host.Commands[index] : HostCommand{};
+}
+void HostClearCommands() { Host.CommandCount = 0; }
+
+void HostPump(DWORD milliseconds) {
+  ULONGLONG end = GetTickCount64() + milliseconds;
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+}
+
+bool HostWaitForCommands(size_t count, DWORD timeoutMs) {
+  ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (Host.CommandCount < count) {
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) return false;
+    HostPump(static_cast<DWORD>(end - now < 20 ? end - now : 20));
+  }
+  return true;
+}
+
+HostPluginRecord* HostLoadPlugin(const char* dllPath) {
+  Host.Plugin = LoadLibraryA(dllPath);
+  if (Host.Plugin == nullptr) return nullptr;
+  using GetRecord = HostPluginRecord* (*)();
+  auto get = reinterpret_cast<GetRecord>(
+      reinterpret_cast<void*>(GetProcAddress(Host.Plugin, "winampGetGeneralPurposePlugin")));
+  Host.Record = get != nullptr ? get() : nullptr;
+  if (Host.Record != nullptr) {
+    Host.Record->HostWindow = Host.Window;
+    Host.Record->ModuleInstance = Host.Plugin;
+  }
+  return Host.Record;
+}
+
+int HostInitPlugin() { return Host.Record->init(); }
+void HostConfigPlugin() { Host.Record->config(); }
+void HostQuitPlugin() { Host.Record->quit(); }
+HMODULE HostPluginModule() { return Host.Plugin; }
+
+void HostUnloadPlugin() {
+  if (Host.Plugin != nullptr) FreeLibrary(Host.Plugin);
+  Host.Plugin = nullptr;
+  Host.Record = nullptr;
+}
+
+HWND HostOpenPreferences() {
+  if (Host.Preferences != nullptr) return Host.Preferences;
+  // A plain dialog-class window stands in for the player's preferences dialog.
+  Host.Preferences = CreateWindowExA(0, "#32770", "Stand-in Preferences", WS_POPUP | WS_CAPTION,
+                                     40, 40, 400, 300, Host.Window, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+  if (Host.Preferences != nullptr) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    CreateWindowExA(0, WC_TREEVIEWA, "Tree1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 280,
+                    Host.Preferences, nullptr, GetModuleHandleA(nullptr), nullptr);
+  }
+  return Host.Preferences;
+}
+
+void HostClosePreferences() {
+  if (Host.Preferences != nullptr) DestroyWindow(Host.Preferences);
+  Host.Preferences = nullptr;
+}

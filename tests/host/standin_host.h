@@ -1,0 +1,60 @@
+// A stand-in for the host player: a main window that answers the plug-in's queries, acts on
+// its commands with the real player's semantics and records them, and loads a plug-in the
+// way the player does. Everything runs on the thread that called HostCreate.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+enum HostPlayState : int { HostStopped = 0, HostPlaying = 1, HostPaused = 3 };
+
+struct HostCommand {
+  uint32_t Command;      // 40045 play, 40046 pause, 40047 stop
+  uint64_t AtMs;         // GetTickCount64 when it arrived
+  int StateBefore;
+  int StateAfter;
+  bool Restarted;        // play reached a playing player and started the track again
+};
+
+// The plug-in's record as the host sees it.
+struct HostPluginRecord {
+  int32_t version;
+  const char* description;
+  int (*init)();
+  void (*config)();
+  void (*quit)();
+  HWND HostWindow;
+  HINSTANCE ModuleInstance;
+};
+
+bool HostCreate(const char* iniPath);
+void HostDestroy();
+HWND HostWindowHandle();
+
+void HostSetPlayState(int state);
+int HostGetPlayState();
+// How often query 104 was asked; whether query 334 is answered at all.
+int HostPlayQueries();
+void HostAnswerIniQuery(bool answer);
+int HostIniQueries();
+
+size_t HostCommandCount();
+HostCommand HostCommandAt(size_t index);
+void HostClearCommands();
+// Pumps messages until `count` commands have arrived or `timeoutMs` has passed.
+bool HostWaitForCommands(size_t count, DWORD timeoutMs);
+void HostPump(DWORD milliseconds);
+
+// Plug-in binding: load, fetch the record, fill the two handles; then the record calls.
+HostPluginRecord* HostLoadPlugin(const char* dllPath);
+int HostInitPlugin();
+void HostConfigPlugin();
+void HostQuitPlugin();
+void HostUnloadPlugin();
+HMODULE HostPluginModule();
+
+// The player's preferences window: a "#32770" top-level window owned by the main window,
+// with a "SysTreeView32" child titled "Tree1".
+HWND HostOpenPreferences();
+void HostClosePreferences();

@@ -1,0 +1,16 @@
+// When a scheduled update check is due, and how its time is stored as two signed 32-bit halves.
+#pragma once
+#include <cstdint>
+
+inline constexpr int64_t TicksPerDay = 864000000000LL;  // 100-nanosecond intervals in 24 hours
+
+// interval: whole days between checks (0 turns scheduled checks off); lo/hi: stored time of the
+// last check (both 0: none yet); now: current UTC time in 100-nanosecond intervals since 1601.
+// Returns 1 when due, 0 when not.
+int IsCheckDue(int32_t interval, int32_t lo, int32_t hi, uint64_t now);
+
+// Signed decimal ("%i") of each 32-bit half of now.
+void FormatLastCheck(uint64_t now, char16_t (&lo)[64], char16_t (&hi)[64]);
+
+// The 64-bit time hi:lo, lo taken as unsigned.
+uint64_t JoinLastCheck(int32_t lo, int32_t hi);

@@ -1,0 +1,34 @@
+// The version reply: NUL-separated 8-bit strings "Tavo-Verlift", new version, download address,
+// then pairs of file key and file version, ended by an empty string or the end of the data.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+inline constexpr size_t ReplyCapBytes = 1u << 20;  // data past this is ignored as if the reply ended there
+inline constexpr size_t NewVersionCapacity = 20, DownloadUrlCapacity = 2084, FileTextCapacity = 260,
+                        LocalVersionCapacity = 32, QueryAddressCapacity = 260;
+
+struct ReplyIo {
+    void* Context;
+    // 8-bit text (no NUL inside) to UTF-16 with the thread's ANSI code page; writes at most
+    // capacity-1 units plus terminator (cut safely), returns units written.
+    size_t (*Widen)(void* context, std::string_view text, char16_t* out, size_t capacity);
+    // Section "Files" lookup of key: copies the local path (capacity 260), returns units copied;
+    // 0 = not listed or empty.
+    size_t (*LookupFile)(void* context, const char16_t* key, char16_t* out, size_t capacity);
+    // Installed FileVersion text of path into out (capacity 32); leaves it empty when unavailable.
+    void (*ReadVersion)(void* context, const char16_t* path, char16_t* out, size_t capacity);
+};
+
+// Walks the reply. Returns 1 at the first listed installed file that is older than advertised,
+// 0 otherwise. newVersion and downloadUrl are emptied first and filled whenever the magic matches;
+// texts too long for them are cut. A file key longer than 259 characters is skipped with its
+// version, since a cut key could name a different file.
+int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io, char16_t (&newVersion)[NewVersionCapacity],
+                     char16_t (&downloadUrl)[DownloadUrlCapacity]);
+
+// homepage + "/version.php"; false (and empty out) when homepage is empty or longer than 247
+// characters: no query rather than a query to a cut address.
+bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity]);
