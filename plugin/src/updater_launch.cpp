@@ -1,5 +1,55 @@
-// Start of the update checker.
+// Starts the update checker, found through a machine-wide registry value, with the INI file
+// beside this module and the host window as the owner of its dialog.
 #include "plugin.h"
 
-// Starting the checker arrives with the checker itself.
-void LaunchUpdater() {}
+#include <shellapi.h>
+
+namespace {
+constexpr wchar_t CheckerKey[] = L"SOFTWARE\\Brennick\\Verlift";
+constexpr wchar_t CheckerValue[] = L"2.0";
+constexpr DWORD PathCapacity = 261;
+constexpr size_t ParametersCapacity = 310;
+
+// Reads the checker's path. Data that fill the whole buffer without a terminator were cut.
+bool ReadCheckerPath(HKEY key, wchar_t (&path)[PathCapacity]) {
+  DWORD type = 0;
+  DWORD size = sizeof path;
+  if (RegQueryValueExW(key, CheckerValue, nullptr, &type, reinterpret_cast<BYTE*>(path), &size) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD units = size / sizeof(wchar_t);
+  if (units > 0 && path[units - 1] == L'\0') return path[0] != L'\0';
+  if (units >= PathCapacity) return false;
+  path[units] = L'\0';
+  return units > 0;
+}
+
+// The module path with "ini" in place of its extension. A path that filled the buffer was
+// cut by the system and would name the wrong file.
+bool UpdaterIniPath(wchar_t (&path)[PathCapacity]) {
+  DWORD length = GetModuleFileNameW(Record.ModuleInstance, path, PathCapacity);
+  if (length <= 3 || length >= PathCapacity) return false;
+  path[length - 3] = L'i';
+  path[length - 2] = L'n';
+  path[length - 1] = L'i';
+  path[length] = L'\0';
+  return true;
+}
+}  // namespace
+
+void LaunchUpdater() {
+  if (Get(State.UpdateCheck) == 0) return;
+  HKEY key = nullptr;
+  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key) != ERROR_SUCCESS) return;
+  wchar_t checker[PathCapacity];
+  wchar_t ini[PathCapacity];
+  if (ReadCheckerPath(key, checker) && UpdaterIniPath(ini)) {
+    wchar_t parameters[ParametersCapacity];
+    // The handle goes out as a signed decimal; the checker reads it back the same way.
+    wsprintfW(parameters, L"\"%s\" /HANDLE:%i", ini,
+              static_cast<int>(reinterpret_cast<INT_PTR>(Record.HostWindow)));
+    ShellExecuteW(nullptr, L"open", checker, parameters, nullptr, SW_SHOW);
+  }
+  RegCloseKey(key);
+}

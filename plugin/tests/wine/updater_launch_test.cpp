@@ -1,0 +1,125 @@
+// The plug-in starting the update checker: registry lookup, INI path beside the module and
+// the host window, with a recorder program standing in for the checker.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "standin_host.h"
+
+namespace {
+
+constexpr wchar_t CheckerKey[] = L"SOFTWARE\\Brennick\\Verlift";
+
+std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\') + 1); }
+
+std::string ExeFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return Folder(path);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void DeleteCheckerKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, CheckerKey); }
+
+void SetCheckerValue(const void* data, DWORD bytes, DWORD type) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key), ERROR_SUCCESS);
+  RegSetValueExW(key, L"2.0", 0, type, static_cast<const BYTE*>(data), bytes);
+  RegCloseKey(key);
+}
+
+class UpdaterLaunchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    // A folder with blanks: the INI path must reach the checker as one argument.
+    folder_ = std::string(temp) + "hb plug ins " + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(folder_.c_str(), nullptr);
+    dll_ = folder_ + "gen_hushbell.dll";
+    ASSERT_TRUE(CopyFileA((ExeFolder() + "gen_hushbell.dll").c_str(), dll_.c_str(), FALSE));
+    settings_ = folder_ + "winamp.ini";
+    record_ = folder_ + "started.txt";
+    DeleteFileA(record_.c_str());
+    SetEnvironmentVariableA("HB_RECORD_FILE", record_.c_str());
+    WritePrivateProfileStringA("Hushbell", "LockAction", "0", settings_.c_str());
+    std::wstring recorder;
+    char exe[MAX_PATH];
+    snprintf(exe, sizeof exe, "%sarg_recorder.exe", ExeFolder().c_str());
+    recorder_.assign(exe, exe + strlen(exe));
+  }
+  void TearDown() override {
+    DeleteCheckerKey();
+    DeleteFileA(record_.c_str());
+    DeleteFileA(settings_.c_str());
+    DeleteFileA(dll_.c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+  // One start of the host with the plug-in; returns the host window it ran with.
+  HWND RunHost(bool updateCheck) {
+    WritePrivateProfileStringA("Hushbell", "Verlift", updateCheck ? "1" : "0", settings_.c_str());
+    EXPECT_TRUE(HostCreate(settings_.c_str()));
+    HWND host = HostWindowHandle();
+    EXPECT_NE(HostLoadPlugin(dll_.c_str()), nullptr);
+    EXPECT_EQ(HostInitPlugin(), 0);
+    HostQuitPlugin();
+    HostUnloadPlugin();
+    HostDestroy();
+    return host;
+  }
+  bool WaitForRecord(size_t starts, DWORD timeoutMs) {
+    ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (GetTickCount64() < end) {
+      std::string text = ReadAll(record_);
+      size_t found = 0;
+      for (size_t at = text.find("--\n"); at != std::string::npos; at = text.find("--\n", at + 1)) ++found;
+      if (found >= starts) return true;
+      Sleep(50);
+    }
+    return false;
+  }
+  std::string folder_, dll_, settings_, record_;
+  std::wstring recorder_;
+};
+
+// Every start that must not launch anything runs first; the one real launch at the end
+// then shows that it is the only one that reached the recorder.
+TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAndHostWindow) {
+  // Value set but update checks off.
+  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+  RunHost(false);
+  // Checks on, but no key.
+  DeleteCheckerKey();
+  RunHost(true);
+  // Key without the value.
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  RunHost(true);
+  // Data that fill the whole buffer with no terminator: a cut path must start nothing, even
+  // though its first 260 characters name the recorder.
+  std::wstring padded = recorder_;
+  padded.resize(261, L' ');
+  SetCheckerValue(padded.c_str(), 522, REG_BINARY);
+  RunHost(true);
+
+  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+  HWND host = RunHost(true);
+  ASSERT_TRUE(WaitForRecord(1, 5000));
+  Sleep(300);
+  std::string expected = folder_ + "gen_hushbell.ini\n/HANDLE:" +
+                         std::to_string(static_cast<int>(reinterpret_cast<INT_PTR>(host))) + "\n--\n";
+  EXPECT_EQ(ReadAll(record_), expected);
+}
+
+}  // namespace
