@@ -7,7 +7,7 @@ JOBS := 2
 CMAKE_WIN := cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
 DELIVERABLES := gen_hushbell
 
-.PHONY: all deps-build deps-test dist test fuzz clean
+.PHONY: all deps-build deps-test dist test fuzz demo screenshots clean
 
 all: dist
 
@@ -31,6 +31,14 @@ test: deps-test
 FUZZ_SECONDS := 300
 fuzz: deps-test
 	HB_FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-tests.sh fuzz
+
+# A scripted evening with the real plug-in in the stand-in player, with a readable timeline.
+demo: deps-test
+	scripts/demo.sh
+
+# Renders the dialogs under Xvfb into docs/ (the README shows them).
+screenshots: deps-test
+	scripts/screenshot-config.sh $(WIN) docs
 
 clean:
 	rm -rf $(BUILD) dist

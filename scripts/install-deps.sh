@@ -5,8 +5,8 @@ set -euo pipefail
 
 what=${1:-all}
 
-build_pkgs=(g++-mingw-w64-i686 cmake make g++ imagemagick)
-test_pkgs=(wine wine32:i386 xvfb xauth googletest clang libclang-rt-14-dev python3)
+build_pkgs=(g++-mingw-w64-i686 cmake make g++ imagemagick nsis)
+test_pkgs=(wine wine32:i386 xvfb xauth googletest clang libclang-rt-14-dev python3 php-cli x11-apps)
 
 pkgs=("${build_pkgs[@]}")
 case "$what" in

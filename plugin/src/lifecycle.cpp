@@ -9,6 +9,31 @@ void config() { ShowConfigDialog(); }
 
 PluginRecord Record{16, PluginDescription, init, config, quit, nullptr, nullptr};
 
+namespace {
+// The module reference the running timer holds (UI thread only).
+HMODULE TimerModuleReference;
+}  // namespace
+
+// A host that unloads the module without quit would otherwise leave the timer calling into
+// unmapped code. Stopping it at DLL_PROCESS_DETACH is no remedy: that runs under the loader
+// lock, and stopping means waiting for a tick that may itself wait for this thread. So the
+// timer keeps the module loaded instead, and quit (or OK with no trigger) releases it.
+void SetPolling(bool run) {
+  if (run)
+    StartPolling();
+  else
+    StopPolling();
+  bool running = Get(State.TimerId) != 0;
+  if (running && TimerModuleReference == nullptr) {
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<const char*>(&Record), &TimerModuleReference);
+  } else if (!running && TimerModuleReference != nullptr) {
+    // The caller of quit or of the dialog holds its own reference, so this is never the last.
+    FreeLibrary(TimerModuleReference);
+    TimerModuleReference = nullptr;
+  }
+}
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     State.PreviousWindowProc = nullptr;
@@ -24,19 +49,19 @@ int init() {
   if (State.PreviousWindowProc != nullptr) return 1;
   // A timer left running by an earlier init whose subclassing failed would otherwise be
   // lost when its id is cleared below.
-  StopPolling();
+  SetPolling(false);
   Put(State.TimerId, 0);
   SeedMonitor(State, WinMonitorIo());
   LoadSettings();
   LaunchUpdater();
-  if (AnyTriggerEnabled(State)) StartPolling();
+  if (AnyTriggerEnabled(State)) SetPolling(true);
   State.PreviousWindowProc = reinterpret_cast<void*>(SetWindowLongA(
       Record.HostWindow, GWL_WNDPROC, reinterpret_cast<LONG>(HostWindowHook)));
   return 0;
 }
 
 void quit() {
-  StopPolling();
+  SetPolling(false);
   if (State.PreviousWindowProc != nullptr) {
     SetWindowLongA(Record.HostWindow, GWL_WNDPROC, reinterpret_cast<LONG>(State.PreviousWindowProc));
     State.PreviousWindowProc = nullptr;
@@ -50,10 +75,15 @@ LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 extern "C" int WINAPI instConfig(HWND window, const char* iniPath) {
+  // Inside an initialised host the record must keep naming the host's window afterwards:
+  // quit unhooks it and the timer sends to it.
+  const bool initialised = State.PreviousWindowProc != nullptr;
+  HWND hostWindow = Record.HostWindow;
   State.IniPathOverride = iniPath;
   Record.HostWindow = window;
   LoadSettings();
   int result = ShowConfigDialog();
   State.IniPathOverride = nullptr;
+  if (initialised) Record.HostWindow = hostWindow;
   return result;
 }

@@ -41,6 +41,9 @@ bool IsScreenSaverRunning();
 const MonitorIo& WinMonitorIo();
 void StartPolling();
 void StopPolling();
+// Starts or stops the poll timer; while it runs it holds a reference on the module, so the
+// module cannot be unloaded under it.
+void SetPolling(bool run);
 
 // Record operations.
 int init();

@@ -17,6 +17,7 @@ struct HostRecord {
   int PlayState;
   int PlayQueries;
   int IniQueries;
+  int HelpMessages;
   HostCommand Commands[MaxCommands];
   size_t CommandCount;
   HMODULE Plugin;
@@ -61,6 +62,9 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
       Record(LOWORD(wParam));
       return 0;
+    case WM_HELP:
+      ++Host.HelpMessages;
+      return TRUE;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
@@ -94,6 +98,7 @@ int HostGetPlayState() { return Host.PlayState; }
 int HostPlayQueries() { return Host.PlayQueries; }
 void HostAnswerIniQuery(bool answer) { Host.AnswerIni = answer; }
 int HostIniQueries() { return Host.IniQueries; }
+int HostHelpMessages() { return Host.HelpMessages; }
 size_t HostCommandCount() { return Host.CommandCount; }
 HostCommand HostCommandAt(size_t index) {
   return index < Host.CommandCount ? Host.Commands[index] : HostCommand{};
@@ -156,8 +161,14 @@ HWND HostOpenPreferences() {
                                      40, 40, 400, 300, Host.Window, nullptr,
                                      GetModuleHandleA(nullptr), nullptr);
   if (Host.Preferences != nullptr) {
+    // Loaded on demand: a test process that never opens the preferences window keeps the
+    // common controls unloaded and unregistered.
+    using InitControls = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    HMODULE comctl = LoadLibraryA("comctl32.dll");
+    auto initControls = reinterpret_cast<InitControls>(reinterpret_cast<void*>(
+        comctl != nullptr ? GetProcAddress(comctl, "InitCommonControlsEx") : nullptr));
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
+    if (initControls != nullptr) initControls(&controls);
     CreateWindowExA(0, WC_TREEVIEWA, "Tree1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 280,
                     Host.Preferences, nullptr, GetModuleHandleA(nullptr), nullptr);
   }

@@ -38,6 +38,8 @@ int HostGetPlayState();
 int HostPlayQueries();
 void HostAnswerIniQuery(bool answer);
 int HostIniQueries();
+// How often WM_HELP reached the main window (a dialog passes it on to its owner).
+int HostHelpMessages();
 
 size_t HostCommandCount();
 HostCommand HostCommandAt(size_t index);

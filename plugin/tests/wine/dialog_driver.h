@@ -1,0 +1,64 @@
+// Drives the plug-in's modal configuration dialog from the thread that opens it: a CBT hook
+// catches the dialog's activation, then a thread timer, dispatched by the dialog's own modal
+// loop, runs a script against the live dialog and presses the button the script names.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Control identifiers of the dialog, as the host and translators know them.
+enum ConfigControl : int {
+  LockAction = 1004,
+  LockResume = 1005,
+  LockTimeout = 1007,
+  LockArrows = 1008,
+  SaverTimeout = 1009,
+  SaverResume = 1010,
+  SaverAction = 1011,
+  StandbyAction = 1012,
+  SaverArrows = 1013,
+  UpdateCheck = 1014,
+  LockMinutes = 1015,
+  SaverMinutes = 1016,
+};
+
+inline constexpr char ConfigCaption[] = "Tavo Hushbell Configuration";
+
+struct DialogSession {
+  bool Shown = false;     // the script ran against the open dialog
+  HWND Dialog = nullptr;  // valid only while it was open
+  HWND Owner = nullptr;   // GetWindow(dialog, GW_OWNER) while it was open
+  bool TimedOut = false;  // still open 5 s after the script's button: ended by force
+};
+
+// Calls `open`, which must show the configuration dialog modally on this thread. Once the dialog
+// is active `script` runs inside its modal loop and returns IDOK or IDCANCEL to press that
+// button, or 0 when it has arranged the closing itself (a posted key, a system command).
+DialogSession RunConfigDialog(const std::function<void()>& open,
+                              const std::function<int(HWND dialog)>& script);
+
+// Live-control helpers.
+std::string ControlText(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const char* text);
+int ComboSelection(HWND dialog, int id);
+std::vector<std::string> ComboItems(HWND dialog, int id);
+// Selects an item and tells the dialog, as a user's choice in the list does.
+void ChooseItem(HWND dialog, int id, int index, WORD notification = CBN_SELCHANGE);
+bool IsChecked(HWND dialog, int id);
+void Click(HWND dialog, int id);
+bool IsControlEnabled(HWND dialog, int id);
+// One WM_VSCROLL from a scroll bar of the dialog (id 0: from no control at all).
+void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
+
+// Files.
+std::string UniqueTempPath(const char* prefix);  // created empty
+std::string FileBytes(const std::string& path);
+std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
+void WriteIniValue(const std::string& path, const char* key, const char* value);
+
+// The settings keys in the order they are stored.
+inline constexpr const char* SettingKeys[8] = {
+    "LockAction",        "LockAutoResume",        "LockTimeout",   "ScreenSaverAction",
+    "ScreenSaverAutoResume", "ScreenSaverTimeout", "StandbyAction", "Verlift"};

@@ -1,0 +1,240 @@
+// Locks and screen savers end to end through the real gen_hushbell.dll: the stand-in host
+// rewrites the plug-in's imports so the workstation can be locked and its clock moved on,
+// and counts its timer ticks, so every wait is for a tick rather than for a guessed time.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "import_patch.h"
+#include "presence_sim.h"
+#include "standin_host.h"
+
+namespace {
+
+constexpr UINT Play = 40045, Pause = 40046;
+constexpr DWORD TickDeadlineMs = 3000;
+constexpr uint64_t Minute = 60 * 1000;
+
+std::string TempIniPath() {
+  char folder[MAX_PATH], path[MAX_PATH];
+  GetTempPathA(sizeof folder, folder);
+  GetTempFileNameA(folder, "hbp", 0, path);
+  return path;
+}
+
+void SetScreenSaverRunning(bool running) {
+  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
+}
+
+std::vector<UINT> Commands() {
+  std::vector<UINT> result;
+  for (size_t i = 0; i < HostCommandCount(); ++i) result.push_back(HostCommandAt(i).Command);
+  return result;
+}
+
+struct Setting {
+  const char* Key;
+  int Value;
+};
+
+class PresenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Fresh(); }
+  void TearDown() override { Finish(); }
+  // A new host and settings file, for the next case of a table.
+  void Fresh() {
+    Finish();
+    SetScreenSaverRunning(false);
+    ini_ = TempIniPath();
+    ASSERT_TRUE(HostCreate(ini_.c_str()));
+  }
+  void Finish() {
+    SetScreenSaverRunning(false);
+    if (initialised_) HostQuitPlugin();
+    initialised_ = false;
+    HostUnloadPlugin();
+    HostDestroy();
+    if (!ini_.empty()) DeleteFileA(ini_.c_str());
+    ini_.clear();
+  }
+  // Loads the plug-in under the simulations, with these settings, and starts it.
+  void Start(std::initializer_list<Setting> settings, int playState) {
+    for (const Setting& s : settings) {
+      char text[16];
+      snprintf(text, sizeof text, "%d", s.Value);
+      WritePrivateProfileStringA("Hushbell", s.Key, text, ini_.c_str());
+    }
+    ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
+    ASSERT_TRUE(SimInstall(HostPluginModule()));
+    HostSetPlayState(playState);
+    ASSERT_EQ(HostInitPlugin(), 0);
+    initialised_ = true;
+  }
+  // One tick that began after now has run; whatever it was going to send has arrived.
+  static void NextTick() { ASSERT_TRUE(SimWaitForFreshTicks(1, TickDeadlineMs)) << "the timer stopped"; }
+
+  std::string ini_;
+  bool initialised_ = false;
+};
+
+struct LockCase {
+  const char* Name;
+  int PlayState;
+  int LockTimeout;
+  uint64_t LockedFor;  // how far the plug-in's clock moves on while locked
+  std::vector<UINT> AtLock;
+  std::vector<UINT> AtUnlock;
+  int FinalState;
+};
+
+TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLimit) {
+  const LockCase cases[] = {
+      {"playing, short lock", HostPlaying, 0, 0, {Pause}, {Play}, HostPlaying},
+      {"paused", HostPaused, 0, 0, {}, {}, HostPaused},
+      {"stopped", HostStopped, 0, 0, {}, {}, HostStopped},
+      {"over a 1-minute limit", HostPlaying, 1, 2 * Minute, {Pause}, {}, HostPaused},
+      {"under a 2-minute limit", HostPlaying, 2, 90 * 1000, {Pause}, {Play}, HostPlaying},
+      {"no limit, three hours", HostPlaying, 0, 180 * Minute, {Pause}, {Play}, HostPlaying},
+  };
+  for (const LockCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"LockAutoResume", 1}, {"LockTimeout", c.LockTimeout},
+           {"ScreenSaverAction", 0}, {"StandbyAction", 0}},
+          c.PlayState));
+
+    SimSetLocked(true);
+    NextTick();
+    EXPECT_EQ(Commands(), c.AtLock) << "at the first tick after the lock";
+    SimAdvanceClock(c.LockedFor);
+
+    std::vector<UINT> expected = c.AtLock;
+    expected.insert(expected.end(), c.AtUnlock.begin(), c.AtUnlock.end());
+    SimSetLocked(false);
+    NextTick();
+    EXPECT_EQ(Commands(), expected) << "at the first tick after the unlock";
+    NextTick();
+    EXPECT_EQ(Commands(), expected) << "and nothing after that";
+    EXPECT_EQ(HostGetPlayState(), c.FinalState);
+    for (size_t i = 0; i < HostCommandCount(); ++i) EXPECT_FALSE(HostCommandAt(i).Restarted);
+  }
+}
+
+struct SaverCase {
+  const char* Name;
+  int ScreenSaverTimeout;
+  uint64_t AwayFor;
+  std::vector<UINT> AtUnlock;
+  int FinalState;
+};
+
+// A password-protected screen saver ends into a locked desktop: the plug-in waits for the
+// unlock, and the lock is the screen saver's, never a lock of its own.
+TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
+  const SaverCase cases[] = {
+      {"back soon", 0, 0, {Play}, HostPlaying},
+      {"away longer than the screen saver's limit", 1, 2 * Minute, {}, HostPaused},
+  };
+  for (const SaverCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"LockAutoResume", 1}, {"ScreenSaverAction", 1},
+           {"ScreenSaverAutoResume", 1}, {"ScreenSaverTimeout", c.ScreenSaverTimeout},
+           {"StandbyAction", 0}},
+          HostPlaying));
+
+    SetScreenSaverRunning(true);
+    NextTick();
+    ASSERT_EQ(Commands(), std::vector<UINT>{Pause});
+    // Seen running on a second tick: from now on a locked desktop belongs to it.
+    NextTick();
+    SimSetLocked(true);
+    SetScreenSaverRunning(false);
+    SimAdvanceClock(c.AwayFor);
+    NextTick();
+    NextTick();
+    EXPECT_EQ(Commands(), std::vector<UINT>{Pause}) << "nothing while the desktop stays locked";
+    EXPECT_EQ(HostGetPlayState(), HostPaused);
+
+    std::vector<UINT> expected{Pause};
+    expected.insert(expected.end(), c.AtUnlock.begin(), c.AtUnlock.end());
+    SimSetLocked(false);
+    NextTick();
+    EXPECT_EQ(Commands(), expected) << "at the first tick after the unlock";
+    NextTick();
+    EXPECT_EQ(Commands(), expected) << "no lock command, no second play";
+    EXPECT_EQ(HostGetPlayState(), c.FinalState);
+  }
+}
+
+// Only the plug-in's calls are redirected: the host itself still sees the real desktop.
+TEST_F(PresenceTest, SimulatedLockReachesThePluginAlone) {
+  ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying));
+  SimSetLocked(true);
+  HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_ENUMERATE);
+  EXPECT_NE(desktop, nullptr);
+  if (desktop != nullptr) CloseDesktop(desktop);
+  NextTick();
+  EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
+}
+
+int WINAPI FirstStandIn() { return 1; }
+int WINAPI SecondStandIn() { return 2; }
+
+struct PatchCase {
+  const char* Dll;
+  const char* Function;
+  bool Patched;
+};
+
+TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
+  ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
+  HMODULE plugin = HostPluginModule();
+  const PatchCase cases[] = {
+      {"USER32.dll", "CloseDesktop", true},
+      {"user32.DLL", "CloseDesktop", true},
+      {"winmm.dll", "timeKillEvent", true},
+      {"user32.dll", "MessageBoxA", false},       // from a DLL it imports, but not this function
+      {"gdi32.dll", "CloseDesktop", false},       // a DLL it does not import
+      {"user32", "CloseDesktop", false},          // names are compared whole
+      {"user32.dll", "closedesktop", false},      // function names are case-sensitive
+  };
+  for (const PatchCase& c : cases) {
+    SCOPED_TRACE(std::string(c.Dll) + " " + c.Function);
+    void* original = nullptr;
+    EXPECT_EQ(HostPatchImport(plugin, c.Dll, c.Function, reinterpret_cast<void*>(FirstStandIn),
+                              &original),
+              c.Patched);
+    if (!c.Patched) EXPECT_EQ(original, nullptr) << "untouched on failure";
+  }
+
+  // The slot really changed: the next patch hands back the previous replacement, and the
+  // first one handed back the system's own function.
+  HostUnloadPlugin();
+  ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
+  plugin = HostPluginModule();
+  void* real = nullptr;
+  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop",
+                              reinterpret_cast<void*>(FirstStandIn), &real));
+  EXPECT_EQ(real, reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "CloseDesktop")));
+  void* previous = nullptr;
+  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop",
+                              reinterpret_cast<void*>(SecondStandIn), &previous));
+  EXPECT_EQ(previous, reinterpret_cast<void*>(FirstStandIn));
+  void* again = real;
+  EXPECT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop",
+                              reinterpret_cast<void*>(SecondStandIn), &again));
+  EXPECT_EQ(again, real) << "patching twice must not record the replacement as the original";
+
+  void* none = nullptr;
+  EXPECT_FALSE(HostPatchImport(nullptr, "user32.dll", "CloseDesktop",
+                               reinterpret_cast<void*>(FirstStandIn), &none));
+  EXPECT_FALSE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", nullptr, &none));
+  // The plug-in is never started here; unloading it leaves the patched slots unused.
+}
+
+}  // namespace

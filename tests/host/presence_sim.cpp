@@ -1,0 +1,94 @@
+#include "presence_sim.h"
+
+#include <mmsystem.h>
+
+#include <atomic>
+
+#include "import_patch.h"
+#include "standin_host.h"
+
+namespace {
+using OpenInputDesktopFn = HDESK(WINAPI*)(DWORD, BOOL, ACCESS_MASK);
+using GetTickCount64Fn = ULONGLONG(WINAPI*)();
+using TimeSetEventFn = MMRESULT(WINAPI*)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT);
+
+// The plug-in's timer thread reads all of these while the host thread changes them.
+std::atomic<OpenInputDesktopFn> RealOpenInputDesktop{nullptr};
+std::atomic<GetTickCount64Fn> RealGetTickCount64{nullptr};
+std::atomic<TimeSetEventFn> RealTimeSetEvent{nullptr};
+std::atomic<bool> Locked{false};
+std::atomic<uint64_t> ClockOffset{0};
+// The plug-in runs one timer at most, so one slot holds its callback.
+std::atomic<LPTIMECALLBACK> PluginCallback{nullptr};
+std::atomic<uint32_t> TicksStarted{0};
+std::atomic<uint32_t> TicksCompleted{0};
+
+HDESK WINAPI LockableOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
+  if (Locked.load()) {
+    // What a locked workstation answers: the input desktop is the secure one.
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return RealOpenInputDesktop.load()(flags, inherit, access);
+}
+
+ULONGLONG WINAPI MovableGetTickCount64() { return RealGetTickCount64.load()() + ClockOffset.load(); }
+
+void CALLBACK CountingTick(UINT id, UINT message, DWORD_PTR user, DWORD_PTR a, DWORD_PTR b) {
+  TicksStarted.fetch_add(1);
+  LPTIMECALLBACK callback = PluginCallback.load();
+  if (callback != nullptr) callback(id, message, user, a, b);
+  TicksCompleted.fetch_add(1);
+}
+
+MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback,
+                                     DWORD_PTR user, UINT flags) {
+  // Only a function callback can be wrapped; an event to signal is left as it is.
+  constexpr UINT CallbackKind = TIME_CALLBACK_EVENT_SET | TIME_CALLBACK_EVENT_PULSE;
+  if ((flags & CallbackKind) != 0) return RealTimeSetEvent.load()(delay, resolution, callback, user, flags);
+  PluginCallback.store(callback);
+  return RealTimeSetEvent.load()(delay, resolution, CountingTick, user, flags);
+}
+
+// Keeps the first original: a second install into the same mapping finds the slot already ours.
+template <class Fn>
+bool Patch(HMODULE plugin, const char* dll, const char* function, Fn replacement,
+           std::atomic<Fn>& real) {
+  void* original = reinterpret_cast<void*>(real.load());
+  if (!HostPatchImport(plugin, dll, function, reinterpret_cast<void*>(replacement), &original))
+    return false;
+  real.store(reinterpret_cast<Fn>(original));
+  return original != nullptr;
+}
+}  // namespace
+
+bool SimInstall(HMODULE plugin) {
+  Locked.store(false);
+  ClockOffset.store(0);
+  TicksStarted.store(0);
+  TicksCompleted.store(0);
+  PluginCallback.store(nullptr);
+  return Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
+         Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
+         Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent);
+}
+
+void SimSetLocked(bool locked) { Locked.store(locked); }
+bool SimLocked() { return Locked.load(); }
+void SimAdvanceClock(uint64_t milliseconds) { ClockOffset.fetch_add(milliseconds); }
+uint64_t SimClockOffset() { return ClockOffset.load(); }
+uint32_t SimTicksStarted() { return TicksStarted.load(); }
+uint32_t SimTicksCompleted() { return TicksCompleted.load(); }
+
+bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs) {
+  // Ticks run one after another on the timer thread, so once this many have completed, the
+  // last `count` of them all began after this point.
+  const uint32_t target = TicksStarted.load() + count;
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (static_cast<int32_t>(TicksCompleted.load() - target) < 0) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return false;
+    HostPump(static_cast<DWORD>(end - now < 20 ? end - now : 20));
+  }
+  return true;
+}

@@ -1,0 +1,136 @@
+// Shows the plug-in's configuration dialog for a screenshot: loads gen_hushbell.dll in the
+// stand-in host, fills its settings, opens the dialog and holds it open until told to close.
+//   show_config.exe INI READY DONE [tip]
+// Once the dialog is drawn (with "tip": once the balloon tip of the lock timeout is up) the
+// screen rectangle to capture is written to READY as "x y width height"; the dialog closes
+// when the file DONE appears, or after a minute.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "standin_host.h"
+
+namespace {
+
+using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
+
+struct ShowRecord {
+  const char* ReadyPath;
+  const char* DonePath;
+  bool WithTip;
+  HHOOK Hook;
+  HWND Dialog;
+  int Ticks;
+  bool Ready;
+} Show;
+
+constexpr UINT TickMs = 100;
+constexpr int SettleTicks = 5;      // first paint
+constexpr int TipTicks = 30;        // the tip appears 2 s after the pointer rests on a control
+constexpr int GiveUpTicks = 600;
+
+struct TooltipSearch {
+  HWND Owner;
+  HWND Found;
+};
+
+BOOL CALLBACK FindVisibleTooltip(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TooltipSearch*>(context);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, TOOLTIPS_CLASSA) == 0 && GetWindow(window, GW_OWNER) == search->Owner &&
+      IsWindowVisible(window))
+    search->Found = window;
+  return TRUE;
+}
+
+void WriteReady() {
+  RECT area{};
+  GetWindowRect(Show.Dialog, &area);
+  TooltipSearch search{Show.Dialog, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindVisibleTooltip, reinterpret_cast<LPARAM>(&search));
+  if (search.Found != nullptr) {
+    RECT tip{};
+    GetWindowRect(search.Found, &tip);
+    UnionRect(&area, &area, &tip);
+  }
+  FILE* file = fopen(Show.ReadyPath, "w");
+  if (file == nullptr) return;
+  fprintf(file, "%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
+          area.bottom - area.top);
+  fclose(file);
+  Show.Ready = true;
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+  ++Show.Ticks;
+  if (!Show.Ready && Show.Ticks == SettleTicks && Show.WithTip) {
+    // Rest the pointer on the lock timeout's edit; its tip has a title and a line break.
+    RECT edit{};
+    GetWindowRect(GetDlgItem(Show.Dialog, 1007), &edit);
+    SetCursorPos((edit.left + edit.right) / 2, (edit.top + edit.bottom) / 2);
+  }
+  if (!Show.Ready && Show.Ticks == (Show.WithTip ? TipTicks : SettleTicks)) WriteReady();
+  if (GetFileAttributesA(Show.DonePath) != INVALID_FILE_ATTRIBUTES || Show.Ticks > GiveUpTicks)
+    PostMessageA(Show.Dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && Show.Dialog == nullptr) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (strcmp(className, "#32770") == 0) {
+      Show.Dialog = window;
+      SetTimer(nullptr, 0, TickMs, Tick);
+    }
+  }
+  return CallNextHookEx(Show.Hook, code, wParam, lParam);
+}
+
+void WriteSetting(const char* ini, const char* key, const char* value) {
+  WritePrivateProfileStringA("Hushbell", key, value, ini);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    fprintf(stderr, "usage: show_config INI READY DONE [tip]\n");
+    return 2;
+  }
+  const char* ini = argv[1];
+  Show.ReadyPath = argv[2];
+  Show.DonePath = argv[3];
+  Show.WithTip = argc > 4 && strcmp(argv[4], "tip") == 0;
+
+  // The host registers the common controls, so the dialog gets its tips.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  WriteSetting(ini, "LockAction", "1");
+  WriteSetting(ini, "LockAutoResume", "1");
+  WriteSetting(ini, "LockTimeout", "30");
+  WriteSetting(ini, "ScreenSaverAction", "2");
+  WriteSetting(ini, "ScreenSaverAutoResume", "1");
+  WriteSetting(ini, "ScreenSaverTimeout", "0");
+  WriteSetting(ini, "StandbyAction", "1");
+  WriteSetting(ini, "Verlift", "1");
+  if (!HostCreate(ini) || HostLoadPlugin("gen_hushbell.dll") == nullptr) {
+    fprintf(stderr, "show_config: cannot load gen_hushbell.dll\n");
+    return 1;
+  }
+  auto instConfig = reinterpret_cast<InstConfig>(
+      reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
+  if (instConfig == nullptr) return 1;
+  Show.Hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
+  // Through the installer's entry: it loads the settings from the file without starting the
+  // plug-in (no update check, no timer).
+  int result = instConfig(HostWindowHandle(), ini);
+  UnhookWindowsHookEx(Show.Hook);
+  HostUnloadPlugin();
+  HostDestroy();
+  return Show.Ready && result == 0 ? 0 : 1;
+}
