@@ -1,0 +1,50 @@
+#include "dialog_text.h"
+
+namespace {
+
+char16_t LowerAscii(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (LowerAscii(text[i]) != prefix[i])
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsWebAddress(std::u16string_view text)
+{
+    return StartsWithNoCase(text, u"http://") || StartsWithNoCase(text, u"https://");
+}
+
+size_t FormatNotice(std::u16string_view pattern, std::u16string_view name, std::u16string_view homepage,
+                    char16_t* out, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    const std::u16string_view arguments[2] = {name, homepage};
+    size_t used = 0, written = 0;
+    auto put = [&](char16_t c) {
+        if (written < capacity - 1)
+            out[written++] = c;
+    };
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (used < 2 && pattern[i] == u'%' && i + 1 < pattern.size() && pattern[i + 1] == u's') {
+            for (char16_t c : arguments[used])
+                put(c);
+            ++used;
+            ++i;
+        } else {
+            put(pattern[i]);
+        }
+    }
+    out[written] = u'\0';
+    return written;
+}

@@ -1,0 +1,8 @@
+// The FileVersion text of a file's version resource.
+#pragma once
+#include "version_reply.h"
+
+// Puts the FileVersion text of the first translation of path's version resource into
+// destination, cut to 31 characters, and returns 1; leaves it empty and returns 0 when the file,
+// its version resource, its translation table or the text is missing.
+int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_t* path);

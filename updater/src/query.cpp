@@ -1,0 +1,211 @@
+// The version query: fetch the product's version reply and compare it with the installed files.
+#include "verlift.h"
+
+#include <wininet.h>
+
+#include <atomic>
+#include <span>
+
+#include "file_version.h"
+
+// The whole query, from opening the address to the last comparison, ends after this long.
+// A test build overrides it so that a server that never answers costs seconds, not a minute.
+#ifndef VERLIFT_QUERY_LIMIT_MS
+#define VERLIFT_QUERY_LIMIT_MS 60000
+#endif
+// How long a query cut off at the limit may take to return before the process is ended.
+#ifndef VERLIFT_QUERY_GRACE_MS
+#define VERLIFT_QUERY_GRACE_MS 5000
+#endif
+
+namespace {
+
+constexpr DWORD QueryLimitMs = VERLIFT_QUERY_LIMIT_MS;
+constexpr DWORD QueryGraceMs = VERLIFT_QUERY_GRACE_MS;
+constexpr DWORD SocketTimeoutMs = 20000;
+constexpr DWORD ReadChunk = 1024;
+constexpr DWORD OpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_UI;
+static_assert(OpenUrlFlags == 0xA0000200);
+static_assert(ReplyCapBytes % ReadChunk == 0);
+
+// Shared between the query and its watchdog thread.
+struct QueryWatch {
+    // The internet handle until one of the two closes it; whoever takes it out closes it.
+    std::atomic<HINTERNET> Internet;
+    // Set by the watchdog when the limit passed; the query's result is then 0.
+    std::atomic<int32_t> Expired;
+    // Signalled by the query when it is done.
+    HANDLE Done;
+};
+
+QueryWatch Watch;
+
+void CloseInternet()
+{
+    const HINTERNET internet = Watch.Internet.exchange(nullptr, std::memory_order_relaxed);
+    if (internet != nullptr)
+        InternetCloseHandle(internet);
+}
+
+// WinINet's own time-outs bound each connect, send and receive on Windows, but not every
+// platform honours them (Wine ignores them), and a server that trickles its reply passes them
+// all. Closing the internet handle aborts a blocked request; should even that not return, the
+// process ends: "LastCheck" is written and no dialog is up yet, so nothing is lost.
+DWORD WINAPI WatchQuery(void*)
+{
+    if (WaitForSingleObject(Watch.Done, QueryLimitMs) != WAIT_TIMEOUT)
+        return 0;
+    Watch.Expired.store(1, std::memory_order_relaxed);
+    CloseInternet();
+    if (WaitForSingleObject(Watch.Done, QueryGraceMs) == WAIT_TIMEOUT)
+        TerminateProcess(GetCurrentProcess(), 0);
+    return 0;
+}
+
+// Returns the watchdog thread, or null when none could be started (the query then runs with
+// WinINet's time-outs only).
+HANDLE StartWatch(HINTERNET internet)
+{
+    Watch.Internet.store(internet, std::memory_order_relaxed);
+    Watch.Expired.store(0, std::memory_order_relaxed);
+    Watch.Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (Watch.Done == nullptr)
+        return nullptr;
+    const HANDLE thread = CreateThread(nullptr, 0, WatchQuery, nullptr, 0, nullptr);
+    if (thread == nullptr) {
+        CloseHandle(Watch.Done);
+        Watch.Done = nullptr;
+    }
+    return thread;
+}
+
+// Returns 1 when the watchdog cut the query off.
+int StopWatch(HANDLE thread)
+{
+    if (thread != nullptr) {
+        SetEvent(Watch.Done);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        CloseHandle(Watch.Done);
+        Watch.Done = nullptr;
+    }
+    CloseInternet();
+    return Watch.Expired.load(std::memory_order_relaxed);
+}
+
+void SetTimeouts(HINTERNET internet)
+{
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD milliseconds = SocketTimeoutMs;
+        InternetSetOptionW(internet, option, &milliseconds, sizeof milliseconds);
+    }
+}
+
+// Reads the body into a zero-filled block of the private heap that grows by ReadChunk whenever
+// it is full. Reading stops at the end of the body, at a failed read, when the block cannot
+// grow, or at ReplyCapBytes: data past the cap is never read. Returns the bytes received.
+size_t ReadReply(HINTERNET request, HANDLE heap, uint8_t*& buffer)
+{
+    size_t size = ReadChunk, received = 0;
+    while (received < ReplyCapBytes) {
+        if (received == size) {
+            void* grown = HeapReAlloc(heap, HEAP_ZERO_MEMORY, buffer, size + ReadChunk);
+            if (grown == nullptr)
+                break;
+            buffer = static_cast<uint8_t*>(grown);
+            size += ReadChunk;
+        }
+        DWORD count = 0;
+        const DWORD wanted = static_cast<DWORD>(size - received);
+        if (!InternetReadFile(request, buffer + received, wanted, &count) || count == 0 || count > wanted)
+            break;
+        received += count;
+    }
+    return received;
+}
+
+// 8-bit reply text to UTF-16 in the thread's ANSI code page. MultiByteToWideChar fails
+// outright on a short buffer, so a text that does not fit is converted whole and then cut,
+// never between the two halves of a surrogate pair.
+size_t WidenText(void*, std::string_view text, char16_t* out, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    out[0] = u'\0';
+    if (text.empty() || text.size() > ReplyCapBytes)
+        return 0;
+    const int bytes = static_cast<int>(text.size());
+    const int needed = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, nullptr, 0);
+    if (needed <= 0)
+        return 0;
+    if (static_cast<size_t>(needed) < capacity) {
+        int written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, Wide(out), needed);
+        if (written < 0)
+            written = 0;
+        out[written] = u'\0';
+        return static_cast<size_t>(written);
+    }
+    auto* whole = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(needed) * sizeof(wchar_t)));
+    if (whole == nullptr)
+        return 0;
+    const int written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, whole, needed);
+    size_t length = written > 0 ? static_cast<size_t>(written) : 0;
+    if (length > capacity - 1) {
+        length = capacity - 1;
+        if (whole[length - 1] >= 0xD800 && whole[length - 1] <= 0xDBFF)
+            --length;
+    }
+    for (size_t i = 0; i < length; ++i)
+        out[i] = static_cast<char16_t>(whole[i]);
+    out[length] = u'\0';
+    HeapFree(GetProcessHeap(), 0, whole);
+    return length;
+}
+
+size_t LookupInstalledFile(void*, const char16_t* key, char16_t* out, size_t capacity)
+{
+    return GetPrivateProfileStringW(L"Files", Wide(key), L"", Wide(out), static_cast<DWORD>(capacity), Wide(IniPath));
+}
+
+void ReadInstalledVersion(void*, const char16_t* path, char16_t* out, size_t capacity)
+{
+    char16_t version[LocalVersionCapacity];
+    ReadFileVersion(version, path);
+    size_t length = 0;
+    for (; length + 1 < capacity && version[length] != u'\0'; ++length)
+        out[length] = version[length];
+    if (capacity > 0)
+        out[length] = u'\0';
+}
+
+}  // namespace
+
+int QueryVersions()
+{
+    char16_t address[QueryAddressCapacity];
+    if (!BuildQueryAddress(std::u16string_view(Homepage), address))
+        return 0;
+    const HINTERNET internet = InternetOpenW(L"Tavo Verlift v/2.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (internet == nullptr)
+        return 0;
+    SetTimeouts(internet);
+    const HANDLE watchdog = StartWatch(internet);
+
+    int result = 0;
+    const HINTERNET request = InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
+    const HANDLE heap = request != nullptr ? HeapCreate(0, 0, 0) : nullptr;
+    if (heap != nullptr) {
+        auto* buffer = static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, ReadChunk));
+        if (buffer != nullptr) {
+            const size_t received = ReadReply(request, heap, buffer);
+            const ReplyIo io = {nullptr, WidenText, LookupInstalledFile, ReadInstalledVersion};
+            result = WalkVersionReply(std::span<const uint8_t>(buffer, received), io, NewVersion, DownloadUrl);
+            HeapFree(heap, 0, buffer);
+        }
+        HeapDestroy(heap);
+    }
+    // A query cut off at the limit shows nothing, whatever arrived before.
+    if (StopWatch(watchdog) != 0)
+        result = 0;
+    return result;
+}

@@ -1,0 +1,33 @@
+// Verlift's global values and the steps of its single run.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "command_line.h"
+#include "version_reply.h"
+#include "wide.h"
+
+inline constexpr size_t HomepageCapacity = 2084;  // 2083 characters + terminator
+
+// One set per process, cleared at start (all but AppIcon).
+extern int32_t ForceCheck;
+extern HWND OwnerWindow;
+extern char16_t IniPath[IniPathCapacity];
+extern char16_t Homepage[HomepageCapacity];
+extern char16_t NewVersion[NewVersionCapacity];
+extern char16_t DownloadUrl[DownloadUrlCapacity];
+extern HICON AppIcon;
+
+// Start-up (main.cpp).
+int ParseCommandLine();
+int IsCheckDue();
+void WriteLastCheck();
+
+// Version query (query.cpp): 1 when an installed file is older than advertised.
+int QueryVersions();
+
+// Notification dialog (dialog.cpp).
+INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int InitUpdateDialog(HWND window);

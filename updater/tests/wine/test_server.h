@@ -1,0 +1,23 @@
+// A small HTTP server on 127.0.0.1 for the checker's version query, run on a thread of the
+// test program. It serves one connection at a time and records every request head.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class ServeMode {
+    Answer,       // status line, Content-Length and the body, then close
+    NeverAnswer,  // accept, read the request, then hold the connection without a word
+    Trickle,      // a 200 head without length, then one byte of body every 100 ms
+    Endless,      // a 200 head without length, the body, then filler bytes as fast as they go
+};
+
+bool ServerStart();
+void ServerStop();
+uint16_t ServerPort();
+// How the following connections are answered; also forgets the requests recorded so far and
+// drops held connections.
+void ServerServe(ServeMode mode, int status = 200, std::string body = {});
+std::vector<std::string> ServerRequests();
+// A port on 127.0.0.1 that nothing listens on.
+uint16_t RefusedPort();
