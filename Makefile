@@ -4,8 +4,8 @@
 BUILD := build
 WIN := $(BUILD)/win
 JOBS := 2
-CMAKE_WIN := cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
-DELIVERABLES := gen_hushbell
+CMAKE_WIN := cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=OFF
+DELIVERABLES := gen_hushbell Verlift installer
 
 .PHONY: all deps-build deps-test dist test fuzz demo screenshots clean
 
@@ -21,8 +21,11 @@ dist: deps-build
 	$(CMAKE_WIN) >/dev/null
 	cmake --build $(WIN) -j$(JOBS) --target $(DELIVERABLES)
 	mkdir -p dist
-	cp $(WIN)/bin/gen_hushbell.dll dist/
-	@i686-w64-mingw32-objdump -p dist/gen_hushbell.dll | grep "DLL Name" | sed 's/^\s*/gen_hushbell.dll imports: /'
+	rm -rf dist/site
+	cp $(WIN)/bin/gen_hushbell.dll $(WIN)/bin/Verlift.exe $(WIN)/bin/hushbell-setup.exe dist/
+	cp -r $(WIN)/site dist/site
+	@for f in gen_hushbell.dll Verlift.exe; do \
+	  echo "$$f imports: $$(i686-w64-mingw32-objdump -p dist/$$f | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')"; done
 
 test: deps-test
 	scripts/run-tests.sh
@@ -38,7 +41,7 @@ demo: deps-test
 
 # Renders the dialogs under Xvfb into docs/ (the README shows them).
 screenshots: deps-test
-	scripts/screenshot-config.sh $(WIN) docs
+	scripts/screenshots.sh $(WIN) docs
 
 clean:
 	rm -rf $(BUILD) dist

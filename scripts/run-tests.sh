@@ -63,7 +63,7 @@ run_fuzz() {
 
 run_wine() {
   local dir=$build/win
-  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null &&
+  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON >/dev/null &&
     cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("wine: build"); return; }
   # Every Wine command of the session runs with the same display.
   rm -rf "$dir/gtest-xml"

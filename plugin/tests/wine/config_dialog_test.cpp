@@ -18,10 +18,6 @@ constexpr UINT Pause = 40046;
 constexpr WORD NeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
 
-void SetScreenSaverRunning(bool running) {
-  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
-}
-
 // Eight key values in storage order; nullptr leaves a key out of the file.
 using KeyValues = const char* [8];
 

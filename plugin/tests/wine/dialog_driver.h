@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 // Control identifiers of the dialog, as the host and translators know them.
 enum ConfigControl : int {
   LockAction = 1004,
@@ -51,12 +53,6 @@ void Click(HWND dialog, int id);
 bool IsControlEnabled(HWND dialog, int id);
 // One WM_VSCROLL from a scroll bar of the dialog (id 0: from no control at all).
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
-
-// Files.
-std::string UniqueTempPath(const char* prefix);  // created empty
-std::string FileBytes(const std::string& path);
-std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
-void WriteIniValue(const std::string& path, const char* key, const char* value);
 
 // The settings keys in the order they are stored.
 inline constexpr const char* SettingKeys[8] = {

@@ -9,33 +9,17 @@
 #include <vector>
 
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 
 constexpr UINT Play = 40045, Pause = 40046, Stop = 40047;
 
-std::string TempIniPath() {
-  char folder[MAX_PATH], path[MAX_PATH];
-  GetTempPathA(sizeof folder, folder);
-  GetTempFileNameA(folder, "hb", 0, path);
-  return path;
-}
-
-void WriteSetting(const std::string& ini, const char* key, int value) {
-  char text[16];
-  snprintf(text, sizeof text, "%d", value);
-  WritePrivateProfileStringA("Hushbell", key, text, ini.c_str());
-}
-
-void SetScreenSaverRunning(bool running) {
-  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
-}
-
 class PluginTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetScreenSaverRunning(false);
-    ini_ = TempIniPath();
+    ini_ = UniqueTempPath("hb");
     ASSERT_TRUE(HostCreate(ini_.c_str()));
   }
   void TearDown() override {
@@ -146,8 +130,8 @@ TEST_F(PluginTest, QuitRestoresExactlyTheProcedureItReplaced) {
 
 // Standby travels through the hooked window procedure of the host's main window.
 TEST_F(PluginTest, StandbyCommandGoesOutOnceAtResumeWithSettingsFromTheHostsIniFile) {
-  WriteSetting(ini_, "StandbyAction", 2);
-  WriteSetting(ini_, "LockAction", 0);
+  WriteIniInt(ini_, "StandbyAction", 2);
+  WriteIniInt(ini_, "LockAction", 0);
   Load();
   ASSERT_EQ(HostInitPlugin(), 0);
   HostSetPlayState(HostPlaying);
@@ -170,7 +154,7 @@ TEST_F(PluginTest, StandbyCommandGoesOutOnceAtResumeWithSettingsFromTheHostsIniF
 }
 
 TEST_F(PluginTest, StandbyPauseIsNotSentToAPausedPlayer) {
-  WriteSetting(ini_, "StandbyAction", 1);
+  WriteIniInt(ini_, "StandbyAction", 1);
   Load();
   ASSERT_EQ(HostInitPlugin(), 0);
   HostSetPlayState(HostPaused);
@@ -181,9 +165,9 @@ TEST_F(PluginTest, StandbyPauseIsNotSentToAPausedPlayer) {
 }
 
 TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) {
-  WriteSetting(ini_, "ScreenSaverAction", 2);
-  WriteSetting(ini_, "ScreenSaverAutoResume", 1);
-  WriteSetting(ini_, "LockAction", 0);
+  WriteIniInt(ini_, "ScreenSaverAction", 2);
+  WriteIniInt(ini_, "ScreenSaverAutoResume", 1);
+  WriteIniInt(ini_, "LockAction", 0);
   Load();
   ASSERT_EQ(HostInitPlugin(), 0);
   HostSetPlayState(HostPlaying);
@@ -203,9 +187,9 @@ TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) 
 }
 
 TEST_F(PluginTest, NoPollingWhenNoLockOrScreenSaverActionIsSet) {
-  WriteSetting(ini_, "LockAction", 0);
-  WriteSetting(ini_, "ScreenSaverAction", 0);
-  WriteSetting(ini_, "ScreenSaverAutoResume", 1);
+  WriteIniInt(ini_, "LockAction", 0);
+  WriteIniInt(ini_, "ScreenSaverAction", 0);
+  WriteIniInt(ini_, "ScreenSaverAutoResume", 1);
   Load();
   ASSERT_EQ(HostInitPlugin(), 0);
   HostSetPlayState(HostPlaying);
@@ -218,7 +202,7 @@ TEST_F(PluginTest, NoPollingWhenNoLockOrScreenSaverActionIsSet) {
 // A tick blocked in SendMessageA waits for this very thread; quit must still return, and no
 // tick may run once it has.
 TEST_F(PluginTest, QuitDoesNotDeadlockOnATickWaitingForTheHostThread) {
-  WriteSetting(ini_, "ScreenSaverAction", 1);
+  WriteIniInt(ini_, "ScreenSaverAction", 1);
   Load();
   ASSERT_EQ(HostInitPlugin(), 0);
   HostSetPlayState(HostPlaying);
@@ -253,8 +237,8 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
 }
 
 TEST_F(PluginTest, FiftyLoadInitQuitUnloadCyclesWithTheTimerRunning) {
-  WriteSetting(ini_, "LockAction", 1);
-  WriteSetting(ini_, "ScreenSaverAction", 1);
+  WriteIniInt(ini_, "LockAction", 1);
+  WriteIniInt(ini_, "ScreenSaverAction", 1);
   HostSetPlayState(HostPlaying);
   for (int cycle = 0; cycle < 50; ++cycle) {
     ASSERT_NE(Load(), nullptr) << cycle;

@@ -12,23 +12,13 @@
 #include "import_patch.h"
 #include "presence_sim.h"
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 
 constexpr UINT Play = 40045, Pause = 40046;
 constexpr DWORD TickDeadlineMs = 3000;
 constexpr uint64_t Minute = 60 * 1000;
-
-std::string TempIniPath() {
-  char folder[MAX_PATH], path[MAX_PATH];
-  GetTempPathA(sizeof folder, folder);
-  GetTempFileNameA(folder, "hbp", 0, path);
-  return path;
-}
-
-void SetScreenSaverRunning(bool running) {
-  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
-}
 
 std::vector<UINT> Commands() {
   std::vector<UINT> result;
@@ -49,7 +39,7 @@ class PresenceTest : public ::testing::Test {
   void Fresh() {
     Finish();
     SetScreenSaverRunning(false);
-    ini_ = TempIniPath();
+    ini_ = UniqueTempPath("hbp");
     ASSERT_TRUE(HostCreate(ini_.c_str()));
   }
   void Finish() {
@@ -63,11 +53,7 @@ class PresenceTest : public ::testing::Test {
   }
   // Loads the plug-in under the simulations, with these settings, and starts it.
   void Start(std::initializer_list<Setting> settings, int playState) {
-    for (const Setting& s : settings) {
-      char text[16];
-      snprintf(text, sizeof text, "%d", s.Value);
-      WritePrivateProfileStringA("Hushbell", s.Key, text, ini_.c_str());
-    }
+    for (const Setting& s : settings) WriteIniInt(ini_, s.Key, s.Value);
     ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
     ASSERT_TRUE(SimInstall(HostPluginModule()));
     HostSetPlayState(playState);

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Silent install into a fresh Winamp folder, the installed plug-in and checker at work against
+# the real version.php under PHP's built-in server on 127.0.0.1, then the silent uninstall.
+# Usage: install_test.sh BIN_DIR SITE_DIR
+set -uo pipefail
+bin=$1 site=$2
+source "$(dirname "$0")/../../scripts/wine-env.sh"
+
+fails=0
+check() {  # check "what" command...
+  local what=$1; shift
+  if "$@"; then echo "ok    $what"; else echo "FAIL  $what"; fails=$((fails + 1)); fi
+}
+
+run=hbinstall$$
+winamp_win="C:\\$run\\Winamp"
+winamp=$WINEPREFIX/drive_c/$run/Winamp
+checker="$WINEPREFIX/drive_c/Program Files/Brennick/Verlift/Verlift.exe"
+work=$(mktemp -d)
+php_pid=
+cleanup() {
+  [[ -n $php_pid ]] && kill "$php_pid" 2>/dev/null
+  rm -rf "$work" "$WINEPREFIX/drive_c/$run"
+}
+trap cleanup EXIT
+
+# Two sites: one whose manifest advertises a newer plug-in, one that matches the build.
+built=$(sed -n 's/^gen_hushbell = "\(.*\)"$/\1/p' "$site/release.ini")
+last=${built##*, }
+newer="${built%, *}, $((last + 1))"
+mkdir -p "$work/site/equal" "$work/site/newer"
+cp "$site/version.php" "$site/release.ini" "$work/site/equal/"
+cp "$site/version.php" "$work/site/newer/"
+sed "s/^gen_hushbell = .*/gen_hushbell = \"$newer\"/" "$site/release.ini" >"$work/site/newer/release.ini"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+php -S "127.0.0.1:$port" -t "$work/site" >"$work/php.log" 2>&1 &
+php_pid=$!
+for _ in $(seq 50); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  sleep 0.1
+done
+
+wine "$bin/hushbell-setup.exe" /S "/D=$winamp_win" >/dev/null 2>&1
+check "setup.exe /S exits" test $? -eq 0
+check "plug-in in Plugins" test -f "$winamp/Plugins/gen_hushbell.dll"
+check "plug-in identical to the build" cmp -s "$winamp/Plugins/gen_hushbell.dll" "$bin/gen_hushbell.dll"
+check "checker in Program Files" cmp -s "$checker" "$bin/Verlift.exe"
+check "uninstaller written" test -f "$winamp/uninstall-hushbell.exe"
+ini=$(tr -d '\r' <"$winamp/Plugins/gen_hushbell.ini")
+check "updater INI checks weekly" grep -qx 'interval=7' <<<"$ini"
+check "updater INI names the product" grep -qx 'Name=Tavo Hushbell' <<<"$ini"
+check "updater INI lists the installed plug-in" grep -qxF "gen_hushbell=$winamp_win\\Plugins\\gen_hushbell.dll" <<<"$ini"
+value=$(wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+check "registry names the checker" test "$value" = 'C:\Program Files\Brennick\Verlift\Verlift.exe'
+
+HB_WINAMP="$winamp_win" HB_SITE="http://127.0.0.1:$port" wine "$bin/installed_checks.exe"
+check "installed plug-in and checker" test $? -eq 0
+check "the checker asked the site" grep -q '/newer/version.php' "$work/php.log"
+check "the forced check asked the site" grep -q '/equal/version.php' "$work/php.log"
+
+wine "$winamp_win\\uninstall-hushbell.exe" /S "_?=$winamp_win" >/dev/null 2>&1
+check "uninstaller exits" test $? -eq 0
+check "plug-in removed" test ! -e "$winamp/Plugins/gen_hushbell.dll"
+check "updater INI removed" test ! -e "$winamp/Plugins/gen_hushbell.ini"
+check "checker removed" test ! -e "$checker"
+wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 >/dev/null 2>&1
+check "registry value removed" test $? -ne 0
+
+echo "installer checks: $fails failed"
+[[ $fails == 0 ]]

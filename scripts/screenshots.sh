@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Renders both dialogs under Xvfb, inside Wine's virtual desktop (which draws the caption that
+# a bare X server would not), and writes three pictures:
+#   docs/config-dialog.png      the plug-in's configuration dialog as it opens
+#   docs/config-dialog-tip.png  the same with the balloon tip of the lock timeout shown
+#   docs/update-dialog.png      the checker's notification, from a forced check against the real
+#                               version.php under PHP's built-in server on 127.0.0.1
+# Usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win, docs)
+# Needs xvfb-run, xwd (x11-apps), convert (imagemagick) and php; uses the project's Wine
+# prefix (HB_WINEPREFIX, as scripts/wine-env.sh says).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/win}
+out=${2:-$root/docs}
+
+if [[ ${HB_SCREENSHOT_INSIDE:-} != 1 ]]; then
+  for tool in xvfb-run xwd convert php; do
+    command -v "$tool" >/dev/null || { echo "screenshot-config: $tool is missing" >&2; exit 1; }
+  done
+  if [[ ! -f $build/CMakeCache.txt ]]; then
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  fi
+  cmake --build "$build" -j2 --target gen_hushbell show_config Verlift installer >/dev/null
+  mkdir -p "$out"
+  # Every Wine command of the session runs with the same display.
+  HB_SCREENSHOT_INSIDE=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" "$out"
+fi
+
+source "$root/scripts/wine-env.sh"
+"$root/scripts/wine-prefix.sh"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+win() { winepath -w "$1" 2>/dev/null; }
+
+# One picture: start the dialog in a virtual desktop, wait until it reports the rectangle to
+# capture, grab the screen, then let the dialog close.
+shoot() {
+  local name=$1 mode=$2 ready=$work/$1.ready done=$work/$1.done ini=$work/$1.ini
+  : >"$ini"
+  (cd "$build/bin" && wine explorer /desktop=shot,800x600 show_config.exe \
+     "$(win "$ini")" "$(win "$ready")" "$(win "$done")" $mode >/dev/null 2>&1) &
+  local viewer=$! waited=0
+  until [[ -s $ready ]]; do
+    sleep 0.2
+    waited=$((waited + 1))
+    if ((waited > 150)); then
+      echo "screenshot-config: the dialog did not come up" >&2
+      touch "$done"; wait "$viewer" || true; exit 1
+    fi
+  done
+  local x y w h
+  read -r x y w h < <(tr -d '\r' <"$ready")
+  # The virtual desktop sits at the top left of the screen, so its coordinates are the
+  # screen's; a margin of 8 pixels keeps the frame's shadow edge.
+  local m=8
+  ((x -= m, y -= m, w += 2 * m, h += 2 * m))
+  ((x < 0)) && { w=$((w + x)); x=0; }
+  ((y < 0)) && { h=$((h + y)); y=0; }
+  xwd -root -silent | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
+  touch "$done"
+  wait "$viewer" || true
+  echo "wrote $out/$name.png (${w}x${h})"
+}
+
+# The notification: a site whose manifest advertises the next version of the built plug-in.
+shoot_update() {
+  local site=$work/site port php_pid ini=$work/update.ini
+  mkdir -p "$site"
+  cp "$build/site/version.php" "$site/"
+  local built last
+  built=$(sed -n 's/^gen_hushbell = "\(.*\)"$/\1/p' "$build/site/release.ini")
+  last=${built##*, }
+  sed "s/^gen_hushbell = .*/gen_hushbell = \"${built%, *}, $((last + 1))\"/;
+       s/^version = .*/version = \"${built//, /.}\"/" "$build/site/release.ini" >"$site/release.ini"
+  sed -i "s/^version = \"\(.*\)\.\([0-9]*\)\"$/version = \"\1.$((last + 1))\"/" "$site/release.ini"
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  php -S "127.0.0.1:$port" -t "$site" >"$work/php.log" 2>&1 &
+  php_pid=$!
+  printf '[Update]\r\nName=Tavo Hushbell\r\nhomepage=http://127.0.0.1:%s\r\ninterval=7\r\n[Files]\r\ngen_hushbell=%s\r\n' \
+    "$port" "$(win "$build/bin/gen_hushbell.dll")" >"$ini"
+  sleep 0.5
+  (cd "$build/bin" && wine explorer /desktop=shot,800x600 Verlift.exe "$(win "$ini")" /FORCE >/dev/null 2>&1) &
+  local viewer=$! waited=0
+  until grep -q version.php "$work/php.log"; do
+    sleep 0.2
+    waited=$((waited + 1))
+    ((waited > 150)) && { echo "screenshots: the checker never asked" >&2; kill "$php_pid"; exit 1; }
+  done
+  sleep 2
+  # The desktop around the centred dialog is one plain colour: trim it, keep a margin.
+  xwd -root -silent | convert xwd:- -crop 800x600+0+0 +repage -trim +repage \
+    -bordercolor '#3a6ea5' -border 8 "$out/update-dialog.png"
+  kill "$php_pid"
+  wineserver -k
+  wait "$viewer" || true
+  echo "wrote $out/update-dialog.png"
+}
+
+shoot config-dialog ""
+shoot config-dialog-tip tip
+wineserver -w
+shoot_update

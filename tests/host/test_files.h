@@ -1,0 +1,15 @@
+// Small helpers the Windows tests share: temporary files, INI values, the screen-saver flag.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// A new empty file in %TEMP% with a unique name (tests run in parallel and share %TEMP%).
+std::string UniqueTempPath(const char* prefix);
+std::string FileBytes(const std::string& path);  // "<missing>" when it cannot be read
+// Section "Hushbell" of an INI file.
+std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
+void WriteIniValue(const std::string& path, const char* key, const char* value);
+void WriteIniInt(const std::string& path, const char* key, int value);
+// Global to the wineserver session: every test that sets it resets it in teardown.
+void SetScreenSaverRunning(bool running);
