@@ -37,6 +37,14 @@ void WriteIniInt(const std::string& path, const char* key, int value) {
   WriteIniValue(path, key, text);
 }
 
+void WriteIniInts(const std::string& path, std::initializer_list<IniInt> values) {
+  for (const IniInt& value : values) WriteIniInt(path, value.Key, value.Value);
+}
+
+WNDPROC WindowProcOf(HWND window) {
+  return reinterpret_cast<WNDPROC>(GetWindowLongA(window, GWL_WNDPROC));
+}
+
 void SetScreenSaverRunning(bool running) {
   SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
 }

@@ -1,7 +1,9 @@
-// Small helpers the Windows tests share: temporary files, INI values, the screen-saver flag.
+// Small helpers the Windows tests share: temporary files, INI values, window procedures and
+// the screen-saver flag.
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 // A new empty file in %TEMP% with a unique name (tests run in parallel and share %TEMP%).
@@ -11,5 +13,12 @@ std::string FileBytes(const std::string& path);  // "<missing>" when it cannot b
 std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
 void WriteIniValue(const std::string& path, const char* key, const char* value);
 void WriteIniInt(const std::string& path, const char* key, int value);
+struct IniInt {
+  const char* Key;
+  int Value;
+};
+void WriteIniInts(const std::string& path, std::initializer_list<IniInt> values);
+// The procedure a window runs now, to see subclassing come and go.
+WNDPROC WindowProcOf(HWND window);
 // Global to the wineserver session: every test that sets it resets it in teardown.
 void SetScreenSaverRunning(bool running);

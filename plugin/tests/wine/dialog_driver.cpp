@@ -1,12 +1,14 @@
 #include "dialog_driver.h"
 
-#include <cstdio>
 #include <cstring>
+#include <iterator>
+
+#include "standin_host.h"
 
 namespace {
 
 struct ActiveRun {
-  const std::function<int(HWND)>* Script;
+  const DialogScript* Script;
   DialogSession Session;
   HHOOK Hook;
   UINT_PTR ScriptTimer;
@@ -46,20 +48,47 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(Active.Hook, code, wParam, lParam);
 }
 
+struct TooltipSearch {
+  HWND Owner;
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectTooltip(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TooltipSearch*>(context);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "tooltips_class32") == 0 &&
+      (search->Owner == nullptr || GetWindow(window, GW_OWNER) == search->Owner))
+    search->Found.push_back(window);
+  return TRUE;
+}
+
 }  // namespace
 
-DialogSession RunConfigDialog(const std::function<void()>& open,
-                              const std::function<int(HWND)>& script) {
+DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script) {
   Active = ActiveRun{};
   Active.Script = &script;
   Active.Hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
-  open();
+  int result = open();
   UnhookWindowsHookEx(Active.Hook);
   if (Active.ScriptTimer != 0) KillTimer(nullptr, Active.ScriptTimer);
   if (Active.Watchdog != 0) KillTimer(nullptr, Active.Watchdog);
   DialogSession session = Active.Session;
+  session.Result = result;
   Active = ActiveRun{};
   return session;
+}
+
+DialogSession RunHostConfig(const DialogScript& script) {
+  return RunConfigDialog([] { HostConfigPlugin(); return -7; }, script);
+}
+
+DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script) {
+  using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
+  auto instConfig = reinterpret_cast<InstConfig>(
+      reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
+  if (instConfig == nullptr) return {};
+  return RunConfigDialog([&] { return instConfig(window, iniPath); }, script);
 }
 
 std::string ControlText(HWND dialog, int id) {
@@ -72,19 +101,13 @@ void SetControlText(HWND dialog, int id, const char* text) {
   SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
-int ComboSelection(HWND dialog, int id) {
-  return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
-}
-
 std::vector<std::string> ComboItems(HWND dialog, int id) {
   std::vector<std::string> items;
   int count = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
-    int length = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0));
-    if (length < 0) break;
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(strlen(text.c_str()));
+    char text[512] = "<unreadable>";  // CB_GETLBTEXT takes no size: measure first
+    if (SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0) < static_cast<LRESULT>(sizeof text))
+      SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     items.push_back(text);
   }
   return items;
@@ -96,10 +119,6 @@ void ChooseItem(HWND dialog, int id, int index, WORD notification) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-bool IsChecked(HWND dialog, int id) {
-  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 void Click(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0); }
 
 bool IsControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != 0; }
@@ -107,4 +126,36 @@ bool IsControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(d
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code) {
   HWND bar = scrollBarId != 0 ? GetDlgItem(dialog, scrollBarId) : nullptr;
   SendMessageA(dialog, WM_VSCROLL, code, reinterpret_cast<LPARAM>(bar));
+}
+
+void SendHelp(HWND dialog, int id) {
+  HELPINFO help{sizeof help, HELPINFO_WINDOW, id, GetDlgItem(dialog, id), 0, {0, 0}};
+  SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+}
+
+std::vector<HWND> ThreadTooltips(HWND owner) {
+  TooltipSearch search{owner, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectTooltip, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+Values ShownValues(HWND dialog) {
+  auto number = [dialog](int id, UINT message) {
+    return std::to_string(SendDlgItemMessageA(dialog, id, message, 0, 0));
+  };
+  return {number(LockAction, CB_GETCURSEL),    number(LockResume, BM_GETCHECK),
+          ControlText(dialog, LockTimeout),    number(SaverAction, CB_GETCURSEL),
+          number(SaverResume, BM_GETCHECK),    ControlText(dialog, SaverTimeout),
+          number(StandbyAction, CB_GETCURSEL), number(UpdateCheck, BM_GETCHECK)};
+}
+
+Values StoredValues(const std::string& ini) {
+  Values values;
+  for (const char* key : SettingKeys) values.push_back(IniValue(ini, key));
+  return values;
+}
+
+void WriteValues(const std::string& ini, const Values& values) {
+  for (size_t i = 0; i < values.size() && i < std::size(SettingKeys); ++i)
+    WriteIniValue(ini, SettingKeys[i], values[i].c_str());
 }

@@ -33,28 +33,44 @@ struct DialogSession {
   HWND Dialog = nullptr;  // valid only while it was open
   HWND Owner = nullptr;   // GetWindow(dialog, GW_OWNER) while it was open
   bool TimedOut = false;  // still open 5 s after the script's button: ended by force
+  int Result = -7;        // what `open` returned (the host's config returns nothing: -7)
 };
 
-// Calls `open`, which must show the configuration dialog modally on this thread. Once the dialog
-// is active `script` runs inside its modal loop and returns IDOK or IDCANCEL to press that
+// A script runs inside the dialog's modal loop and returns IDOK or IDCANCEL to press that
 // button, or 0 when it has arranged the closing itself (a posted key, a system command).
-DialogSession RunConfigDialog(const std::function<void()>& open,
-                              const std::function<int(HWND dialog)>& script);
+using DialogScript = std::function<int(HWND dialog)>;
+
+// Calls `open`, which must show the configuration dialog modally on this thread.
+DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script);
+// Through the loaded plug-in's record, as the host opens it.
+DialogSession RunHostConfig(const DialogScript& script);
+// Through its instConfig export, as an installer opens it.
+DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script);
 
 // Live-control helpers.
 std::string ControlText(HWND dialog, int id);
 void SetControlText(HWND dialog, int id, const char* text);
-int ComboSelection(HWND dialog, int id);
 std::vector<std::string> ComboItems(HWND dialog, int id);
 // Selects an item and tells the dialog, as a user's choice in the list does.
 void ChooseItem(HWND dialog, int id, int index, WORD notification = CBN_SELCHANGE);
-bool IsChecked(HWND dialog, int id);
 void Click(HWND dialog, int id);
 bool IsControlEnabled(HWND dialog, int id);
 // One WM_VSCROLL from a scroll bar of the dialog (id 0: from no control at all).
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
+// F1 or the caption's help button over a control.
+void SendHelp(HWND dialog, int id);
+// Tooltip controls of this thread owned by `owner` (nullptr: any owner).
+std::vector<HWND> ThreadTooltips(HWND owner);
 
 // The settings keys in the order they are stored.
 inline constexpr const char* SettingKeys[8] = {
     "LockAction",        "LockAutoResume",        "LockTimeout",   "ScreenSaverAction",
     "ScreenSaverAutoResume", "ScreenSaverTimeout", "StandbyAction", "Verlift"};
+
+using Values = std::vector<std::string>;
+// The controls in the order their keys are stored: each choice as its item index (-1: none),
+// each check box as its check state, each edit as its text.
+Values ShownValues(HWND dialog);
+// The eight keys of an INI file ("<absent>" when missing), and writing the first values.size().
+Values StoredValues(const std::string& ini);
+void WriteValues(const std::string& ini, const Values& values);

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,11 +24,6 @@ std::vector<UINT> Commands() {
   for (size_t i = 0; i < HostCommandCount(); ++i) result.push_back(HostCommandAt(i).Command);
   return result;
 }
-
-struct Setting {
-  const char* Key;
-  int Value;
-};
 
 class PresenceTest : public ::testing::Test {
  protected:
@@ -52,8 +46,8 @@ class PresenceTest : public ::testing::Test {
     ini_.clear();
   }
   // Loads the plug-in under the simulations, with these settings, and starts it.
-  void Start(std::initializer_list<Setting> settings, int playState) {
-    for (const Setting& s : settings) WriteIniInt(ini_, s.Key, s.Value);
+  void Start(std::initializer_list<IniInt> settings, int playState) {
+    WriteIniInts(ini_, settings);
     ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
     ASSERT_TRUE(SimInstall(HostPluginModule()));
     HostSetPlayState(playState);
