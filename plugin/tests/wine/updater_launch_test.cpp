@@ -112,6 +112,31 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   padded.resize(261, L' ');
   SetCheckerValue(padded.c_str(), 522, REG_BINARY);
   RunHost(true);
+  // A module path longer than the buffer: the system cuts it, and a cut path would hand the
+  // checker an INI file that is not this plug-in's.
+  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+  std::wstring deep = L"\\\\?\\" + std::wstring(folder_.begin(), folder_.end());
+  while (deep.size() < 300) {
+    deep += L"a-folder-name-that-makes-the-path-long\\";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  std::wstring deepDll = deep + L"gen_hushbell.dll";
+  ASSERT_TRUE(CopyFileW(std::wstring(dll_.begin(), dll_.end()).c_str(), deepDll.c_str(), FALSE));
+  HMODULE deepModule = LoadLibraryW(deepDll.c_str());
+  ASSERT_NE(deepModule, nullptr);
+  wchar_t cut[261];
+  ASSERT_EQ(GetModuleFileNameW(deepModule, cut, 261), 261u) << "the path must not fit";
+  // Already loaded, the module is found by its name alone; the host then runs the deep copy.
+  std::string byName = "gen_hushbell.dll";
+  std::swap(dll_, byName);
+  RunHost(true);
+  std::swap(dll_, byName);
+  FreeLibrary(deepModule);
+  DeleteFileW(deepDll.c_str());
+  for (size_t end = deep.size() - 1; end > folder_.size() + 4; end = deep.find_last_of(L'\\', end - 1)) {
+    deep.resize(end);
+    RemoveDirectoryW(deep.c_str());
+  }
 
   SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
   HWND host = RunHost(true);
