@@ -56,6 +56,16 @@ class PresenceTest : public ::testing::Test {
   }
   // One tick that began after now has run; whatever it was going to send has arrived.
   static void NextTick() { ASSERT_TRUE(SimWaitForFreshTicks(1, TickDeadlineMs)) << "the timer stopped"; }
+  // Unlocks; the first tick after it adds `atUnlock` to the commands so far, the next adds nothing.
+  static void UnlockAndExpect(std::vector<UINT> expected, const std::vector<UINT>& atUnlock, int finalState) {
+    expected.insert(expected.end(), atUnlock.begin(), atUnlock.end());
+    SimSetLocked(false);
+    NextTick();
+    EXPECT_EQ(Commands(), expected) << "at the first tick after the unlock";
+    NextTick();
+    EXPECT_EQ(Commands(), expected) << "and nothing after that";
+    EXPECT_EQ(HostGetPlayState(), finalState);
+  }
 
   std::string ini_;
   bool initialised_ = false;
@@ -92,14 +102,7 @@ TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLim
     EXPECT_EQ(Commands(), c.AtLock) << "at the first tick after the lock";
     SimAdvanceClock(c.LockedFor);
 
-    std::vector<UINT> expected = c.AtLock;
-    expected.insert(expected.end(), c.AtUnlock.begin(), c.AtUnlock.end());
-    SimSetLocked(false);
-    NextTick();
-    EXPECT_EQ(Commands(), expected) << "at the first tick after the unlock";
-    NextTick();
-    EXPECT_EQ(Commands(), expected) << "and nothing after that";
-    EXPECT_EQ(HostGetPlayState(), c.FinalState);
+    UnlockAndExpect(c.AtLock, c.AtUnlock, c.FinalState);
     for (size_t i = 0; i < HostCommandCount(); ++i) EXPECT_FALSE(HostCommandAt(i).Restarted);
   }
 }
@@ -140,14 +143,8 @@ TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
     EXPECT_EQ(Commands(), std::vector<UINT>{Pause}) << "nothing while the desktop stays locked";
     EXPECT_EQ(HostGetPlayState(), HostPaused);
 
-    std::vector<UINT> expected{Pause};
-    expected.insert(expected.end(), c.AtUnlock.begin(), c.AtUnlock.end());
-    SimSetLocked(false);
-    NextTick();
-    EXPECT_EQ(Commands(), expected) << "at the first tick after the unlock";
-    NextTick();
-    EXPECT_EQ(Commands(), expected) << "no lock command, no second play";
-    EXPECT_EQ(HostGetPlayState(), c.FinalState);
+    // No lock command and no second play after the unlock.
+    UnlockAndExpect({Pause}, c.AtUnlock, c.FinalState);
   }
 }
 
