@@ -2,6 +2,7 @@
 # HB_SANITIZE selects the sanitizers: "address,undefined" (default) or "thread".
 set(HB_SANITIZE "address,undefined" CACHE STRING "sanitizers for the native build")
 set(HB_FUZZ OFF CACHE BOOL "build the libFuzzer targets (needs clang)")
+set(HB_SHIPPED_DIR "" CACHE PATH "folder of the shipped 32-bit files to check (dist/); empty: no check")
 
 if(HB_FUZZ)
   set(HB_SAN_FLAGS -fsanitize=fuzzer-no-link,address,undefined -g -O1)
@@ -27,4 +28,7 @@ elseif(HB_SANITIZE STREQUAL "thread")
 else()
   add_subdirectory(plugin/tests/native)
   add_subdirectory(updater/tests/native)
+  if(HB_SHIPPED_DIR)
+    add_subdirectory(tests/shipped)
+  endif()
 endif()

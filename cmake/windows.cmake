@@ -12,6 +12,15 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}")
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 add_compile_options(-Os -ffunction-sections -fdata-sections)
 
+# Every Wine test runs the Wine of this build's target (scripts/wine-env.sh).
+set(HB_WINE_TEST_ENV HB_WINE_ARCH=${CMAKE_SYSTEM_PROCESSOR})
+# hb_wine_test_properties(test... [PROPERTIES ...]): a test that runs under the shared wineserver.
+function(hb_wine_test_properties)
+  cmake_parse_arguments(arg "" "" "PROPERTIES" ${ARGN})
+  set_tests_properties(${arg_UNPARSED_ARGUMENTS} PROPERTIES FIXTURES_REQUIRED wine
+                       ENVIRONMENT "${HB_WINE_TEST_ENV}" ${arg_PROPERTIES})
+endfunction()
+
 # A GoogleTest program run under Wine from the bin folder, beside the binaries it tests:
 # hb_wine_test(NAME name SOURCES ... [LIBS ...] [DEPENDS ...] [LOCK resource] [TIMEOUT s]
 #              [WRAPPER script])   (a wrapper runs the program under Wine itself)
@@ -32,7 +41,7 @@ function(hb_wine_test)
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 300)
   endif()
-  set_tests_properties(${arg_NAME} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${arg_TIMEOUT})
+  hb_wine_test_properties(${arg_NAME} PROPERTIES TIMEOUT ${arg_TIMEOUT})
   if(arg_LOCK)
     set_tests_properties(${arg_NAME} PROPERTIES RESOURCE_LOCK ${arg_LOCK})
   endif()
@@ -50,8 +59,8 @@ if(HB_BUILD_TESTS)
   # One wineserver for the whole run: without it every Wine start under CTest costs seconds.
   add_test(NAME wineserver_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wineserver.sh start)
   add_test(NAME wineserver_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wineserver.sh stop)
-  set_tests_properties(wineserver_start PROPERTIES FIXTURES_SETUP wine)
-  set_tests_properties(wineserver_stop PROPERTIES FIXTURES_CLEANUP wine)
+  set_tests_properties(wineserver_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${HB_WINE_TEST_ENV}")
+  set_tests_properties(wineserver_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${HB_WINE_TEST_ENV}")
   add_subdirectory(tests/host)
   add_subdirectory(plugin/tests/wine)
   add_subdirectory(updater/tests/wine)

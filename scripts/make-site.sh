@@ -2,14 +2,15 @@
 # Writes the product web site's side of the update check into OUT_DIR: version.php and the
 # release manifest it serves, generated from the FileVersion texts of the built binaries, so
 # the site and the binaries cannot disagree.
-# Usage: scripts/make-site.sh BIN_DIR OUT_DIR HOMEPAGE
+# Usage: scripts/make-site.sh BIN_DIR OUT_DIR HOMEPAGE [WINDRES]
+# WINDRES must read the binaries' format (default: the 32-bit one of the deliverables).
 set -euo pipefail
-bin=$1 out=$2 homepage=$3
+bin=$1 out=$2 homepage=$3 windres=${4:-i686-w64-mingw32-windres}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 # The FileVersion text of a PE file's version resource, e.g. "1, 0, 0, 0".
 file_version() {
-  i686-w64-mingw32-windres -i "$1" -O rc 2>/dev/null |
+  "$windres" -i "$1" -O rc 2>/dev/null |
     sed -n 's/^ *VALUE "FileVersion", "\(.*\)"$/\1/p' | head -1
 }
 

@@ -3,7 +3,8 @@
 #   native: portable logic under AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan:   where the timer thread and the user-interface thread meet, under ThreadSanitizer
 #   fuzz:   libFuzzer over the update checker's parsers, for a bounded time
-#   wine:   the real Windows binaries under Wine in Xvfb
+#   wine:   the real Windows binaries under Wine in Xvfb, built for the target that
+#           scripts/wine-arch.sh picks (HB_WINE_ARCH=i686 or x86_64 forces one)
 # Usage: scripts/run-tests.sh [stage...]   (default: all four)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ jobs=2
 stages=("$@")
 [[ ${#stages[@]} == 0 ]] && stages=(native tsan fuzz wine)
 
-passed=0 failed=0 failures=()
+passed=0 failed=0 failures=() wine_target=
 
 # Counts a stage: GoogleTest cases from the XML reports each test program writes, plus CTest
 # entries that failed without a failing report (a crash or a time-out).
@@ -39,7 +40,12 @@ count_ctest() {
 
 run_native() {
   local dir=$build/native-$1 san=$2
-  cmake -S "$root" -B "$dir" -DHB_SANITIZE="$san" >/dev/null || { failed=$((failed+1)); failures+=("$1: configure"); return; }
+  # The checks of the shipped 32-bit files read dist/, built as `make` builds it.
+  if [[ $1 == asan ]] && ! make --no-print-directory -C "$root" dist >"$build/dist.log" 2>&1; then
+    cat "$build/dist.log"; failed=$((failed+1)); failures+=("$1: building dist/"); return
+  fi
+  cmake -S "$root" -B "$dir" -DHB_SANITIZE="$san" -DHB_SHIPPED_DIR="$root/dist" >/dev/null ||
+    { failed=$((failed+1)); failures+=("$1: configure"); return; }
   cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("$1: build"); return; }
   rm -rf "$dir/gtest-xml"
   GTEST_OUTPUT="xml:$dir/gtest-xml/" ctest --test-dir "$dir" --output-on-failure -j$jobs 2>&1 | tee "$dir/ctest.log"
@@ -62,8 +68,12 @@ run_fuzz() {
 }
 
 run_wine() {
-  local dir=$build/win
-  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON >/dev/null &&
+  source "$root/scripts/wine-arch.sh" || { failed=$((failed+1)); failures+=("wine: target"); return; }
+  local arch=$HB_WINE_ARCH dir=$build/win-$HB_WINE_ARCH bits=32
+  [[ $arch == x86_64 ]] && bits=64
+  wine_target="wine: ran the $arch build under $bits-bit Wine: $HB_WINE_ARCH_WHY"
+  echo "$wine_target"
+  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON >/dev/null &&
     cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("wine: build"); return; }
   # Every Wine command of the session runs with the same display.
   rm -rf "$dir/gtest-xml"
@@ -85,6 +95,7 @@ for stage in "${stages[@]}"; do
 done
 
 echo
+[[ -n $wine_target ]] && echo "$wine_target"
 for f in "${failures[@]}"; do echo "FAILED $f"; done
 echo "total: $passed passed, $failed failed"
 [[ $failed == 0 ]]

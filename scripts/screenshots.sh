@@ -5,21 +5,23 @@
 #   docs/config-dialog-tip.png  the same with the balloon tip of the lock timeout shown
 #   docs/update-dialog.png      the checker's notification, from a forced check against the real
 #                               version.php under PHP's built-in server on 127.0.0.1
-# Usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win, docs)
+# Usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win-ARCH for the Windows
+# tests' target, as scripts/wine-arch.sh picks it, and docs)
 # Needs xvfb-run, xwd (x11-apps), convert (imagemagick) and php; uses the project's Wine
 # prefix (HB_WINEPREFIX, as scripts/wine-env.sh says).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/win}
+source "$root/scripts/wine-arch.sh" || exit 2
+build=${1:-$root/build/win-$HB_WINE_ARCH}
 out=${2:-$root/docs}
 
 if [[ ${HB_SCREENSHOT_INSIDE:-} != 1 ]]; then
   for tool in xvfb-run xwd convert php; do
-    command -v "$tool" >/dev/null || { echo "screenshot-config: $tool is missing" >&2; exit 1; }
+    command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
   done
   if [[ ! -f $build/CMakeCache.txt ]]; then
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$HB_WINE_ARCH.cmake" \
+      -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON >/dev/null
   fi
   cmake --build "$build" -j2 --target gen_hushbell show_config Verlift installer >/dev/null
   mkdir -p "$out"
@@ -45,7 +47,7 @@ shoot() {
     sleep 0.2
     waited=$((waited + 1))
     if ((waited > 150)); then
-      echo "screenshot-config: the dialog did not come up" >&2
+      echo "screenshots: the dialog did not come up" >&2
       touch "$done"; wait "$viewer" || true; exit 1
     fi
   done

@@ -1,7 +1,17 @@
-# Sourced by the Wine helpers: a private, quiet 32-bit prefix under the build folder.
+# Sourced by the Wine helpers: a private, quiet prefix under the build folder for the chosen
+# target (scripts/wine-arch.sh): win32 for i686, win64 for x86_64, each with its own prefix.
 hb_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${HB_WINEPREFIX:-$hb_root/build/wineprefix}
-export WINEARCH=win32
+source "$hb_root/scripts/wine-arch.sh" || exit 2
+if [[ $HB_WINE_ARCH == x86_64 ]]; then
+  export WINEARCH=win64
+  export WINEPREFIX=${HB_WINEPREFIX:-$hb_root/build/wineprefix-x86_64}
+  # wine, wineserver, wineboot and winepath of 64-bit Wine, for these scripts and their children.
+  export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
+  case ":$PATH:" in *":$hb_root/scripts/wine64:"*) ;; *) export PATH=$hb_root/scripts/wine64:$PATH ;; esac
+else
+  export WINEARCH=win32
+  export WINEPREFIX=${HB_WINEPREFIX:-$hb_root/build/wineprefix-i686}
+fi
 export WINEDEBUG=-all
 # No Mono/Gecko install prompts.
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Creates the private Wine prefix once (about 10 s), tuned for fast, windowless GUI tests.
+# Creates the private Wine prefix once (about 15 s), tuned for fast, windowless GUI tests.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 stamp=$WINEPREFIX/.hushbell-ready

@@ -41,10 +41,9 @@ constexpr ControlTip ControlTips[] = {
 };
 
 // The tool record without its trailing reserved pointer, a size every version of the common
-// controls accepts.
-constexpr UINT ToolInfoSize = 44;
-static_assert(offsetof(TTTOOLINFOA, lParam) + sizeof(LPARAM) == ToolInfoSize,
-              "the tool record up to lParam");
+// controls accepts (44 bytes on 32-bit Windows).
+constexpr UINT ToolInfoSize = offsetof(TTTOOLINFOA, lParam) + sizeof(LPARAM);
+static_assert(sizeof(void*) != 4 || ToolInfoSize == 44, "the tool record up to lParam");
 constexpr UINT ToolFlags = TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT;
 static_assert(ToolFlags == 0x190, "tools are subclassed, absolute and transparent");
 

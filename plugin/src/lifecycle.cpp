@@ -55,15 +55,17 @@ int init() {
   LoadSettings();
   LaunchUpdater();
   if (AnyTriggerEnabled(State)) SetPolling(true);
-  State.PreviousWindowProc = reinterpret_cast<void*>(SetWindowLongA(
-      Record.HostWindow, GWL_WNDPROC, reinterpret_cast<LONG>(HostWindowHook)));
+  // On 32-bit Windows SetWindowLongPtrA is SetWindowLongA itself.
+  State.PreviousWindowProc = reinterpret_cast<void*>(SetWindowLongPtrA(
+      Record.HostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
   return 0;
 }
 
 void quit() {
   SetPolling(false);
   if (State.PreviousWindowProc != nullptr) {
-    SetWindowLongA(Record.HostWindow, GWL_WNDPROC, reinterpret_cast<LONG>(State.PreviousWindowProc));
+    SetWindowLongPtrA(Record.HostWindow, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(State.PreviousWindowProc));
     State.PreviousWindowProc = nullptr;
   }
 }

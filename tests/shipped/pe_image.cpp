@@ -1,0 +1,167 @@
+// Bounds-checked PE reading for the checks of the shipped binaries.
+#include "pe_image.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+template <class T> std::optional<T> At(std::span<const uint8_t> bytes, size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return std::nullopt;
+  T value;
+  std::memcpy(&value, bytes.data() + offset, sizeof(T));
+  return value;
+}
+
+template <class T> T RvaValue(const PeImage& image, uint32_t rva) {
+  return At<T>(BytesAtRva(image, rva, sizeof(T)), 0).value_or(T{});
+}
+
+constexpr uint32_t ExecutableSection = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
+
+}  // namespace
+
+bool LoadPeImage(const std::string& path, PeImage& image) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  image.Bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  std::span<const uint8_t> bytes(image.Bytes);
+  auto nt = At<uint32_t>(bytes, 0x3c);
+  if (!nt || At<uint32_t>(bytes, *nt) != 0x4550u) return false;  // "PE\0\0"
+  const size_t header = *nt + 4, optional = header + 20;
+  auto sections = At<uint16_t>(bytes, header + 2), optionalSize = At<uint16_t>(bytes, header + 16);
+  auto magic = At<uint16_t>(bytes, optional);
+  if (!sections || !optionalSize || magic != 0x10b) return false;
+  image.Machine = *At<uint16_t>(bytes, header);
+  image.Characteristics = At<uint16_t>(bytes, header + 18).value_or(0);
+  image.Magic = *magic;
+  image.ImageBase = At<uint32_t>(bytes, optional + 28).value_or(0);
+  image.Subsystem = At<uint16_t>(bytes, optional + 68).value_or(0);
+  const uint32_t directories = std::min(At<uint32_t>(bytes, optional + 92).value_or(0), 16u);
+  for (uint32_t i = 0; i < directories; ++i) {
+    auto rva = At<uint32_t>(bytes, optional + 96 + 8 * i), size = At<uint32_t>(bytes, optional + 100 + 8 * i);
+    if (!rva || !size) return false;
+    image.Directories.emplace_back(*rva, *size);
+  }
+  for (size_t i = 0, at = optional + *optionalSize; i < *sections; ++i, at += 40) {
+    auto size = At<uint32_t>(bytes, at + 8), rva = At<uint32_t>(bytes, at + 12);
+    auto fileSize = At<uint32_t>(bytes, at + 16), fileOffset = At<uint32_t>(bytes, at + 20);
+    auto flags = At<uint32_t>(bytes, at + 36);
+    if (!size || !rva || !fileSize || !fileOffset || !flags) return false;
+    image.Sections.push_back({*rva, *size, *fileOffset, *fileSize, *flags});
+  }
+  return true;
+}
+
+std::span<const uint8_t> BytesAtRva(const PeImage& image, uint32_t rva, uint32_t length) {
+  for (const PeImage::Section& section : image.Sections) {
+    if (rva < section.Rva || rva - section.Rva >= std::min(section.Size, section.FileSize)) continue;
+    const uint64_t offset = uint64_t{section.FileOffset} + (rva - section.Rva);
+    const uint64_t end = std::min<uint64_t>({offset + length, uint64_t{section.FileOffset} + section.FileSize,
+                                             image.Bytes.size()});
+    if (offset >= end) return {};
+    return std::span<const uint8_t>(image.Bytes).subspan(offset, end - offset);
+  }
+  return {};
+}
+
+std::optional<std::string> TextAtRva(const PeImage& image, uint32_t rva) {
+  std::span<const uint8_t> bytes = BytesAtRva(image, rva, 4096);
+  auto end = std::find(bytes.begin(), bytes.end(), 0);
+  if (end == bytes.end()) return std::nullopt;
+  return std::string(bytes.begin(), end);
+}
+
+bool RvaIsExecutable(const PeImage& image, uint32_t rva) {
+  return std::any_of(image.Sections.begin(), image.Sections.end(), [rva](const PeImage::Section& s) {
+    return (s.Flags & ExecutableSection) != 0 && rva >= s.Rva && rva - s.Rva < s.Size;
+  });
+}
+
+namespace {
+uint32_t ExportDirectory(const PeImage& image) { return image.Directories.empty() ? 0 : image.Directories[0].first; }
+}  // namespace
+
+std::map<std::string, uint32_t> ExportOrdinals(const PeImage& image) {
+  std::map<std::string, uint32_t> result;
+  const uint32_t dir = ExportDirectory(image);
+  if (dir == 0) return result;
+  const uint32_t base = RvaValue<uint32_t>(image, dir + 16), names = RvaValue<uint32_t>(image, dir + 24);
+  const uint32_t nameTable = RvaValue<uint32_t>(image, dir + 32), ordinalTable = RvaValue<uint32_t>(image, dir + 36);
+  for (uint32_t i = 0; i < names && i < 4096; ++i) {
+    auto name = TextAtRva(image, RvaValue<uint32_t>(image, nameTable + 4 * i));
+    if (name) result[*name] = base + RvaValue<uint16_t>(image, ordinalTable + 2 * i);
+  }
+  return result;
+}
+
+std::optional<uint32_t> ExportRva(const PeImage& image, const std::string& name) {
+  auto ordinals = ExportOrdinals(image);
+  auto found = ordinals.find(name);
+  if (found == ordinals.end()) return std::nullopt;
+  const uint32_t dir = ExportDirectory(image);
+  const uint32_t index = found->second - RvaValue<uint32_t>(image, dir + 16);
+  return RvaValue<uint32_t>(image, RvaValue<uint32_t>(image, dir + 28) + 4 * index);
+}
+
+uint32_t ExportedFunctionCount(const PeImage& image) {
+  const uint32_t dir = ExportDirectory(image);
+  if (dir == 0) return 0;
+  const uint32_t functions = RvaValue<uint32_t>(image, dir + 20), table = RvaValue<uint32_t>(image, dir + 28);
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < functions && i < 4096; ++i) count += RvaValue<uint32_t>(image, table + 4 * i) != 0;
+  return count;
+}
+
+std::set<std::string> ImportedDlls(const PeImage& image) {
+  std::set<std::string> result;
+  if (image.Directories.size() < 2 || image.Directories[1].first == 0) return result;
+  // Import descriptors of 20 bytes, ended by one whose name is 0.
+  for (uint32_t at = image.Directories[1].first;; at += 20) {
+    const uint32_t name = RvaValue<uint32_t>(image, at + 12);
+    if (name == 0 || result.size() > 64) break;
+    std::string text = TextAtRva(image, name).value_or("?");
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    result.insert(text);
+  }
+  return result;
+}
+
+std::span<const uint8_t> Resource(const PeImage& image, uint32_t type, uint32_t id) {
+  if (image.Directories.size() < 3 || image.Directories[2].first == 0) return {};
+  const uint32_t root = image.Directories[2].first;
+  // One level of the resource tree: the entry with this id, or the first one (id 0: any).
+  auto entry = [&](uint32_t dir, uint32_t wanted) -> std::optional<uint32_t> {
+    const uint32_t count = RvaValue<uint16_t>(image, dir + 12) + RvaValue<uint16_t>(image, dir + 14);
+    for (uint32_t i = 0; i < count && i < 1024; ++i) {
+      const uint32_t name = RvaValue<uint32_t>(image, dir + 16 + 8 * i);
+      if (wanted == 0 || name == wanted) return RvaValue<uint32_t>(image, dir + 20 + 8 * i);
+    }
+    return std::nullopt;
+  };
+  auto types = entry(root, type);
+  if (!types || !(*types & 0x80000000u)) return {};
+  auto ids = entry(root + (*types & 0x7fffffffu), id);
+  if (!ids || !(*ids & 0x80000000u)) return {};
+  auto language = entry(root + (*ids & 0x7fffffffu), 0);
+  if (!language || (*language & 0x80000000u)) return {};
+  const uint32_t data = root + *language;
+  return BytesAtRva(image, RvaValue<uint32_t>(image, data), RvaValue<uint32_t>(image, data + 4));
+}
+
+std::optional<std::string> VersionString(std::span<const uint8_t> info, const std::string& key) {
+  // The key in UTF-16 with its terminator, then padding to 4 bytes, then the UTF-16 value.
+  std::vector<uint8_t> pattern;
+  for (char c : key) pattern.insert(pattern.end(), {static_cast<uint8_t>(c), 0});
+  pattern.insert(pattern.end(), {0, 0});
+  auto found = std::search(info.begin(), info.end(), pattern.begin(), pattern.end());
+  if (found == info.end()) return std::nullopt;
+  size_t at = ((found - info.begin()) + pattern.size() + 3) & ~size_t{3};
+  std::string value;
+  for (auto unit = At<uint16_t>(info, at); unit && *unit != 0; unit = At<uint16_t>(info, at += 2))
+    value.push_back(*unit < 0x80 ? static_cast<char>(*unit) : '?');
+  return value;
+}

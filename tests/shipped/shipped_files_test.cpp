@@ -1,0 +1,88 @@
+// The shipped 32-bit files in dist/, read as PE files without running them: what the 32-bit
+// host and Windows rely on, which the Windows tests cannot see when they run a 64-bit build.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+
+#include "pe_image.h"
+
+namespace {
+
+constexpr uint16_t MachineI386 = 0x14c;
+constexpr uint16_t DllFlag = 0x2000;
+constexpr uint16_t GuiSubsystem = 2;
+constexpr uint32_t RtVersion = 16, RtManifest = 24;
+
+PeImage Shipped(const char* name) {
+  PeImage image;
+  EXPECT_TRUE(LoadPeImage(std::string(HB_SHIPPED_DIR) + "/" + name, image)) << name;
+  return image;
+}
+
+// Four decimal numbers joined by a comma and a blank, the form the update checker compares.
+void ExpectFileVersion(const PeImage& image) {
+  auto version = VersionString(Resource(image, RtVersion, 1), "FileVersion");
+  ASSERT_TRUE(version.has_value());
+  EXPECT_TRUE(std::regex_match(*version, std::regex("[0-9]+, [0-9]+, [0-9]+, [0-9]+"))) << *version;
+}
+
+uint32_t Dword(std::span<const uint8_t> bytes, size_t at) {
+  uint32_t value = 0;
+  if (at + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + at, 4);
+  return value;
+}
+
+TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
+  PeImage dll = Shipped("gen_hushbell.dll");
+  EXPECT_EQ(dll.Machine, MachineI386);
+  EXPECT_NE(dll.Characteristics & DllFlag, 0);
+  EXPECT_EQ(ExportOrdinals(dll), (std::map<std::string, uint32_t>{
+                                     {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
+  EXPECT_EQ(ExportedFunctionCount(dll), 3u);
+  // Windows system DLLs only: no C++ runtime, no threads library.
+  EXPECT_EQ(ImportedDlls(dll), (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL",
+                                                      "USER32.DLL", "WINMM.DLL"}));
+  ExpectFileVersion(dll);
+}
+
+// winampGetGeneralPurposePlugin is "mov eax, record; ret": the 28 bytes at that address are
+// the record the 32-bit host reads.
+TEST(ShippedPlugin, HandsTheHostA28ByteRecord) {
+  PeImage dll = Shipped("gen_hushbell.dll");
+  auto get = ExportRva(dll, "winampGetGeneralPurposePlugin");
+  ASSERT_TRUE(get.has_value());
+  std::span<const uint8_t> code = BytesAtRva(dll, *get, 6);
+  ASSERT_EQ(code.size(), 6u);
+  ASSERT_EQ(code[0], 0xb8);
+  ASSERT_EQ(code[5], 0xc3);
+  const uint32_t record = Dword(code, 1) - dll.ImageBase;
+  std::span<const uint8_t> fields = BytesAtRva(dll, record, 28);
+  ASSERT_EQ(fields.size(), 28u);
+  EXPECT_EQ(Dword(fields, 0), 16u);
+  EXPECT_EQ(TextAtRva(dll, Dword(fields, 4) - dll.ImageBase), "Tavo Hushbell");
+  for (size_t at : {8, 12, 16}) EXPECT_TRUE(RvaIsExecutable(dll, Dword(fields, at) - dll.ImageBase)) << at;
+  // HostWindow and ModuleInstance, filled in by the host.
+  EXPECT_EQ(Dword(fields, 20), 0u);
+  EXPECT_EQ(Dword(fields, 24), 0u);
+}
+
+TEST(ShippedChecker, IsA32BitGuiProgramAskingForX86CommonControls) {
+  PeImage exe = Shipped("Verlift.exe");
+  EXPECT_EQ(exe.Machine, MachineI386);
+  EXPECT_EQ(exe.Characteristics & DllFlag, 0);
+  EXPECT_EQ(exe.Subsystem, GuiSubsystem);
+  EXPECT_EQ(ImportedDlls(exe), (std::set<std::string>{"COMCTL32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL",
+                                                      "USER32.DLL", "VERSION.DLL", "WININET.DLL"}));
+  std::span<const uint8_t> manifest = Resource(exe, RtManifest, 1);
+  const std::string text(manifest.begin(), manifest.end());
+  EXPECT_NE(text.find("processorArchitecture=\"X86\" publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
+  EXPECT_EQ(text.find("amd64"), std::string::npos);
+  ExpectFileVersion(exe);
+}
+
+TEST(ShippedInstaller, IsA32BitProgram) {
+  EXPECT_EQ(Shipped("hushbell-setup.exe").Machine, MachineI386);
+}
+
+}  // namespace
