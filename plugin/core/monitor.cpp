@@ -44,9 +44,28 @@ void Resume(const MonitorIo& io, uint64_t engagedAtMs, int32_t timeoutMinutes) {
   if (!TimedOut(io, engagedAtMs, timeoutMinutes)) SendChecked(io, ActionPlay);
 }
 
-Outcome ScreenSaverStep(PluginState& s, const MonitorIo& io) {
+// What one tick has seen of the desktop: each probe is asked at most once per tick and its
+// answer reused by the later steps (-1: not asked yet).
+struct TickProbes {
+  const MonitorIo& Io;
+  int8_t Locked = -1;
+  int8_t Saver = -1;
+};
+
+bool DesktopLocked(TickProbes& t) {
+  if (t.Locked < 0) t.Locked = t.Io.IsDesktopLocked(t.Io.Context) ? 1 : 0;
+  return t.Locked != 0;
+}
+
+bool ScreenSaverRunning(TickProbes& t) {
+  if (t.Saver < 0) t.Saver = t.Io.IsScreenSaverRunning(t.Io.Context) ? 1 : 0;
+  return t.Saver != 0;
+}
+
+Outcome ScreenSaverStep(PluginState& s, TickProbes& t) {
+  const MonitorIo& io = t.Io;
   if (IsSet(s.LockEngaged) || Get(s.ScreenSaverAction) == 0) return Outcome::Continue;
-  if (io.IsScreenSaverRunning(io.Context)) {
+  if (ScreenSaverRunning(t)) {
     if (IsSet(s.ScreenSaverEngaged)) return Outcome::Continue;
     Put(s.ScreenSaverEngaged, 1);
     s.ScreenSaverEngagedAtMs = io.NowMs(io.Context);  // start of the screen-saver timeout
@@ -57,7 +76,7 @@ Outcome ScreenSaverStep(PluginState& s, const MonitorIo& io) {
     return Outcome::Handled;
   }
   // Ended into a locked desktop (password-protected screen saver): wait for the unlock.
-  if (IsSet(s.ScreenSaverSeen) && io.IsDesktopLocked(io.Context)) return Outcome::Handled;
+  if (IsSet(s.ScreenSaverSeen) && DesktopLocked(t)) return Outcome::Handled;
   if (!IsSet(s.ScreenSaverEngaged)) return Outcome::Continue;
   Put(s.ScreenSaverEngaged, 0);
   if (!IsSet(s.ScreenSaverAutoResume) || !IsSet(s.WasPlaying)) return Outcome::Continue;
@@ -65,8 +84,9 @@ Outcome ScreenSaverStep(PluginState& s, const MonitorIo& io) {
   return Outcome::Handled;
 }
 
-Outcome LockStep(PluginState& s, const MonitorIo& io) {
-  if (io.IsDesktopLocked(io.Context)) {
+Outcome LockStep(PluginState& s, TickProbes& t) {
+  const MonitorIo& io = t.Io;
+  if (DesktopLocked(t)) {
     if (IsSet(s.ScreenSaverSeen)) return Outcome::Handled;  // the lock belongs to the screen saver
     if (!IsSet(s.LockEngaged)) {
       Put(s.LockEngaged, 1);
@@ -79,7 +99,7 @@ Outcome LockStep(PluginState& s, const MonitorIo& io) {
     }
     return Outcome::Continue;
   }
-  if (IsSet(s.LockEngaged) && !io.IsScreenSaverRunning(io.Context)) {
+  if (IsSet(s.LockEngaged) && !ScreenSaverRunning(t)) {
     Put(s.LockEngaged, 0);
     if (IsSet(s.LockAutoResume) && IsSet(s.WasPlaying)) Resume(io, s.LockEngagedAtMs, Get(s.LockTimeout));
   }
@@ -115,9 +135,10 @@ void SeedMonitor(PluginState& s, const MonitorIo& io) {
 
 void PollTick(PluginState& s, const MonitorIo& io) {
   if (IsSet(s.StandbyPending)) return;  // nothing is polled between suspend and resume
-  if (ScreenSaverStep(s, io) == Outcome::Handled) return;
-  if (!IsSet(s.ScreenSaverEngaged) && LockStep(s, io) == Outcome::Handled) return;
-  Put(s.ScreenSaverSeen, io.IsScreenSaverRunning(io.Context));
+  TickProbes probes{io};
+  if (ScreenSaverStep(s, probes) == Outcome::Handled) return;
+  if (!IsSet(s.ScreenSaverEngaged) && LockStep(s, probes) == Outcome::Handled) return;
+  Put(s.ScreenSaverSeen, ScreenSaverRunning(probes));
 }
 
 void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uintptr_t wParam) {
