@@ -4,7 +4,12 @@ set(HB_BUILD_TESTS ON CACHE BOOL "build the Windows tests (run under Wine)")
 
 # Everything links statically so nothing but Windows system DLLs is imported.
 set(HB_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(HB_DELIVERABLE_COMPILE -Os -ffunction-sections -fdata-sections)
+# The product never throws, so 32-bit code needs no DWARF unwind tables (x86 SEH walks frames
+# without them). 64-bit Windows unwinds every frame through them, so the x86_64 build keeps them.
+set(HB_DELIVERABLE_COMPILE)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(HB_DELIVERABLE_COMPILE -fno-asynchronous-unwind-tables)
+endif()
 set(HB_DELIVERABLE_LINK ${HB_STATIC_LINK} -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 add_link_options(${HB_STATIC_LINK})
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}")
