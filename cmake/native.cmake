@@ -19,6 +19,7 @@ if(NOT TARGET GTest::gtest_main)
   add_library(GTest::gtest_main ALIAS gtest_main)
 endif()
 
+add_subdirectory(common)
 add_subdirectory(plugin/core)
 add_subdirectory(updater/core)
 if(HB_FUZZ)

@@ -52,6 +52,7 @@ function(hb_wine_test)
   endif()
 endfunction()
 
+add_subdirectory(common)
 add_subdirectory(plugin/core)
 add_subdirectory(plugin/src)
 add_subdirectory(updater/core)

@@ -1,15 +1,10 @@
 #include "command_line.h"
 
-namespace {
+#include <string_view>
 
-// Length of text, but never counts past limit (so a missing terminator beyond it is never read).
-size_t BoundedLength(const char16_t* text, size_t limit)
-{
-    size_t length = 0;
-    while (length < limit && text[length] != u'\0')
-        ++length;
-    return length;
-}
+#include "text_bounds.h"
+
+namespace {
 
 bool StartsWith(const char16_t* text, const char16_t* prefix)
 {
@@ -27,11 +22,6 @@ bool Equals(const char16_t* a, const char16_t* b)
     return false;
 }
 
-bool IsBlank(char16_t c)
-{
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-
 void CopyPath(char16_t (&to)[IniPathCapacity], const char16_t* from, size_t length)
 {
     for (size_t i = 0; i < length; ++i)
@@ -43,22 +33,7 @@ void CopyPath(char16_t (&to)[IniPathCapacity], const char16_t* from, size_t leng
 
 int32_t ParseHandleValue(const char16_t* text)
 {
-    while (IsBlank(*text))
-        ++text;
-    bool negative = false;
-    if (*text == u'+' || *text == u'-')
-        negative = *text++ == u'-';
-    // Saturate once past the range so that any number of digits is safe.
-    constexpr int64_t Limit = int64_t{INT32_MAX} + 1;
-    int64_t magnitude = 0;
-    for (; *text >= u'0' && *text <= u'9'; ++text)
-        if (magnitude < Limit)
-            magnitude = magnitude * 10 + (*text - u'0');
-    if (magnitude > Limit)
-        magnitude = Limit;
-    if (negative)
-        return static_cast<int32_t>(-magnitude);
-    return static_cast<int32_t>(magnitude < Limit ? magnitude : INT32_MAX);
+    return ParseDecimal(std::u16string_view(text));
 }
 
 int ParseCommandLine(std::span<const char16_t* const> args, ExistsFn exists, void* context, CommandLine& out)

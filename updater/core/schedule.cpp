@@ -1,28 +1,6 @@
 #include "schedule.h"
 
-#include <cstddef>
-
-namespace {
-
-void FormatSigned(int32_t value, char16_t (&out)[64])
-{
-    // Work on the magnitude as unsigned so that INT32_MIN needs no branch of its own.
-    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    char16_t digits[10];
-    size_t count = 0;
-    do {
-        digits[count++] = static_cast<char16_t>(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    size_t at = 0;
-    if (value < 0)
-        out[at++] = u'-';
-    while (count > 0)
-        out[at++] = digits[--count];
-    out[at] = u'\0';
-}
-
-}  // namespace
+#include "text_bounds.h"
 
 uint64_t JoinLastCheck(int32_t lo, int32_t hi)
 {
@@ -31,8 +9,8 @@ uint64_t JoinLastCheck(int32_t lo, int32_t hi)
 
 void FormatLastCheck(uint64_t now, char16_t (&lo)[64], char16_t (&hi)[64])
 {
-    FormatSigned(static_cast<int32_t>(static_cast<uint32_t>(now)), lo);
-    FormatSigned(static_cast<int32_t>(static_cast<uint32_t>(now >> 32)), hi);
+    FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now)), lo);
+    FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now >> 32)), hi);
 }
 
 int IsCheckDue(int32_t interval, int32_t lo, int32_t hi, uint64_t now)

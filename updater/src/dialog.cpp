@@ -4,20 +4,13 @@
 #include <shellapi.h>
 
 #include "dialog_text.h"
+#include "text_bounds.h"
 #include "resource.h"
 
 namespace {
 
 constexpr size_t NameCapacity = 260;
 constexpr int PatternCapacity = 2048;  // 2047 characters + terminator
-
-size_t BoundedLength(const char16_t* text, size_t limit)
-{
-    size_t length = 0;
-    while (length < limit && text[length] != u'\0')
-        ++length;
-    return length;
-}
 
 // Hands a web address to the user's browser; anything else is dropped.
 void OpenWebAddress(const char16_t* address, size_t capacity)
