@@ -12,9 +12,8 @@ constexpr size_t ParametersCapacity = 310;
 
 // Reads the checker's path. Data that fill the whole buffer without a terminator were cut.
 bool ReadCheckerPath(HKEY key, wchar_t (&path)[PathCapacity]) {
-  DWORD type = 0;
   DWORD size = sizeof path;
-  if (RegQueryValueExW(key, CheckerValue, nullptr, &type, reinterpret_cast<BYTE*>(path), &size) !=
+  if (RegQueryValueExW(key, CheckerValue, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) !=
       ERROR_SUCCESS) {
     return false;
   }
