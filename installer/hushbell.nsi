@@ -8,7 +8,7 @@ SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !ifndef HOMEPAGE
-  !define HOMEPAGE "http://www.brennick.com/hushbell"
+  !define HOMEPAGE "https://www.brennick.com/hushbell"
 !endif
 
 ; The product version comes from the plug-in's version header, like its version resource.

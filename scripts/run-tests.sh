@@ -52,18 +52,23 @@ run_native() {
   count_ctest "$dir/ctest.log" "$1" "$dir/gtest-xml"
 }
 
+# Each target starts from what earlier runs found here and from the seeds kept in the repository
+# (updater/tests/fuzz/corpus/TARGET: valid replies and the tests' edge cases); fuzz_reply_long
+# stretches small inputs into replies past the 1 MiB cap.
 run_fuzz() {
-  local dir=$build/fuzz seconds=${HB_FUZZ_SECONDS:-20} target status
+  local dir=$build/fuzz seconds=${HB_FUZZ_SECONDS:-15} target name seeds status
   cmake -S "$root" -B "$dir" -DHB_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null &&
     cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("fuzz: build"); return; }
   for target in "$dir"/updater/tests/fuzz/fuzz_*; do
     [[ -x $target ]] || continue
-    mkdir -p "$dir/corpus/${target##*/}"
-    echo "fuzzing ${target##*/} for ${seconds}s"
-    "$target" -max_total_time="$seconds" -print_final_stats=0 "$dir/corpus/${target##*/}" >"$dir/${target##*/}.log" 2>&1
+    name=${target##*/} seeds=$root/updater/tests/fuzz/corpus/$name
+    mkdir -p "$dir/corpus/$name"
+    [[ -d $seeds ]] || seeds=
+    echo "fuzzing $name for ${seconds}s"
+    "$target" -max_total_time="$seconds" -print_final_stats=0 "$dir/corpus/$name" ${seeds:+"$seeds"} >"$dir/$name.log" 2>&1
     status=$?
-    tail -2 "$dir/${target##*/}.log"
-    if [[ $status == 0 ]]; then passed=$((passed+1)); else failed=$((failed+1)); failures+=("fuzz: ${target##*/} found a fault, see $dir/${target##*/}.log"); fi
+    tail -2 "$dir/$name.log"
+    if [[ $status == 0 ]]; then passed=$((passed+1)); else failed=$((failed+1)); failures+=("fuzz: $name found a fault, see $dir/$name.log"); fi
   done
 }
 

@@ -49,6 +49,7 @@ check "uninstaller written" test -f "$winamp/uninstall-hushbell.exe"
 ini=$(tr -d '\r' <"$winamp/Plugins/gen_hushbell.ini")
 check "updater INI checks weekly" grep -qx 'interval=7' <<<"$ini"
 check "updater INI names the product" grep -qx 'Name=Tavo Hushbell' <<<"$ini"
+check "updater INI names an https homepage" grep -qx 'homepage=https://[^ ]*' <<<"$ini"
 check "updater INI lists the installed plug-in" grep -qxF "gen_hushbell=$winamp_win\\Plugins\\gen_hushbell.dll" <<<"$ini"
 value=$(wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
 check "registry names the checker" test "$value" = 'C:\Program Files\Brennick\Verlift\Verlift.exe'

@@ -3,9 +3,12 @@
 #include <cstddef>
 #include <string_view>
 
-// True when text begins with "http://" or "https://", letters in any case. The download
-// address comes from an unauthenticated reply; anything else (a program path, "file:", a
-// scheme with a handler of its own) is never handed to the shell.
+// True when the whole text is a well-formed absolute "http://" or "https://" address (scheme in
+// any case): a non-empty host, a port of digits if any, and only the characters an address may
+// hold, every "%" starting an escape of two hexadecimal digits. Blanks, quotes, controls,
+// backslashes, <>^`{|} and anything outside printable ASCII refuse it. The download address
+// comes from an unauthenticated reply and the shell puts it into a browser's command line, so
+// nothing else (a program path, "file:", a second argument after a quote) is handed over.
 bool IsWebAddress(std::u16string_view text);
 
 // Writes the message template with its first two "%s" replaced by name and homepage, in that

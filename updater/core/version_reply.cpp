@@ -71,9 +71,15 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io, char16_t
     if (!IsReplyMagic(NextString(data, offset)))
         return 0;
     WidenInto(io, NextString(data, offset), newVersion, NewVersionCapacity);
-    WidenInto(io, NextString(data, offset), downloadUrl, DownloadUrlCapacity);
+    // A download address that does not fit is dropped, not cut: a cut address is another one.
+    char16_t url[DownloadUrlCapacity + 1];
+    const size_t urlLength = WidenInto(io, NextString(data, offset), url, DownloadUrlCapacity + 1);
+    if (urlLength < DownloadUrlCapacity) {
+        for (size_t i = 0; i <= urlLength; ++i)
+            downloadUrl[i] = url[i];
+    }
 
-    for (;;) {
+    for (size_t entry = 0; entry < ReplyEntryLimit; ++entry) {
         const std::string_view keyText = NextString(data, offset);
         if (keyText.empty())
             return 0;
@@ -91,6 +97,7 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io, char16_t
         if (CompareWithAdvertised(io, std::u16string_view(local), NextString(data, offset)) < 0)
             return 1;
     }
+    return 0;
 }
 
 bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity])

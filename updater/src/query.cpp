@@ -8,8 +8,9 @@
 
 #include "file_version.h"
 
-// The whole query, from opening the address to the last comparison, ends after this long.
-// A test build overrides it so that a server that never answers costs seconds, not a minute.
+// The whole query, from opening the internet handle until its last handle is closed and the
+// last comparison is made, ends after this long. A test build overrides it so that a server
+// that never answers costs seconds, not a minute.
 #ifndef VERLIFT_QUERY_LIMIT_MS
 #define VERLIFT_QUERY_LIMIT_MS 60000
 #endif
@@ -49,8 +50,9 @@ void CloseInternet()
 
 // WinINet's own time-outs bound each connect, send and receive on Windows, but not every
 // platform honours them (Wine ignores them), and a server that trickles its reply passes them
-// all. Closing the internet handle aborts a blocked request; should even that not return, the
-// process ends: "LastCheck" is written and no dialog is up yet, so nothing is lost.
+// all. Closing the internet handle aborts a blocked request; should even that not return, or
+// the request's own close keep draining a body, the process ends: "LastCheck" is written and
+// no dialog is up yet, so nothing is lost.
 DWORD WINAPI WatchQuery(void*)
 {
     if (WaitForSingleObject(Watch.Done, QueryLimitMs) != WAIT_TIMEOUT)
@@ -79,6 +81,18 @@ HANDLE StartWatch(HINTERNET internet)
     return thread;
 }
 
+// Ends the network's part while the watchdog still runs: the request, then the internet handle.
+// Closing a request whose body has not been read to its end may go on reading it (Wine drains a
+// chunked body for as long as data keeps arriving); the watchdog bounds that like any other step.
+// Had the watchdog closed the internet handle already, the request went with it and its close
+// here just fails.
+void CloseNetwork(HINTERNET request)
+{
+    if (request != nullptr)
+        InternetCloseHandle(request);
+    CloseInternet();
+}
+
 // Returns 1 when the watchdog cut the query off.
 int StopWatch(HANDLE thread)
 {
@@ -89,7 +103,6 @@ int StopWatch(HANDLE thread)
         CloseHandle(Watch.Done);
         Watch.Done = nullptr;
     }
-    CloseInternet();
     return Watch.Expired.load(std::memory_order_relaxed);
 }
 
@@ -194,16 +207,17 @@ int QueryVersions()
     int result = 0;
     const HINTERNET request = InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
     const HANDLE heap = request != nullptr ? HeapCreate(0, 0, 0) : nullptr;
-    if (heap != nullptr) {
-        auto* buffer = static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, ReadChunk));
-        if (buffer != nullptr) {
-            const size_t received = ReadReply(request, heap, buffer);
-            const ReplyIo io = {nullptr, WidenText, LookupInstalledFile, ReadInstalledVersion};
-            result = WalkVersionReply(std::span<const uint8_t>(buffer, received), io, NewVersion, DownloadUrl);
-            HeapFree(heap, 0, buffer);
-        }
-        HeapDestroy(heap);
+    auto* buffer = heap != nullptr ? static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, ReadChunk)) : nullptr;
+    const size_t received = buffer != nullptr ? ReadReply(request, heap, buffer) : 0;
+    // Whatever the server still sends is not wanted: the connection goes before the walk.
+    CloseNetwork(request);
+    if (buffer != nullptr) {
+        const ReplyIo io = {nullptr, WidenText, LookupInstalledFile, ReadInstalledVersion};
+        result = WalkVersionReply(std::span<const uint8_t>(buffer, received), io, NewVersion, DownloadUrl);
+        HeapFree(heap, 0, buffer);
     }
+    if (heap != nullptr)
+        HeapDestroy(heap);
     // A query cut off at the limit shows nothing, whatever arrived before.
     if (StopWatch(watchdog) != 0)
         result = 0;

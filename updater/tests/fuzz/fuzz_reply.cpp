@@ -1,12 +1,18 @@
 // Feeds arbitrary bytes to the version-reply walk. The first byte picks how the fake code page
-// and "Files" section behave; the rest is the reply. Also checks that version comparison is
-// antisymmetric on the reply's first two strings.
+// and "Files" section behave; the rest is the reply. Also checks that the walk looks up no more
+// than its limit of entries and that version comparison is antisymmetric on the reply's first
+// two strings.
+// Built a second time as fuzz_reply_long (FUZZ_LONG_REPLIES): the rest of the input then
+// describes a reply of up to one and a half mebibytes, so that the cap and the entry limit are
+// reached without libFuzzer mutating megabytes, and data past the cap must change nothing.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "version_compare.h"
 #include "version_reply.h"
@@ -14,6 +20,7 @@
 namespace {
 
 uint8_t Mode;
+size_t Lookups;
 
 size_t Widen(void*, std::string_view text, char16_t* out, size_t capacity)
 {
@@ -37,6 +44,7 @@ size_t LookupFile(void*, const char16_t* key, char16_t* out, size_t capacity)
         ++length;
     if (length >= FileTextCapacity)
         std::abort();  // an over-long key must never be looked up
+    ++Lookups;
     if ((key[0] & 3) == 0)
         return out[0] = u'\0', 0;
     // The key itself serves as the path.
@@ -55,6 +63,52 @@ void ReadVersion(void*, const char16_t* path, char16_t* out, size_t capacity)
     out[n] = u'\0';
 }
 
+struct Walked {
+    int Result;
+    char16_t NewVersion[NewVersionCapacity], DownloadUrl[DownloadUrlCapacity];
+};
+
+void Walk(std::span<const uint8_t> reply, Walked& out)
+{
+    const ReplyIo io{nullptr, Widen, LookupFile, ReadVersion};
+    Lookups = 0;
+    out.Result = WalkVersionReply(reply, io, out.NewVersion, out.DownloadUrl);
+    if ((out.Result != 0 && out.Result != 1) || Lookups > ReplyEntryLimit ||
+        std::char_traits<char16_t>::find(out.NewVersion, NewVersionCapacity, u'\0') == nullptr ||
+        std::char_traits<char16_t>::find(out.DownloadUrl, DownloadUrlCapacity, u'\0') == nullptr)
+        std::abort();
+}
+
+#ifdef FUZZ_LONG_REPLIES
+// A 24-bit repeat count, the lengths of head and pattern (one byte each), then head, pattern and
+// tail: the reply is the head, the pattern repeated, then the tail, cut at one and a half
+// mebibytes.
+std::vector<uint8_t> Stretch(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> reply;
+    if (size < 5)
+        return reply;
+    const size_t count = data[0] | data[1] << 8 | data[2] << 16;
+    const size_t limit = ReplyCapBytes + ReplyCapBytes / 2, rest = size - 5;
+    const size_t head = data[3] < rest ? data[3] : rest, pattern = data[4] < rest - head ? data[4] : rest - head;
+    const uint8_t* at = data + 5;
+    const size_t times = pattern == 0 ? 0 : std::min(count, (limit - head) / pattern + 1), total = times * pattern;
+    reply.resize(head + total);
+    std::memcpy(reply.data(), at, head);
+    // The pattern once, then the filled part copied behind itself until the repeats are in.
+    uint8_t* repeats = reply.data() + head;
+    for (size_t filled = 0; filled < total;) {
+        const size_t n = filled == 0 ? pattern : std::min(filled, total - filled);
+        std::memcpy(repeats + filled, filled == 0 ? at + head : repeats, n);
+        filled += n;
+    }
+    reply.insert(reply.end(), at + head + pattern, data + size);
+    if (reply.size() > limit)
+        reply.resize(limit);
+    return reply;
+}
+#endif
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -62,13 +116,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     Mode = data[0];
+#ifdef FUZZ_LONG_REPLIES
+    const std::vector<uint8_t> stretched = Stretch(data + 1, size - 1);
+    const std::span<const uint8_t> reply(stretched);
+#else
     const std::span<const uint8_t> reply(data + 1, size - 1);
-    const ReplyIo io{nullptr, Widen, LookupFile, ReadVersion};
-    char16_t newVersion[NewVersionCapacity], downloadUrl[DownloadUrlCapacity];
-    const int result = WalkVersionReply(reply, io, newVersion, downloadUrl);
-    if ((result != 0 && result != 1) || std::char_traits<char16_t>::find(newVersion, NewVersionCapacity, u'\0') == nullptr ||
-        std::char_traits<char16_t>::find(downloadUrl, DownloadUrlCapacity, u'\0') == nullptr)
-        std::abort();
+#endif
+    static Walked walked, capped;
+    Walk(reply, walked);
+    if (reply.size() > ReplyCapBytes) {
+        Walk(reply.first(ReplyCapBytes), capped);
+        if (walked.Result != capped.Result || std::u16string_view(walked.NewVersion) != capped.NewVersion ||
+            std::u16string_view(walked.DownloadUrl) != capped.DownloadUrl)
+            std::abort();  // data past the cap changed the outcome
+    }
 
     const char* text = reinterpret_cast<const char*>(reply.data());
     const size_t first = strnlen(text, reply.size());

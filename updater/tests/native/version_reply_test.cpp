@@ -147,8 +147,10 @@ TEST(WalkVersionReply, ReadSizes)
 
 TEST(WalkVersionReply, OverlongTextsAreCutOrSkipped)
 {
-    const Walked url = Walk(Reply({M, "3.0", std::string(3000, 'd'), ""}));
-    EXPECT_EQ(url.downloadUrl, std::u16string(DownloadUrlCapacity - 1, u'd'));
+    // A download address that fits is kept whole; one unit more and none is kept.
+    EXPECT_EQ(Walk(Reply({M, "3.0", std::string(DownloadUrlCapacity - 1, 'd'), ""})).downloadUrl,
+              std::u16string(DownloadUrlCapacity - 1, u'd'));
+    EXPECT_EQ(Walk(Reply({M, "3.0", std::string(DownloadUrlCapacity, 'd'), ""})).downloadUrl, u"");
 
     // A key of 259 characters is looked up; one of 260 is skipped even though its first 259
     // characters name an installed file.
@@ -196,6 +198,20 @@ TEST(WalkVersionReply, DataPastTheCapIsIgnored)
     EXPECT_EQ(Walk(build(ReplyCapBytes - 5)).result, 0);  // "9" lies past the cap
     EXPECT_EQ(Walk(build(ReplyCapBytes - 2)).result, 0);  // the key is cut to "co"
     EXPECT_EQ(Walk(build(ReplyCapBytes)).result, 0);
+}
+
+TEST(WalkVersionReply, EntriesPastTheLimitAreIgnored)
+{
+    // Unlisted entries, then an older "core": the last entry examined, or the first ignored.
+    for (const size_t unlisted : {ReplyEntryLimit - 1, ReplyEntryLimit}) {
+        std::vector<uint8_t> reply = Reply({M, "3.0", "u"});
+        for (size_t i = 0; i < unlisted; ++i)
+            reply.insert(reply.end(), {'x', 0, '1', 0});
+        reply.insert(reply.end(), {'c', 'o', 'r', 'e', 0, '9', 0});
+        const Walked w = Walk(reply);
+        EXPECT_EQ(w.result, unlisted < ReplyEntryLimit ? 1 : 0) << unlisted;
+        EXPECT_EQ(w.product.lookedUp.size(), ReplyEntryLimit) << unlisted;
+    }
 }
 
 TEST(BuildQueryAddress, Table)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <mutex>
 #include <thread>
 
@@ -64,9 +65,21 @@ void Answer(SOCKET client, ServeMode mode, int status, const std::string& body, 
                        "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
     if (mode == ServeMode::Answer)
         head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    if (mode == ServeMode::EndlessChunked)
+        head += "Transfer-Encoding: chunked\r\n";
     head += "\r\n";
     bool open = SendAll(client, head.data(), head.size());
-    if (mode == ServeMode::Trickle) {
+    if (mode == ServeMode::EndlessChunked) {
+        auto chunk = [](const std::string& data) {
+            char size[16];
+            char* end = std::to_chars(size, size + sizeof size, data.size(), 16).ptr;
+            return std::string(size, end) + "\r\n" + data + "\r\n";
+        };
+        const std::string first = chunk(body), filler = chunk(std::string(65536, 'x'));
+        open = open && (body.empty() || SendAll(client, first.data(), first.size()));  // size 0 would end it
+        while (open && Current(generation))
+            open = SendAll(client, filler.data(), filler.size());
+    } else if (mode == ServeMode::Trickle) {
         for (size_t at = 0; open && Current(generation); ++at) {
             open = SendAll(client, at < body.size() ? &body[at] : "x", 1);
             Sleep(100);

@@ -534,6 +534,13 @@ TEST(VerliftQuery, ReplyUpToTheFirstMebibyteDecidesWhetherTheDialogShows)
     // The padding key runs across the cap, and the newer pair lies behind it.
     std::string across = head + padding(Cap - head.size() + 100) + pair;
     across += std::string(Cap + Cap / 2 - across.size(), 'x');
+    // Entries of a key that "Files" does not list, each one a profile lookup.
+    auto absent = [](size_t count) {
+        std::string entries;
+        for (size_t i = 0; i < count; ++i)
+            entries += Reply({"k", "1"});
+        return entries;
+    };
 
     const struct {
         const char* Name;
@@ -557,6 +564,11 @@ TEST(VerliftQuery, ReplyUpToTheFirstMebibyteDecidesWhetherTheDialogShows)
         {"advertised version empty", ReplyFor(""), false},
         {"pair ends at the cap", inside, true},
         {"pair lies past the cap", across, false},
+        // The walk examines ReplyEntryLimit entries and ignores the rest, so that a mebibyte of
+        // absent ones costs no more lookups than that.
+        {"newer pair as the last entry examined", head + absent(ReplyEntryLimit - 1) + pair, true},
+        {"newer pair behind a mebibyte of absent entries", head + absent((Cap - head.size() - pair.size()) / 4) + pair,
+         false},
         // A body that never ends is read up to the cap only, and that part decides.
         {"endless body", ReplyFor(NewerVersion), true, 200, "", ServeMode::Endless},
     };
@@ -578,14 +590,20 @@ TEST(VerliftQuery, RefusedOrStalledQueryShowsNothingAndEndsInTime)
         uint16_t Port;
         std::wstring Exe;
         DWORD AtLeastMs, UnderMs;
+        std::string Body = ReplyFor(NewerVersion);
     } cases[] = {
         {"refused connection", ServeMode::Answer, RefusedPort(), VerliftExe(), 0, 5000},
         {"accepts and never answers", ServeMode::NeverAnswer, ServerPort(), quick, 2900, 10000},
         {"trickles a newer reply forever", ServeMode::Trickle, ServerPort(), quick, 2900, 10000},
+        // Read up to the cap, then closed under the limit: Wine's close would drain the body
+        // forever. The reply names no newer file, as a close that drops the connection at once
+        // would go on to show the dialog.
+        {"streams an endless chunked body", ServeMode::EndlessChunked, ServerPort(), quick, 0, 10000,
+         ReplyFor(InstalledVersion)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        ServerServe(c.Mode, 200, ReplyFor(NewerVersion));
+        ServerServe(c.Mode, 200, c.Body);
         const Outcome outcome = ForcedCheck(ServerAddress("/product", c.Port), "", c.Exe);
         EXPECT_FALSE(outcome.DialogShown);
         if (c.AtLeastMs > 0)
@@ -714,11 +732,12 @@ protected:
 
     // Serves a reply that makes the dialog show, with the given display version and download
     // address, and writes the INI file (homepage: the server).
-    std::wstring Prepare(const std::string& name, const std::string& newVersion, const std::string& downloadUrl)
+    std::wstring Prepare(const std::string& name, const std::string& newVersion, const std::string& downloadUrl,
+                         const std::string& homepagePath = "/product")
     {
         DeleteFileW(RecordFile().c_str());
         ServerServe(ServeMode::Answer, 200, ReplyFor(NewerVersion, newVersion, downloadUrl));
-        return ProductIni(name, ServerAddress());
+        return ProductIni(name, ServerAddress(homepagePath));
     }
     static std::wstring OwnedBy(HWND window)
     {
@@ -790,12 +809,14 @@ TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner)
 
 TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould)
 {
-    const std::string web = "http://example.invalid/get?file=setup.exe&lang=en";
+    // Opened as one argument, exactly as given, whatever a shell or a browser might make of it.
+    const std::string web = "http://example.invalid/get?file=set%20up.exe&lang=en&x='a'(b)*;c=%31,$!#top";
     const struct {
         const char* Name;
         std::string DownloadUrl;
         WayOut Way;
         bool OpensDownload, OpensHomepage;
+        std::string HomepagePath = "/product";
     } cases[] = {
         {"Download", web, WayOut::ClickDownload, true, false},
         {"Enter presses Download", "HTTPS://Example.Invalid/Setup.exe", WayOut::EnterKey, true, false},
@@ -806,16 +827,25 @@ TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould)
         {"Download of a program path", "C:\\windows\\notepad.exe", WayOut::ClickDownload, false, false},
         {"Download of a file address", "file:///C:/windows/win.ini", WayOut::ClickDownload, false, false},
         {"Download of an empty address", "", WayOut::ClickDownload, false, false},
+        // A reply never chooses the browser's arguments, nor anything but a whole web address.
+        {"Download of an address with a quote", "http://127.0.0.1/dl\" \"--injected-flag", WayOut::ClickDownload, false,
+         false},
+        {"Download of an address with a blank", "http://example.invalid/set up.exe", WayOut::ClickDownload, false, false},
+        {"Download of an address with a tab", "http://example.invalid/setup.exe\t-x", WayOut::ClickDownload, false, false},
+        {"Download of an address with a backslash", "http://example.invalid\\setup.exe", WayOut::ClickDownload, false,
+         false},
+        // The homepage from the INI file gets the same check.
+        {"homepage with a blank", web, WayOut::ClickHomepage, false, false, "/product page"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        const Outcome outcome =
-            RunOwned(Prepare("Product", "2, 1", c.DownloadUrl), [&](HWND dialog) { Leave(dialog, c.Way); });
+        const Outcome outcome = RunOwned(Prepare("Product", "2, 1", c.DownloadUrl, c.HomepagePath),
+                                         [&](HWND dialog) { Leave(dialog, c.Way); });
         std::vector<std::wstring> expected;
         if (c.OpensDownload)
             expected.push_back(Widen(c.DownloadUrl));
         if (c.OpensHomepage)
-            expected.push_back(Widen(ServerAddress()));
+            expected.push_back(Widen(ServerAddress(c.HomepagePath)));
         EXPECT_EQ(Opened(), expected);
         // Nothing else was started either (a program path would have run as it stands).
         EXPECT_EQ(outcome.Processes, 1 + expected.size());
