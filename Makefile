@@ -9,7 +9,7 @@ JOBS := 2
 CMAKE_DIST := cmake -S . -B $(DIST_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=OFF
 DELIVERABLES := gen_hushbell Verlift installer
 
-.PHONY: all deps-build deps-test dist test fuzz demo screenshots clean
+.PHONY: all deps-build deps-test dist test fuzz demo bench-wts screenshots clean
 
 all: dist
 
@@ -41,6 +41,11 @@ fuzz: deps-test
 # A scripted evening with the real plug-in in the stand-in player, with a readable timeline.
 demo: deps-test
 	scripts/demo.sh
+
+# How soon a lock and an unlock reach the player, with the session's notification and with the
+# poll alone (a measurement, not a test).
+bench-wts: deps-test
+	scripts/bench-wts.sh
 
 # Renders the dialogs under Xvfb into docs/ (the README shows them).
 screenshots: deps-test

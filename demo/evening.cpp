@@ -1,8 +1,10 @@
 // One evening at the computer, played through the real gen_hushbell.dll inside the stand-in
 // player: the screen saver comes and goes, the machine sleeps, the user locks the workstation
-// twice, the second time for longer than the resume limit. Prints what happened when and what
-// the plug-in sent, and exits 0 only if every expected command came and nothing else did.
+// three times: once noticed by the poll, once announced by Windows' session notification, and
+// once for longer than the resume limit. Prints what happened when and what the plug-in sent,
+// and exits 0 only if every expected command came and nothing else did.
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -34,12 +36,22 @@ void StandbyCycle() {
 }
 void Lock() { SimSetLocked(true); }
 void Unlock() { SimSetLocked(false); }
+// The desktop changes, then Windows tells the plug-in's window.
+void LockAnnounced() {
+  SimSetLocked(true);
+  SimAnnounce(WTS_SESSION_LOCK);
+}
+void UnlockAnnounced() {
+  SimSetLocked(false);
+  SimAnnounce(WTS_SESSION_UNLOCK);
+}
 void TimePasses() { SimAdvanceClock(LongAbsenceMs); }
 
 enum class Expect : uint8_t {
   Scene,    // something the user does; the plug-in is not meant to answer it
   Command,  // exactly this command, at once or by the next tick
   Silence,  // no command over the next ticks
+  Instant,  // exactly this command, from the session notification alone (the timer held back)
 };
 
 struct Step {
@@ -58,6 +70,8 @@ constexpr Step Evening[] = {
     {"player started again by the user", StartPlaying, Expect::Scene, 0, HostPlaying},
     {"workstation locked", Lock, Expect::Command, Pause, HostPaused},
     {"workstation unlocked a moment later", Unlock, Expect::Command, Play, HostPlaying},
+    {"workstation locked, Windows announces it", LockAnnounced, Expect::Instant, Pause, HostPaused},
+    {"workstation unlocked, Windows announces it", UnlockAnnounced, Expect::Instant, Play, HostPlaying},
     {"workstation locked again", Lock, Expect::Command, Pause, HostPaused},
     {"two minutes pass (the plug-in's clock is moved on)", TimePasses, Expect::Scene, 0, HostPaused},
     {"workstation unlocked after more than the 1-minute limit", Unlock, Expect::Silence, 0, HostPaused},
@@ -103,10 +117,11 @@ void Fault(const char* problem, const char* command, const Step& step) {
 // Prints and judges the commands that arrived since the previous step; true when they are
 // exactly the one expected (or none, when none is).
 bool TakeCommands(const Step& step) {
+  const bool expects = step.Kind == Expect::Command || step.Kind == Expect::Instant;
   bool expectedSeen = false, unexpected = false;
   for (; Run.Handled < HostCommandCount(); ++Run.Handled) {
     const HostCommand c = HostCommandAt(Run.Handled);
-    const bool wanted = step.Kind == Expect::Command && !expectedSeen && c.Command == step.Command &&
+    const bool wanted = expects && !expectedSeen && c.Command == step.Command &&
                         c.StateAfter == step.StateAfter && !c.Restarted;
     printf("%5.1f s  %s -> %s sent, player was %s -> now %s%s%s\n", Seconds(c.AtMs), step.What,
            CommandName(c.Command), StateName(c.StateBefore), StateName(c.StateAfter),
@@ -118,15 +133,17 @@ bool TakeCommands(const Step& step) {
       Fault("unexpected ", CommandName(c.Command), step);
     }
   }
-  if (step.Kind == Expect::Command && !expectedSeen) {
+  if (expects && !expectedSeen) {
     printf("%5.1f s  %s -> no %s arrived   <-- MISSING\n", Seconds(GetTickCount64()), step.What,
            CommandName(step.Command));
     Fault("missing ", CommandName(step.Command), step);
   }
-  return !unexpected && (step.Kind != Expect::Command || expectedSeen);
+  return !unexpected && (!expects || expectedSeen);
 }
 
 void RunStep(const Step& step) {
+  // No tick of the timer until the command is in: it can only come from the notification.
+  if (step.Kind == Expect::Instant) SimHoldTicks(true);
   const ULONGLONG actedAt = GetTickCount64();
   const size_t before = HostCommandCount();
   step.Act();
@@ -142,6 +159,20 @@ void RunStep(const Step& step) {
       // at the new situation once more before the next step changes it.
       const bool ticked = SimWaitForFreshTicks(1, TickDeadlineMs);
       if (TakeCommands(step) && ticked) ++Run.Seen;
+      if (!ticked) Fault("no tick of the plug-in's timer", "", step);
+      return;
+    }
+    case Expect::Instant: {
+      ++Run.Expected;
+      const bool arrived = HostWaitForCommands(before + 1, CommandDeadlineMs);
+      const bool exact = TakeCommands(step);  // judged before any tick may add to it
+      if (arrived)
+        printf("         (%llu ms after the notification, before any tick of the poll)\n",
+               static_cast<unsigned long long>(HostCommandAt(before).AtMs - actedAt));
+      SimHoldTicks(false);
+      // One more whole tick: an extra command would show here.
+      const bool ticked = SimWaitForFreshTicks(1, TickDeadlineMs);
+      if (TakeCommands(Step{step.What, step.Act, Expect::Scene, 0, step.StateAfter}) && exact && ticked) ++Run.Seen;
       if (!ticked) Fault("no tick of the plug-in's timer", "", step);
       return;
     }

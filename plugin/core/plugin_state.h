@@ -23,6 +23,7 @@ struct PluginState {
   void* PreviousWindowProc;             // UI thread only
   void* TooltipWindow;                  // UI thread only
   char ActionLabels[3][49];
-  // When each path was taken over (monotonic ms). Touched only by the tick thread, and by init while no timer runs.
+  // When each path was taken over (monotonic ms). Touched only by the tick holding the tick gate, and by init
+  // while no timer runs.
   uint64_t LockEngagedAtMs; uint64_t ScreenSaverEngagedAtMs;
 };

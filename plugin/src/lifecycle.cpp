@@ -55,6 +55,7 @@ int init() {
   LoadSettings();
   LaunchUpdater();
   if (AnyTriggerEnabled(State)) SetPolling(true);
+  OpenSessionWindow();
   // On 32-bit Windows SetWindowLongPtrA is SetWindowLongA itself.
   State.PreviousWindowProc = reinterpret_cast<void*>(SetWindowLongPtrA(
       Record.HostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
@@ -63,6 +64,7 @@ int init() {
 
 void quit() {
   SetPolling(false);
+  CloseSessionWindow();
   if (State.PreviousWindowProc != nullptr) {
     SetWindowLongPtrA(Record.HostWindow, GWLP_WNDPROC,
                       reinterpret_cast<LONG_PTR>(State.PreviousWindowProc));

@@ -2,8 +2,11 @@
 #include "plugin.h"
 
 #include <mmsystem.h>
+#include <wtsapi32.h>
 
 #include <atomic>
+
+#include "tick_gate.h"
 
 namespace {
 bool LockedProbe(void*) { return IsDesktopLocked(); }
@@ -20,10 +23,12 @@ constexpr MonitorIo Io{nullptr, LockedProbe, SaverProbe, PlayingProbe, CommandSe
 // between the two threads, which relaxed order would not guarantee.
 std::atomic<int32_t> TimerOpen{0};
 std::atomic<int32_t> TicksRunning{0};
+// The timer's ticks and the early ones a session notification asks for, one at a time.
+TickGate Gate;
 
 void CALLBACK PollTickCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
   TicksRunning.fetch_add(1);
-  if (TimerOpen.load() != 0) PollTick(State, Io);
+  if (TimerOpen.load() != 0) RunTick(Gate, TimerOpen, State, Io);
   TicksRunning.fetch_sub(1);
 }
 
@@ -35,6 +40,34 @@ void WaitForRunningTick() {
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
   }
+}
+
+// A hidden top-level window of the plug-in's own, on the host's thread, registered for the
+// session's notifications; the host's window may hold a registration of its own. Not a
+// message-only window: that Windows notifies those too could not be checked. UI thread only.
+constexpr char SessionWindowClass[] = "Hushbell session";
+HWND SessionWindow;
+HMODULE SessionModule;  // a reference: the window's procedure must stay mapped while it exists
+
+bool IsPresenceChange(WPARAM change) {
+  switch (change) {
+    case WTS_CONSOLE_CONNECT:
+    case WTS_CONSOLE_DISCONNECT:
+    case WTS_REMOTE_CONNECT:
+    case WTS_REMOTE_DISCONNECT:
+    case WTS_SESSION_LOCK:
+    case WTS_SESSION_UNLOCK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The notification only says when to look: the tick decides from the probes as always. No
+// early tick runs once StopPolling has returned: it runs on this thread too (quit, the dialog).
+LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_WTSSESSION_CHANGE && IsPresenceChange(wParam)) RunTick(Gate, TimerOpen, State, Io);
+  return DefWindowProcA(window, message, wParam, lParam);
 }
 }  // namespace
 
@@ -74,4 +107,38 @@ void StopPolling() {
   WaitForRunningTick();
   timeKillEvent(id);
   Put(State.TimerId, 0);
+}
+
+void OpenSessionWindow() {
+  if (SessionWindow != nullptr ||
+      !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<const char*>(&Record), &SessionModule))
+    return;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = SessionWindowProc;
+  windowClass.hInstance = SessionModule;
+  windowClass.lpszClassName = SessionWindowClass;
+  RegisterClassA(&windowClass);
+  SessionWindow = CreateWindowExA(WS_EX_TOOLWINDOW, SessionWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, SessionModule, nullptr);
+  // Without notifications the window has no use: the poll alone goes on as before.
+  if (SessionWindow != nullptr && !WTSRegisterSessionNotification(SessionWindow, NOTIFY_FOR_THIS_SESSION)) {
+    DestroyWindow(SessionWindow);
+    SessionWindow = nullptr;
+  }
+  if (SessionWindow == nullptr) CloseSessionWindow();
+}
+
+void CloseSessionWindow() {
+  if (SessionWindow != nullptr) {
+    WTSUnRegisterSessionNotification(SessionWindow);
+    DestroyWindow(SessionWindow);
+    SessionWindow = nullptr;
+  }
+  if (SessionModule == nullptr) return;
+  // Classes a DLL registers outlive it; a later load must not find one naming unmapped code.
+  UnregisterClassA(SessionWindowClass, SessionModule);
+  // The caller of init or quit holds its own reference, so this is never the last.
+  FreeLibrary(SessionModule);
+  SessionModule = nullptr;
 }

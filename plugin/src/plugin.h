@@ -45,6 +45,10 @@ bool IsScreenSaverRunning();
 const MonitorIo& WinMonitorIo();
 void StartPolling();
 void StopPolling();
+// The plug-in's own window for the session's notifications (lock, unlock, user switch), each
+// of which takes a tick at once. Opened by init and closed by quit, on the host's thread.
+void OpenSessionWindow();
+void CloseSessionWindow();
 // Starts or stops the poll timer; while it runs it holds a reference on the module, so the
 // module cannot be unloaded under it.
 void SetPolling(bool run);

@@ -1,6 +1,7 @@
 #include "presence_sim.h"
 
 #include <mmsystem.h>
+#include <wtsapi32.h>
 
 #include <atomic>
 
@@ -11,6 +12,8 @@ namespace {
 using OpenInputDesktopFn = HDESK(WINAPI*)(DWORD, BOOL, ACCESS_MASK);
 using GetTickCount64Fn = ULONGLONG(WINAPI*)();
 using TimeSetEventFn = MMRESULT(WINAPI*)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT);
+using RegisterFn = BOOL(WINAPI*)(HWND, DWORD);
+using UnregisterFn = BOOL(WINAPI*)(HWND);
 
 // The plug-in's timer thread reads all of these while the host thread changes them.
 std::atomic<OpenInputDesktopFn> RealOpenInputDesktop{nullptr};
@@ -22,8 +25,19 @@ std::atomic<uint64_t> ClockOffset{0};
 std::atomic<LPTIMECALLBACK> PluginCallback{nullptr};
 std::atomic<uint32_t> TicksStarted{0};
 std::atomic<uint32_t> TicksCompleted{0};
+std::atomic<bool> TicksHeld{false};
+std::atomic<uint32_t> TicksInFlight{0};
+std::atomic<uint32_t> DesktopProbes{0};
+// Registrations happen on the host's thread only.
+std::atomic<RegisterFn> RealRegister{nullptr};
+std::atomic<UnregisterFn> RealUnregister{nullptr};
+HMODULE Plugin;
+bool RefuseRegistration;
+HWND Registered;
+uint32_t Misdirected;
 
 HDESK WINAPI LockableOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
+  DesktopProbes.fetch_add(1);
   if (Locked.load()) {
     // What a locked workstation answers: the input desktop is the secure one.
     SetLastError(ERROR_ACCESS_DENIED);
@@ -35,10 +49,38 @@ HDESK WINAPI LockableOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK acc
 ULONGLONG WINAPI MovableGetTickCount64() { return RealGetTickCount64.load()() + ClockOffset.load(); }
 
 void CALLBACK CountingTick(UINT id, UINT message, DWORD_PTR user, DWORD_PTR a, DWORD_PTR b) {
-  TicksStarted.fetch_add(1);
-  LPTIMECALLBACK callback = PluginCallback.load();
-  if (callback != nullptr) callback(id, message, user, a, b);
-  TicksCompleted.fetch_add(1);
+  // Counted in flight before the hold is read: SimHoldTicks waits for this count.
+  TicksInFlight.fetch_add(1);
+  if (!TicksHeld.load()) {
+    TicksStarted.fetch_add(1);
+    LPTIMECALLBACK callback = PluginCallback.load();
+    if (callback != nullptr) callback(id, message, user, a, b);
+    TicksCompleted.fetch_add(1);
+  }
+  TicksInFlight.fetch_sub(1);
+}
+
+BOOL CALLBACK TakeIfPlugins(HWND window, LPARAM found) {
+  if (reinterpret_cast<HMODULE>(GetClassLongPtrA(window, GCLP_HMODULE)) != Plugin) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+BOOL WINAPI TrackedRegister(HWND window, DWORD flags) {
+  if (RefuseRegistration) {
+    SetLastError(RPC_S_INVALID_BINDING);  // what a system whose session services are not up says
+    return FALSE;
+  }
+  if (window != SimSessionWindow() || flags != NOTIFY_FOR_THIS_SESSION || Registered != nullptr) ++Misdirected;
+  if (!RealRegister.load()(window, flags)) return FALSE;
+  Registered = window;
+  return TRUE;
+}
+
+BOOL WINAPI TrackedUnregister(HWND window) {
+  if (window != Registered || !IsWindow(window)) ++Misdirected;
+  else Registered = nullptr;
+  return RealUnregister.load()(window);
 }
 
 MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback,
@@ -68,9 +110,17 @@ bool SimInstall(HMODULE plugin) {
   TicksStarted.store(0);
   TicksCompleted.store(0);
   PluginCallback.store(nullptr);
+  TicksHeld.store(false);
+  DesktopProbes.store(0);
+  Plugin = plugin;
+  RefuseRegistration = false;
+  Registered = nullptr;
+  Misdirected = 0;
   return Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
          Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
-         Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent);
+         Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent) &&
+         Patch(plugin, "wtsapi32.dll", "WTSRegisterSessionNotification", TrackedRegister, RealRegister) &&
+         Patch(plugin, "wtsapi32.dll", "WTSUnRegisterSessionNotification", TrackedUnregister, RealUnregister);
 }
 
 void SimSetLocked(bool locked) { Locked.store(locked); }
@@ -92,3 +142,28 @@ bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs) {
   }
   return true;
 }
+
+void SimHoldTicks(bool hold) {
+  TicksHeld.store(hold);
+  // A tick under way may be waiting for this thread.
+  while (hold && TicksInFlight.load() != 0) HostPump(1);
+}
+
+uint32_t SimDesktopProbes() { return DesktopProbes.load(); }
+
+HWND SimSessionWindow() {
+  HWND found = nullptr;
+  if (Plugin != nullptr) EnumThreadWindows(GetCurrentThreadId(), TakeIfPlugins, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool SimAnnounce(WPARAM change) {
+  DWORD session = 0;
+  ProcessIdToSessionId(GetCurrentProcessId(), &session);
+  HWND window = SimSessionWindow();
+  return window != nullptr && PostMessageA(window, WM_WTSSESSION_CHANGE, change, session);
+}
+
+void SimRefuseSessionRegistration(bool refuse) { RefuseRegistration = refuse; }
+HWND SimRegisteredWindow() { return Registered; }
+uint32_t SimMisdirectedRegistrations() { return Misdirected; }

@@ -1,7 +1,8 @@
 // What Wine cannot do for the presence tests, put between a loaded plug-in and the system by
 // rewriting its imports: a workstation that can be locked (its OpenInputDesktop fails while
-// locked), a clock that can be moved on (its GetTickCount64 reads real time plus an offset), and
-// a count of its timer's ticks (its timeSetEvent callback runs inside a counting wrapper).
+// locked), a clock that can be moved on (its GetTickCount64 reads real time plus an offset), a
+// count of its timer's ticks (its timeSetEvent callback runs inside a counting wrapper), and a
+// record of its registrations for session notifications (Wine only pretends to register).
 // Only the plug-in's own calls are affected; the host and Wine carry on as before.
 #pragma once
 #include <windows.h>
@@ -22,3 +23,22 @@ uint32_t SimTicksCompleted();
 // Pumps the host's messages until `count` ticks that began after this call have finished, or
 // `timeoutMs` has passed. A tick waiting for the host is answered meanwhile.
 bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs);
+
+// While held, the timer's ticks reach the plug-in no more (nor are they counted), so whatever
+// it sends comes from elsewhere. Holding waits, pumping, until a tick under way has finished.
+void SimHoldTicks(bool hold);
+// How often the plug-in has asked whether the desktop is locked.
+uint32_t SimDesktopProbes();
+
+// The plug-in's own top-level window on this thread (its class belongs to the plug-in's
+// module), or null.
+HWND SimSessionWindow();
+// Posts what Windows sends at a session change (WTS_SESSION_LOCK...) to that window.
+bool SimAnnounce(WPARAM change);
+// Makes the next registration for session notifications fail, as on a system without them.
+void SimRefuseSessionRegistration(bool refuse);
+// The window registered for this session's notifications now, or null.
+HWND SimRegisteredWindow();
+// Registrations or unregistrations that were not the plug-in's own window's, for this
+// session, at most once, and before the window was destroyed.
+uint32_t SimMisdirectedRegistrations();

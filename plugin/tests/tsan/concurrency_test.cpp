@@ -1,14 +1,17 @@
-// The timer thread ticks while the UI thread stores settings field by field (dialog OK) and
-// handles power notifications. Built with ThreadSanitizer: any unsynchronised access fails the run.
+// The timer thread ticks while the UI thread stores settings field by field (dialog OK),
+// handles power notifications and takes early ticks for session notifications. Built with
+// ThreadSanitizer: any unsynchronised access fails the run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 
 #include "monitor.h"
+#include "tick_gate.h"
 
 namespace {
 
@@ -139,6 +142,118 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   EXPECT_EQ(Get(s.ScreenSaverEngaged), 0);
   EXPECT_EQ(Get(s.ScreenSaverSeen), 0);
   EXPECT_EQ(Get(s.StandbyPending), 0);
+}
+
+// A tick's probes, counted. With the lock action alone each tick asks for the desktop exactly
+// once; the plain fields are the tick's own, so two ticks at once are a race ThreadSanitizer sees.
+// The overlap count is relaxed so that it orders nothing: only the gate may.
+struct TickProbe {
+  std::atomic<int> Inside{0};
+  std::atomic<bool> Overlapped{false};
+  uint64_t Ticks = 0;
+  bool Locked = false;
+  std::thread::id LastThread;
+  void (*During)(TickProbe&) = nullptr;  // runs inside the tick, after the counting
+
+  static TickProbe& Of(void* c) { return *static_cast<TickProbe*>(c); }
+  static bool IsLocked(void* c) {
+    TickProbe& p = Of(c);
+    if (p.Inside.fetch_add(1, std::memory_order_relaxed) != 0) p.Overlapped.store(true, std::memory_order_relaxed);
+    ++p.Ticks;
+    p.LastThread = std::this_thread::get_id();
+    p.Locked = !p.Locked;  // a lock and an unlock by turns, so commands go out
+    if (p.During != nullptr) p.During(p);
+    p.Inside.fetch_sub(1, std::memory_order_relaxed);
+    return p.Locked;
+  }
+  static bool No(void*) { return false; }
+  static bool Yes(void*) { return true; }
+  static void Send(void*, uint8_t) {}
+  static uint64_t Zero(void*) { return 0; }
+  MonitorIo Io() { return {this, IsLocked, No, Yes, Send, Zero}; }
+};
+
+struct Latch {
+  std::atomic<bool> Set{false};
+  // True once set; false after `seconds` without it.
+  bool Wait(int seconds) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!Set.load()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::yield();
+    }
+    return true;
+  }
+};
+
+// The early tick arrives while the timer's tick runs (which, on Windows, may be waiting for the
+// very thread asking): the request returns at once, and the running tick runs once more for it,
+// unless the timer was closed meanwhile.
+TEST(Concurrency, EarlyTickDuringARunningTickReturnsAtOnceAndIsRunByIt) {
+  for (const bool closeBeforeRelease : {false, true}) {
+    SCOPED_TRACE(closeBeforeRelease ? "timer closed meanwhile" : "timer open");
+    static TickGate gate;
+    static std::atomic<int32_t> open;
+    static Latch inTick, requested;
+    static bool requestArrivedInTime;
+    open.store(1);
+    inTick.Set.store(false);
+    requested.Set.store(false);
+    TickProbe probe;
+    static PluginState s;
+    const MonitorIo io = probe.Io();
+    Put(s.LockAction, ActionPause);
+    SeedMonitor(s, io);
+    probe.Ticks = 0;  // seeding asked too
+    probe.During = [](TickProbe& p) {
+      if (p.Ticks != 1) return;
+      inTick.Set.store(true);
+      requestArrivedInTime = requested.Wait(10);
+    };
+
+    std::thread timer([&] { RunTick(gate, open, s, io); });
+    const std::thread::id timerThread = timer.get_id();
+    ASSERT_TRUE(inTick.Wait(10));
+    RunTick(gate, open, s, io);  // the early tick: must not wait for the running one
+    if (closeBeforeRelease) open.store(0);
+    requested.Set.store(true);
+    timer.join();
+
+    EXPECT_TRUE(requestArrivedInTime) << "the request waited for the running tick";
+    EXPECT_EQ(probe.Ticks, closeBeforeRelease ? 1u : 2u);
+    EXPECT_EQ(probe.LastThread, timerThread) << "the request must not tick beside the running one";
+    // The gate is free again: the next request ticks on its own thread.
+    open.store(1);
+    RunTick(gate, open, s, io);
+    EXPECT_EQ(probe.LastThread, std::this_thread::get_id());
+  }
+}
+
+TEST(Concurrency, EarlyAndTimerTicksNeverRunTogether) {
+  static TickGate gate;
+  static std::atomic<int32_t> open{1};
+  TickProbe probe;
+  static PluginState s;
+  const MonitorIo io = probe.Io();
+  Put(s.LockAction, ActionPause);
+  Put(s.LockAutoResume, 1);
+  SeedMonitor(s, io);
+  probe.Ticks = 0;
+
+  constexpr int Requests = 100000;
+  auto hammer = [&] {
+    for (int i = 0; i < Requests; ++i) RunTick(gate, open, s, io);
+  };
+  std::thread timer(hammer);
+  hammer();
+  timer.join();
+
+  EXPECT_FALSE(probe.Overlapped.load());
+  EXPECT_GT(probe.Ticks, 0u);
+  EXPECT_LE(probe.Ticks, 2u * Requests);
+  const uint64_t before = probe.Ticks;
+  RunTick(gate, open, s, io);
+  EXPECT_EQ(probe.Ticks, before + 1) << "a request was left behind in the gate";
 }
 
 }  // namespace

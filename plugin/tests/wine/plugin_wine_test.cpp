@@ -1,11 +1,13 @@
 // The real gen_hushbell.dll loaded by the stand-in host under Wine.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <map>
 #include <string>
 #include <utility>
 
+#include "presence_sim.h"
 #include "standin_host.h"
 #include "test_files.h"
 
@@ -195,16 +197,41 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
   Sleep(2200);  // a lost timer would fire into unmapped code here
 }
 
+// The session window's procedure must stay mapped while the window exists, also when a host
+// unloads the plug-in without quit and no timer holds the module.
+TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
+  WriteIniInts(ini_, {{"LockAction", 0}, {"ScreenSaverAction", 0}});
+  HostPluginRecord* record = Load();
+  ASSERT_NE(record, nullptr);
+  ASSERT_TRUE(SimInstall(HostPluginModule()));
+  ASSERT_EQ(HostInitPlugin(), 0);
+  HostUnloadPlugin();
+  ASSERT_NE(GetModuleHandleA("gen_hushbell.dll"), nullptr);
+  HMODULE ours = LoadLibraryA("gen_hushbell.dll");  // so that quit does not unload the code it runs
+  EXPECT_TRUE(SimAnnounce(WTS_SESSION_LOCK));
+  HostPump(0);
+  record->quit();
+  FreeLibrary(ours);
+  EXPECT_EQ(GetModuleHandleA("gen_hushbell.dll"), nullptr);
+}
+
 TEST_F(PluginTest, FiftyLoadInitQuitUnloadCyclesWithTheTimerRunning) {
   WriteIniInts(ini_, {{"LockAction", 1}, {"ScreenSaverAction", 1}});
   HostSetPlayState(HostPlaying);
   for (int cycle = 0; cycle < 50; ++cycle) {
     ASSERT_NE(Load(), nullptr) << cycle;
+    ASSERT_TRUE(SimInstall(HostPluginModule())) << cycle;  // to see its session registration
     ASSERT_EQ(HostInitPlugin(), 0) << cycle;
+    HWND window = SimSessionWindow();
+    ASSERT_NE(window, nullptr) << cycle;
+    EXPECT_EQ(SimRegisteredWindow(), window) << cycle;
     SetScreenSaverRunning(cycle % 2 == 1);
     // Every tenth cycle lets ticks run so quit meets them in flight.
     HostPump(cycle % 10 == 9 ? 1100 : 10);
     HostQuitPlugin();
+    EXPECT_FALSE(IsWindow(window)) << cycle;
+    EXPECT_EQ(SimRegisteredWindow(), nullptr) << cycle;
+    EXPECT_EQ(SimMisdirectedRegistrations(), 0u) << cycle;
     HostUnloadPlugin();
   }
   SetScreenSaverRunning(false);

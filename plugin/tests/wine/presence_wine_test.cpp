@@ -3,6 +3,7 @@
 // and counts its timer ticks, so every wait is for a tick rather than for a guessed time.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <cstdint>
 #include <string>
@@ -37,6 +38,7 @@ class PresenceTest : public ::testing::Test {
     ASSERT_TRUE(HostCreate(ini_.c_str()));
   }
   void Finish() {
+    SimHoldTicks(false);
     SetScreenSaverRunning(false);
     if (initialised_) HostQuitPlugin();
     initialised_ = false;
@@ -46,10 +48,11 @@ class PresenceTest : public ::testing::Test {
     ini_.clear();
   }
   // Loads the plug-in under the simulations, with these settings, and starts it.
-  void Start(std::initializer_list<IniInt> settings, int playState) {
+  void Start(std::initializer_list<IniInt> settings, int playState, bool refuseRegistration = false) {
     WriteIniInts(ini_, settings);
     ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
     ASSERT_TRUE(SimInstall(HostPluginModule()));
+    SimRefuseSessionRegistration(refuseRegistration);
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
     initialised_ = true;
@@ -145,6 +148,93 @@ TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
 
     // No lock command and no second play after the unlock.
     UnlockAndExpect({Pause}, c.AtUnlock, c.FinalState);
+  }
+}
+
+struct Announcement {
+  bool Locked;  // what the desktop reads when the notification arrives
+  WPARAM Change;
+};
+
+struct AnnounceCase {
+  const char* Name;
+  int LockAction;
+  std::vector<Announcement> Announcements;
+  bool Looks;  // whether the notifications made the plug-in look at the desktop
+  std::vector<UINT> Expected;
+};
+
+// The timer's ticks are held back: whatever is sent comes from the notifications alone, and it
+// has arrived by the time the notification has been dispatched.
+TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes) {
+  const AnnounceCase cases[] = {
+      {"lock, then unlock", 1, {{true, WTS_SESSION_LOCK}, {false, WTS_SESSION_UNLOCK}}, true, {Pause, Play}},
+      {"console switched away and back", 1, {{true, WTS_CONSOLE_DISCONNECT}, {false, WTS_CONSOLE_CONNECT}}, true,
+       {Pause, Play}},
+      {"remote session left and back", 1, {{true, WTS_REMOTE_DISCONNECT}, {false, WTS_REMOTE_CONNECT}}, true,
+       {Pause, Play}},
+      {"lock announced while the desktop still reads unlocked", 1, {{false, WTS_SESSION_LOCK}}, true, {}},
+      {"a logon is no reason to look", 1, {{true, WTS_SESSION_LOGON}}, false, {}},
+      {"no lock or screen-saver action: no timer, nothing to do", 0, {{true, WTS_SESSION_LOCK}}, false, {}},
+  };
+  for (const AnnounceCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", c.LockAction}, {"LockAutoResume", 1}, {"ScreenSaverAction", 0},
+           {"StandbyAction", 0}}, HostPlaying));
+    SimHoldTicks(true);
+    const uint32_t probes = SimDesktopProbes();
+    for (const Announcement& a : c.Announcements) {
+      SimSetLocked(a.Locked);
+      ASSERT_TRUE(SimAnnounce(a.Change));
+      HostPump(0);
+    }
+    EXPECT_EQ(Commands(), c.Expected);
+    EXPECT_EQ(SimDesktopProbes() != probes, c.Looks);
+  }
+}
+
+// The probe has the last word: a lock announced before the desktop reads locked is left to the
+// next tick of the timer, which still takes it over.
+TEST_F(PresenceTest, LockAnnouncedTooEarlyIsTakenOverByTheNextTick) {
+  ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying));
+  SimHoldTicks(true);
+  ASSERT_TRUE(SimAnnounce(WTS_SESSION_LOCK));
+  HostPump(0);
+  EXPECT_EQ(Commands(), std::vector<UINT>{});
+  SimSetLocked(true);
+  SimHoldTicks(false);
+  NextTick();
+  EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
+}
+
+// A window of the plug-in's own, never the host's, holds the registration from init to quit;
+// where registering fails, no window stays and the poll alone goes on.
+TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "registration refused" : "registered");
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying, refused));
+    HWND window = SimSessionWindow();
+    EXPECT_EQ(window == nullptr, refused);
+    EXPECT_EQ(SimRegisteredWindow(), window);
+    char className[64] = "";
+    if (window != nullptr) {
+      EXPECT_FALSE(IsWindowVisible(window));
+      GetClassNameA(window, className, sizeof className);
+    }
+    SimSetLocked(true);
+    NextTick();
+    EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
+
+    HostQuitPlugin();
+    initialised_ = false;
+    EXPECT_EQ(SimSessionWindow(), nullptr);
+    EXPECT_EQ(SimRegisteredWindow(), nullptr);
+    EXPECT_EQ(SimMisdirectedRegistrations(), 0u);
+    WNDCLASSA windowClass;
+    if (window != nullptr)
+      EXPECT_FALSE(GetClassInfoA(HostPluginModule(), className, &windowClass)) << "class left registered";
   }
 }
 

@@ -1,0 +1,148 @@
+// How soon the player hears of a lock and of an unlock: the real gen_hushbell.dll in the
+// stand-in player, the lock simulated under it. Each event is measured from the moment the
+// desktop changes (and Windows' notification is posted to the plug-in's window) until the
+// player receives the command, once with the notification and once with the poll alone.
+// Exits 0 when the worst case with the notification is within the goal.
+#include <windows.h>
+#include <wtsapi32.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "presence_sim.h"
+#include "standin_host.h"
+
+namespace {
+constexpr UINT Play = 40045, Pause = 40046;
+constexpr int Rounds = 20;
+constexpr double GoalMs = 50;
+constexpr DWORD CommandDeadlineMs = 3000;
+
+struct Series {
+  double Ms[Rounds];
+  int Count;
+};
+
+struct Event {
+  bool Locked;
+  WPARAM Change;
+  UINT Command;
+};
+constexpr Event LockEvent{true, WTS_SESSION_LOCK, Pause};
+constexpr Event UnlockEvent{false, WTS_SESSION_UNLOCK, Play};
+
+double NowMs() {
+  static LARGE_INTEGER frequency;
+  if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Spreads the events over the timer's period, as a user's would be; the same spread each run.
+DWORD NextPause() {
+  static uint32_t seed = 12345;
+  seed = seed * 1103515245u + 12345u;
+  return 100 + (seed >> 16) % 1000;
+}
+
+// Handles the host's messages until a command arrives; its latency, or a negative value.
+double WaitForCommand(size_t before, double since, UINT expected) {
+  const double deadline = since + CommandDeadlineMs;
+  for (;;) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    if (HostCommandCount() > before) {
+      const double latency = NowMs() - since;
+      return HostCommandAt(before).Command == expected ? latency : -1;
+    }
+    if (NowMs() > deadline) return -1;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+  }
+}
+
+bool Measure(const Event& event, bool notify, Series& series) {
+  HostPump(NextPause());
+  const size_t before = HostCommandCount();
+  SimSetLocked(event.Locked);
+  const double since = NowMs();
+  if (notify && !SimAnnounce(event.Change)) return false;
+  const double latency = WaitForCommand(before, since, event.Command);
+  if (latency < 0) return false;
+  series.Ms[series.Count++] = latency;
+  return true;
+}
+
+double Worst(const Series& s) { return *std::max_element(s.Ms, s.Ms + s.Count); }
+double Median(Series s) {
+  std::sort(s.Ms, s.Ms + s.Count);
+  return (s.Ms[(s.Count - 1) / 2] + s.Ms[s.Count / 2]) / 2;
+}
+
+bool PluginPath(char* path, size_t size) {
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (length == 0 || length >= sizeof self) return false;
+  size_t folder = length;
+  while (folder > 0 && self[folder - 1] != '\\' && self[folder - 1] != '/') --folder;
+  const int written = snprintf(path, size, "%.*sgen_hushbell.dll", static_cast<int>(folder), self);
+  return written > 0 && static_cast<size_t>(written) < size;
+}
+
+bool Start(const char* ini, const char* plugin) {
+  const char* settings[][2] = {{"LockAction", "1"}, {"LockAutoResume", "1"}, {"ScreenSaverAction", "0"},
+                               {"StandbyAction", "0"}, {"Verlift", "0"}};
+  for (auto& s : settings)
+    if (!WritePrivateProfileStringA("Hushbell", s[0], s[1], ini)) return false;
+  if (!HostCreate(ini) || HostLoadPlugin(plugin) == nullptr || !SimInstall(HostPluginModule())) return false;
+  HostSetPlayState(HostPlaying);
+  return HostInitPlugin() == 0;
+}
+
+int Run() {
+  if (SimSessionWindow() == nullptr) {
+    printf("bench: the plug-in has no session window\n");
+    return 2;
+  }
+  Series lock[2] = {}, unlock[2] = {};  // [0] with the notification, [1] the poll alone
+  for (int mode = 0; mode < 2; ++mode) {
+    for (int round = 0; round < Rounds; ++round) {
+      if (!Measure(LockEvent, mode == 0, lock[mode]) || !Measure(UnlockEvent, mode == 0, unlock[mode])) {
+        printf("bench: no %s within %lu ms (%s, round %d)\n", lock[mode].Count == round ? "pause" : "play",
+               CommandDeadlineMs, mode == 0 ? "notification" : "poll", round + 1);
+        return 2;
+      }
+    }
+  }
+  printf("Hushbell: from the session change to the player's command, %d of each, ms\n\n", Rounds);
+  printf("                  with the notification      poll alone\n");
+  printf("                    worst     median       worst     median\n");
+  printf("lock -> pause     %7.1f    %7.1f     %7.1f    %7.1f\n", Worst(lock[0]), Median(lock[0]), Worst(lock[1]),
+         Median(lock[1]));
+  printf("unlock -> play    %7.1f    %7.1f     %7.1f    %7.1f\n", Worst(unlock[0]), Median(unlock[0]),
+         Worst(unlock[1]), Median(unlock[1]));
+  const bool met = Worst(lock[0]) <= GoalMs && Worst(unlock[0]) <= GoalMs;
+  printf("\ngoal: worst case with the notification <= %.0f ms: %s\n", GoalMs, met ? "met" : "MISSED");
+  return met ? 0 : 1;
+}
+}  // namespace
+
+int main() {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  char folder[MAX_PATH], ini[MAX_PATH], plugin[MAX_PATH];
+  const DWORD folderLength = GetTempPathA(sizeof folder, folder);
+  if (folderLength == 0 || folderLength >= sizeof folder || GetTempFileNameA(folder, "hbb", 0, ini) == 0 ||
+      !PluginPath(plugin, sizeof plugin)) {
+    printf("bench: no temporary file or no plug-in path\n");
+    return 2;
+  }
+  const bool started = Start(ini, plugin);
+  const int result = started ? Run() : 2;
+  if (!started) printf("bench: cannot start the plug-in in the stand-in player\n");
+  if (HostPluginModule() != nullptr) HostQuitPlugin();
+  HostUnloadPlugin();
+  HostDestroy();
+  DeleteFileA(ini);
+  return result;
+}
