@@ -14,7 +14,7 @@
 #include "standin_host.h"
 
 namespace {
-constexpr UINT Play = 40045, Pause = 40046;
+constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause;
 constexpr int Rounds = 20;
 constexpr double GoalMs = 50;
 constexpr DWORD CommandDeadlineMs = 3000;

@@ -14,7 +14,7 @@
 #include "standin_host.h"
 
 namespace {
-constexpr UINT Play = 40045, Pause = 40046, Stop = 40047;
+constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
 // A tick comes every second; a command due at the next tick gets three.
 constexpr DWORD CommandDeadlineMs = 3000;
 constexpr DWORD TickDeadlineMs = 3000;

@@ -2,7 +2,8 @@
 
 namespace {
 
-enum class Outcome : uint8_t { Continue, Handled };
+// How a step ends: the tick goes on, or it ends here and leaves ScreenSaverSeen as it is.
+enum class Outcome : uint8_t { Continue, KeepSaverSeen };
 
 constexpr uint64_t MsPerMinute = 60000;
 
@@ -20,7 +21,7 @@ bool SuitsPlayer(uint8_t action, bool playing) {
 }
 
 void SendIfSuits(const MonitorIo& io, uint8_t action, bool playing) {
-  if (SuitsPlayer(action, playing)) io.SendPlayerCommand(io.Context, action);
+  if (SuitsPlayer(action, playing)) io.SendAction(io.Context, action);
 }
 
 // Asks the player right before sending; stop and the codes that send nothing need no answer.
@@ -29,7 +30,7 @@ void SendChecked(const MonitorIo& io, uint8_t action) {
     SendIfSuits(io, action, false);
     return;
   }
-  SendIfSuits(io, action, io.QueryIsPlaying(io.Context));
+  SendIfSuits(io, action, io.ProbePlaying(io.Context));
 }
 
 // Music coming back after a long absence is unwelcome: past the configured number of minutes
@@ -52,46 +53,46 @@ struct TickProbes {
   int8_t Saver = -1;
 };
 
-bool DesktopLocked(TickProbes& t) {
-  if (t.Locked < 0) t.Locked = t.Io.IsDesktopLocked(t.Io.Context) ? 1 : 0;
+bool LockedThisTick(TickProbes& t) {
+  if (t.Locked < 0) t.Locked = t.Io.ProbeLocked(t.Io.Context) ? 1 : 0;
   return t.Locked != 0;
 }
 
-bool ScreenSaverRunning(TickProbes& t) {
-  if (t.Saver < 0) t.Saver = t.Io.IsScreenSaverRunning(t.Io.Context) ? 1 : 0;
+bool ScreenSaverThisTick(TickProbes& t) {
+  if (t.Saver < 0) t.Saver = t.Io.ProbeScreenSaver(t.Io.Context) ? 1 : 0;
   return t.Saver != 0;
 }
 
 Outcome ScreenSaverStep(PluginState& s, TickProbes& t) {
   const MonitorIo& io = t.Io;
   if (IsSet(s.LockEngaged) || Get(s.ScreenSaverAction) == 0) return Outcome::Continue;
-  if (ScreenSaverRunning(t)) {
+  if (ScreenSaverThisTick(t)) {
     if (IsSet(s.ScreenSaverEngaged)) return Outcome::Continue;
     Put(s.ScreenSaverEngaged, 1);
     s.ScreenSaverEngagedAtMs = io.NowMs(io.Context);  // start of the screen-saver timeout
-    const bool playing = io.QueryIsPlaying(io.Context);
+    const bool playing = io.ProbePlaying(io.Context);
     Put(s.WasPlaying, playing);
     // Every non-zero action pauses here; a pause to a player that is not playing would start it.
     SendIfSuits(io, ActionPause, playing);
-    return Outcome::Handled;
+    return Outcome::KeepSaverSeen;
   }
   // Ended into a locked desktop (password-protected screen saver): wait for the unlock.
-  if (IsSet(s.ScreenSaverSeen) && DesktopLocked(t)) return Outcome::Handled;
+  if (IsSet(s.ScreenSaverSeen) && LockedThisTick(t)) return Outcome::KeepSaverSeen;
   if (!IsSet(s.ScreenSaverEngaged)) return Outcome::Continue;
   Put(s.ScreenSaverEngaged, 0);
   if (!IsSet(s.ScreenSaverAutoResume) || !IsSet(s.WasPlaying)) return Outcome::Continue;
   Resume(io, s.ScreenSaverEngagedAtMs, Get(s.ScreenSaverTimeout));
-  return Outcome::Handled;
+  return Outcome::KeepSaverSeen;
 }
 
 Outcome LockStep(PluginState& s, TickProbes& t) {
   const MonitorIo& io = t.Io;
-  if (DesktopLocked(t)) {
-    if (IsSet(s.ScreenSaverSeen)) return Outcome::Handled;  // the lock belongs to the screen saver
+  if (LockedThisTick(t)) {
+    if (IsSet(s.ScreenSaverSeen)) return Outcome::KeepSaverSeen;  // the lock belongs to the screen saver
     if (!IsSet(s.LockEngaged)) {
       Put(s.LockEngaged, 1);
       s.LockEngagedAtMs = io.NowMs(io.Context);  // start of the lock timeout
-      const bool playing = io.QueryIsPlaying(io.Context);
+      const bool playing = io.ProbePlaying(io.Context);
       Put(s.WasPlaying, playing);
       // Only a playing player is acted on; the answer just read is reused, and the
       // command is still checked against it (play to a playing player would restart it).
@@ -99,7 +100,7 @@ Outcome LockStep(PluginState& s, TickProbes& t) {
     }
     return Outcome::Continue;
   }
-  if (IsSet(s.LockEngaged) && !ScreenSaverRunning(t)) {
+  if (IsSet(s.LockEngaged) && !ScreenSaverThisTick(t)) {
     Put(s.LockEngaged, 0);
     if (IsSet(s.LockAutoResume) && IsSet(s.WasPlaying)) Resume(io, s.LockEngagedAtMs, Get(s.LockTimeout));
   }
@@ -108,22 +109,13 @@ Outcome LockStep(PluginState& s, TickProbes& t) {
 
 }  // namespace
 
-uint32_t PlayerCommandFor(uint8_t action) {
-  switch (action) {
-    case ActionPause: return 40046;
-    case ActionStop: return 40047;
-    case ActionPlay: return 40045;
-    default: return 0;
-  }
-}
-
 bool AnyTriggerEnabled(const PluginState& s) {
   return Get(s.LockAction) != 0 || Get(s.ScreenSaverAction) != 0;
 }
 
 void SeedMonitor(PluginState& s, const MonitorIo& io) {
-  Put(s.LockEngaged, io.IsDesktopLocked(io.Context));
-  const bool running = io.IsScreenSaverRunning(io.Context);
+  Put(s.LockEngaged, io.ProbeLocked(io.Context));
+  const bool running = io.ProbeScreenSaver(io.Context);
   Put(s.ScreenSaverSeen, running);
   Put(s.ScreenSaverEngaged, running);
   Put(s.WasPlaying, 0);
@@ -136,9 +128,9 @@ void SeedMonitor(PluginState& s, const MonitorIo& io) {
 void PollTick(PluginState& s, const MonitorIo& io) {
   if (IsSet(s.StandbyPending)) return;  // nothing is polled between suspend and resume
   TickProbes probes{io};
-  if (ScreenSaverStep(s, probes) == Outcome::Handled) return;
-  if (!IsSet(s.ScreenSaverEngaged) && LockStep(s, probes) == Outcome::Handled) return;
-  Put(s.ScreenSaverSeen, ScreenSaverRunning(probes));
+  if (ScreenSaverStep(s, probes) == Outcome::KeepSaverSeen) return;
+  if (!IsSet(s.ScreenSaverEngaged) && LockStep(s, probes) == Outcome::KeepSaverSeen) return;
+  Put(s.ScreenSaverSeen, ScreenSaverThisTick(probes));
 }
 
 void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uintptr_t wParam) {

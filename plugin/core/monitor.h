@@ -11,14 +11,14 @@ inline constexpr uintptr_t PbtApmResumeAutomatic = 18;
 // Everything the monitor needs from the platform and the host, so the decisions run anywhere.
 struct MonitorIo {
   void* Context;
-  bool (*IsDesktopLocked)(void* context);
-  bool (*IsScreenSaverRunning)(void* context);
-  bool (*QueryIsPlaying)(void* context);                     // host query 104 == 1
-  void (*SendPlayerCommand)(void* context, uint8_t action);  // raw sender: the caller maps the code with PlayerCommandFor and sends nothing for 0
-  uint64_t (*NowMs)(void* context);                          // monotonic clock that keeps counting through standby
+  bool (*ProbeLocked)(void* context);       // the workstation is locked
+  bool (*ProbeScreenSaver)(void* context);  // the screen saver runs
+  bool (*ProbePlaying)(void* context);      // the player is playing
+  // Sends an action code to the player; the platform maps it to the host's command (nothing
+  // for codes without one).
+  void (*SendAction)(void* context, uint8_t action);
+  uint64_t (*NowMs)(void* context);  // monotonic clock that keeps counting through standby
 };
-
-uint32_t PlayerCommandFor(uint8_t action);    // 1->40046, 2->40047, 3->40045, everything else 0 (nothing sent)
 bool AnyTriggerEnabled(const PluginState& s); // LockAction or ScreenSaverAction non-zero
 void SeedMonitor(PluginState& s, const MonitorIo& io);
 void PollTick(PluginState& s, const MonitorIo& io);

@@ -1,24 +1,27 @@
 // Queries and commands to the host player.
 #include "plugin.h"
 
+#include <atomic>
+
 namespace {
-constexpr UINT HostQueryMessage = WM_USER;
-constexpr LPARAM QueryPlayState = 104;
-constexpr LPARAM QueryIniFile = 334;
+// Written on the host's thread by init, read by ticks on the timer thread.
+std::atomic<HWND> PlayerWindow;
+static_assert(HostQueryMessage == WM_USER);
 }  // namespace
 
+void BindPlayerWindow(HWND window) { PlayerWindow.store(window, std::memory_order_relaxed); }
+
 bool QueryIsPlaying() {
-  return SendMessageA(Record.HostWindow, HostQueryMessage, 0, QueryPlayState) == 1;
+  return SendMessageA(PlayerWindow.load(std::memory_order_relaxed), HostQueryMessage, 0, HostQueryPlayState) == 1;
 }
 
 const char* QueryIniPath() {
-  LRESULT result = SendMessageA(Record.HostWindow, HostQueryMessage, 0, QueryIniFile);
-  // Small results are not addresses: the host did not answer.
-  if (static_cast<ULONG_PTR>(result) < 0x10000) return "winamp.ini";
+  LRESULT result = SendMessageA(Record.HostWindow, HostQueryMessage, 0, HostQueryIniPath);
+  if (static_cast<ULONG_PTR>(result) < HostSmallestAddress) return "winamp.ini";
   return reinterpret_cast<const char*>(result);
 }
 
 void SendPlayerCommand(uint8_t action) {
-  uint32_t command = PlayerCommandFor(action);
-  if (command != 0) SendMessageA(Record.HostWindow, WM_COMMAND, command, 0);
+  const uint32_t command = HostCommandFor(action);
+  if (command != 0) SendMessageA(PlayerWindow.load(std::memory_order_relaxed), WM_COMMAND, command, 0);
 }

@@ -7,7 +7,7 @@ namespace {
 void config() { ShowConfigDialog(); }
 }  // namespace
 
-PluginRecord Record{16, PluginDescription, init, config, quit, nullptr, nullptr};
+PluginRecord Record{PluginRecordVersion, PluginDescription, init, config, quit, nullptr, nullptr};
 
 namespace {
 // The module reference the running timer holds (UI thread only).
@@ -51,6 +51,9 @@ int init() {
   // lost when its id is cleared below.
   SetPolling(false);
   Put(State.TimerId, 0);
+  // Ticks and standby talk to the player through this window from now on, whatever window a
+  // dialog opened through instConfig is given meanwhile.
+  BindPlayerWindow(Record.HostWindow);
   SeedMonitor(State, WinMonitorIo());
   LoadSettings();
   LaunchUpdater();
@@ -79,8 +82,8 @@ LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 extern "C" int WINAPI instConfig(HWND window, const char* iniPath) {
-  // Inside an initialised host the record must keep naming the host's window afterwards:
-  // quit unhooks it and the timer sends to it.
+  // Inside an initialised host the record must keep naming the host's window afterwards: quit
+  // unhooks it and a later config is owned by it. Ticks never see the swap (BindPlayerWindow).
   const bool initialised = State.PreviousWindowProc != nullptr;
   HWND hostWindow = Record.HostWindow;
   State.IniPathOverride = iniPath;

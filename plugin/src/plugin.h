@@ -6,33 +6,26 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host_protocol.h"
 #include "monitor.h"
 #include "plugin_state.h"
 
 // The record handed to the host; its layout is the host's binary interface.
-struct PluginRecord {
-  int32_t version;
-  const char* description;
-  int (*init)();
-  void (*config)();
-  void (*quit)();
-  HWND HostWindow;
-  HINSTANCE ModuleInstance;
-};
-// The 32-bit host reads a 28-byte record with the two handles at offsets 20 and 24.
-static_assert(sizeof(void*) != 4 || (sizeof(PluginRecord) == 28 && offsetof(PluginRecord, HostWindow) == 20 &&
-                                     offsetof(PluginRecord, ModuleInstance) == 24),
-              "host expects a 28-byte record");
+using PluginRecord = PluginRecordLayout<HWND, HINSTANCE>;
+static_assert(sizeof(PluginRecord) == sizeof(PointerRecord));
 
 inline constexpr char PluginDescription[] = "Tavo Hushbell";
 
 extern PluginRecord Record;
 extern PluginState State;
 
-// Host queries and commands (synchronous messages to the host window).
+// Host queries and commands (synchronous messages). Query 334 goes to the record's window, which
+// instConfig points at its caller's; the player's state and commands go to the player window
+// that init binds, which ticks read on the timer thread.
 bool QueryIsPlaying();
 const char* QueryIniPath();
 void SendPlayerCommand(uint8_t action);
+void BindPlayerWindow(HWND window);
 
 // Settings in section "Hushbell" of the host's INI file, or of an installer's file.
 const char* SettingsIniPath();

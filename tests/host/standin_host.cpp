@@ -7,7 +7,6 @@
 
 namespace {
 constexpr size_t MaxCommands = 256;
-constexpr UINT CommandPlay = 40045, CommandPause = 40046, CommandStop = 40047;
 
 struct HostRecord {
   HWND Window;
@@ -27,17 +26,17 @@ struct HostRecord {
 void Record(UINT command) {
   HostCommand entry{command, GetTickCount64(), Host.PlayState, Host.PlayState, false};
   switch (command) {
-    case CommandPlay:
+    case HostCommandPlay:
       // The player restarts a playing track, unpauses a paused one, starts a stopped one.
       entry.Restarted = Host.PlayState == HostPlaying;
       Host.PlayState = HostPlaying;
       break;
-    case CommandPause:
+    case HostCommandPause:
       // Pause toggles: to a paused player it means play.
       if (Host.PlayState == HostPlaying) Host.PlayState = HostPaused;
       else if (Host.PlayState == HostPaused) Host.PlayState = HostPlaying;
       break;
-    case CommandStop:
+    case HostCommandStop:
       Host.PlayState = HostStopped;
       break;
     default:
@@ -49,12 +48,12 @@ void Record(UINT command) {
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_USER:
-      if (lParam == 104) {
+    case HostQueryMessage:
+      if (static_cast<uintptr_t>(lParam) == HostQueryPlayState) {
         ++Host.PlayQueries;
         return Host.PlayState;
       }
-      if (lParam == 334) {
+      if (static_cast<uintptr_t>(lParam) == HostQueryIniPath) {
         ++Host.IniQueries;
         return Host.AnswerIni ? reinterpret_cast<LRESULT>(Host.IniPath) : 0;
       }

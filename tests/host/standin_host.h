@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host_protocol.h"
+
 enum HostPlayState : int { HostStopped = 0, HostPlaying = 1, HostPaused = 3 };
 
 struct HostCommand {
-  uint32_t Command;      // 40045 play, 40046 pause, 40047 stop
+  uint32_t Command;      // HostCommandPlay, HostCommandPause or HostCommandStop
   uint64_t AtMs;         // GetTickCount64 when it arrived
   int StateBefore;
   int StateAfter;
@@ -18,15 +20,7 @@ struct HostCommand {
 };
 
 // The plug-in's record as the host sees it.
-struct HostPluginRecord {
-  int32_t version;
-  const char* description;
-  int (*init)();
-  void (*config)();
-  void (*quit)();
-  HWND HostWindow;
-  HINSTANCE ModuleInstance;
-};
+using HostPluginRecord = PluginRecordLayout<HWND, HINSTANCE>;
 
 bool HostCreate(const char* iniPath);
 void HostDestroy();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host_protocol.h"
 #include "monitor.h"
 
 namespace {
@@ -33,10 +34,10 @@ struct FakeHost {
   static void Send(void* c, uint8_t action) {
     FakeHost& h = Of(c);
     h.Sent += static_cast<char>('0' + action);
-    switch (PlayerCommandFor(action)) {
-      case 40046: if (h.State != Stopped) h.State = h.State == Playing ? Paused : Playing; break;
-      case 40045: if (h.State == Playing) ++h.Restarts; h.State = Playing; break;
-      case 40047: h.State = Stopped; break;
+    switch (HostCommandFor(action)) {
+      case HostCommandPause: if (h.State != Stopped) h.State = h.State == Playing ? Paused : Playing; break;
+      case HostCommandPlay: if (h.State == Playing) ++h.Restarts; h.State = Playing; break;
+      case HostCommandStop: h.State = Stopped; break;
       default: ADD_FAILURE() << "sender reached with code " << int(action);
     }
   }
@@ -221,7 +222,7 @@ TEST(Monitor, SeedTakesStateFromProbes) {
 TEST(Monitor, CommandMapAndTriggers) {
   for (int code = 0; code < 256; ++code) {
     const uint32_t expected = code == 1 ? 40046 : code == 2 ? 40047 : code == 3 ? 40045 : 0;
-    EXPECT_EQ(PlayerCommandFor(static_cast<uint8_t>(code)), expected) << code;
+    EXPECT_EQ(HostCommandFor(static_cast<uint8_t>(code)), expected) << code;
   }
   PluginState s{};
   EXPECT_FALSE(AnyTriggerEnabled(s));

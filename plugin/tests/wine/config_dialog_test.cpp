@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr UINT Pause = 40046;
+constexpr UINT Pause = HostCommandPause;
 constexpr int ActionCombos[] = {LockAction, SaverAction, StandbyAction};
 constexpr WORD NeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 
@@ -601,8 +601,8 @@ TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) 
   EXPECT_TRUE(TimerIs(Timer::Stopped, 1500));
 }
 
-// Called inside an initialised host, instConfig must hand the record back its host window: the
-// timer sends to it and quit unhooks it.
+// Called inside an initialised host, instConfig must hand the record back its host window: quit
+// unhooks it. Ticks meanwhile go on asking and commanding the player, never the caller's window.
 TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
   WriteIniInt(ini_, "ScreenSaverAction", 1);
   HWND host = HostWindowHandle();
@@ -615,10 +615,14 @@ TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
   WNDPROC otherProc = WindowProcOf(other);
   std::string installerIni = NewIni();
   WriteIniInt(installerIni, "ScreenSaverAction", 1);
-  DialogSession session = Install(other, installerIni.c_str(), [](HWND dialog) {
+  bool playerPausedMeanwhile = false;
+  DialogSession session = Install(other, installerIni.c_str(), [&](HWND dialog) {
+    playerPausedMeanwhile = TimerIs(Timer::Running);
+    HostPump(1500);  // a tick sees the screen saver gone before the next one starts
     ChooseItem(dialog, LockAction, 2);
     return IDOK;
   });
+  EXPECT_TRUE(playerPausedMeanwhile);
   EXPECT_EQ(session.Owner, other) << "the caller's window owns the dialog";
   EXPECT_EQ(session.Result, 1);
   EXPECT_EQ(IniValue(installerIni, "LockAction"), "2");

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr UINT Play = 40045, Pause = 40046, Stop = 40047;
+constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
 
 class PluginTest : public ::testing::Test {
  protected:

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr UINT Play = 40045, Pause = 40046;
+constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause;
 constexpr DWORD TickDeadlineMs = 3000;
 constexpr uint64_t Minute = 60 * 1000;
 

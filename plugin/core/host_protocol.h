@@ -1,0 +1,48 @@
+// The host player's side of the plug-in interface: the numbers of its queries and commands and
+// the record a plug-in hands it. The plug-in, the stand-in host, the demo and the tests share it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// A query is a synchronous message WM_USER with wParam 0 and the query's number as lParam.
+inline constexpr uint32_t HostQueryMessage = 0x400;
+inline constexpr uintptr_t HostQueryPlayState = 104;  // exactly 1: playing
+inline constexpr uintptr_t HostQueryIniPath = 334;    // the address of the host's INI path
+// Answers to query 334 below this are no address: the host did not answer.
+inline constexpr uintptr_t HostSmallestAddress = 0x10000;
+
+// A command is a synchronous WM_COMMAND with the command's number as wParam and lParam 0.
+inline constexpr uint32_t HostCommandPlay = 40045;
+inline constexpr uint32_t HostCommandPause = 40046;
+inline constexpr uint32_t HostCommandStop = 40047;
+
+// The host's command for an action code (1 pause, 2 stop, 3 play); 0 for every code that
+// sends nothing.
+constexpr uint32_t HostCommandFor(uint8_t action) {
+  switch (action) {
+    case 1: return HostCommandPause;
+    case 2: return HostCommandStop;
+    case 3: return HostCommandPlay;
+    default: return 0;
+  }
+}
+
+inline constexpr int32_t PluginRecordVersion = 16;
+
+// The record a plug-in hands the host, over the platform's window and module handle types.
+template <class Window, class Module>
+struct PluginRecordLayout {
+  int32_t version;
+  const char* description;
+  int (*init)();
+  void (*config)();
+  void (*quit)();
+  Window HostWindow;
+  Module ModuleInstance;
+};
+
+// The 32-bit host reads a 28-byte record with the two handles at offsets 20 and 24.
+using PointerRecord = PluginRecordLayout<void*, void*>;
+static_assert(sizeof(void*) != 4 || (sizeof(PointerRecord) == 28 && offsetof(PointerRecord, HostWindow) == 20 &&
+                                     offsetof(PointerRecord, ModuleInstance) == 24),
+              "the host expects a 28-byte record");
