@@ -80,16 +80,6 @@ double Median(Series s) {
   return (s.Ms[(s.Count - 1) / 2] + s.Ms[s.Count / 2]) / 2;
 }
 
-bool PluginPath(char* path, size_t size) {
-  char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (length == 0 || length >= sizeof self) return false;
-  size_t folder = length;
-  while (folder > 0 && self[folder - 1] != '\\' && self[folder - 1] != '/') --folder;
-  const int written = snprintf(path, size, "%.*sgen_hushbell.dll", static_cast<int>(folder), self);
-  return written > 0 && static_cast<size_t>(written) < size;
-}
-
 bool Start(const char* ini, const char* plugin) {
   const char* settings[][2] = {{"LockAction", "1"}, {"LockAutoResume", "1"}, {"ScreenSaverAction", "0"},
                                {"StandbyAction", "0"}, {"Verlift", "0"}};
@@ -133,7 +123,7 @@ int main() {
   char folder[MAX_PATH], ini[MAX_PATH], plugin[MAX_PATH];
   const DWORD folderLength = GetTempPathA(sizeof folder, folder);
   if (folderLength == 0 || folderLength >= sizeof folder || GetTempFileNameA(folder, "hbb", 0, ini) == 0 ||
-      !PluginPath(plugin, sizeof plugin)) {
+      !HostPluginBesideProgram(plugin, sizeof plugin)) {
     printf("bench: no temporary file or no plug-in path\n");
     return 2;
   }

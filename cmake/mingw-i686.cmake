@@ -1,13 +1,5 @@
-# Cross toolchain for 32-bit Windows. The "-posix" compilers carry std::thread/std::mutex,
-# which GoogleTest needs; with -static the deliverables import only system DLLs all the same.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain for 32-bit Windows: the shipped deliverables, and the Windows tests wherever
+# 32-bit programs can run.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Windows test programs run under Wine through this wrapper (prefix and environment set there).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+set(HB_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

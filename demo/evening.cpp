@@ -216,17 +216,6 @@ bool WriteEveningSettings(const char* ini) {
   return true;
 }
 
-// gen_hushbell.dll is looked for beside this program.
-bool PluginPath(char* path, size_t size) {
-  char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (length == 0 || length >= sizeof self) return false;
-  size_t folder = length;
-  while (folder > 0 && self[folder - 1] != '\\' && self[folder - 1] != '/') --folder;
-  const int written = snprintf(path, size, "%.*sgen_hushbell.dll", static_cast<int>(folder), self);
-  return written > 0 && static_cast<size_t>(written) < size;
-}
-
 int PlayEvening(const char* ini, const char* plugin) {
   if (!WriteEveningSettings(ini)) {
     printf("demo: cannot write the settings to %s\n", ini);
@@ -270,7 +259,7 @@ int main() {
     printf("demo: no temporary file for the settings\n");
     return 1;
   }
-  if (!PluginPath(plugin, sizeof plugin)) {
+  if (!HostPluginBesideProgram(plugin, sizeof plugin)) {
     printf("demo: cannot tell where gen_hushbell.dll is\n");
     DeleteFileA(ini);
     return 1;

@@ -178,3 +178,13 @@ void HostClosePreferences() {
   if (Host.Preferences != nullptr) DestroyWindow(Host.Preferences);
   Host.Preferences = nullptr;
 }
+
+bool HostPluginBesideProgram(char* path, size_t size) {
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  if (length == 0 || length >= sizeof self) return false;
+  size_t folder = length;
+  while (folder > 0 && self[folder - 1] != '\\' && self[folder - 1] != '/') --folder;
+  const int written = snprintf(path, size, "%.*sgen_hushbell.dll", static_cast<int>(folder), self);
+  return written > 0 && static_cast<size_t>(written) < size;
+}

@@ -44,6 +44,8 @@ void HostPump(DWORD milliseconds);
 
 // Plug-in binding: load, fetch the record, fill the two handles; then the record calls.
 HostPluginRecord* HostLoadPlugin(const char* dllPath);
+// The path of gen_hushbell.dll beside this program; false when it does not fit `size`.
+bool HostPluginBesideProgram(char* path, size_t size);
 int HostInitPlugin();
 void HostConfigPlugin();
 void HostQuitPlugin();
