@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when something is missing.
-# Usage: scripts/install-deps.sh [build|test|all]   (default: all)
+# Usage: scripts/install-deps.sh [build|test|all|bench]   (default: all; bench: only what the
+# benchmarks need beyond the tests)
 # For the tests it also installs what the Windows target of the Wine tests needs
 # (scripts/wine-arch.sh): 64-bit Wine and the x86_64 compilers where 32-bit programs cannot run.
 set -euo pipefail
@@ -11,6 +12,7 @@ what=${1:-all}
 build_pkgs=(g++-mingw-w64-i686 cmake make g++ imagemagick nsis)
 test_pkgs=(wine wine32:i386 xvfb xauth googletest clang libclang-rt-14-dev python3 php-cli x11-apps)
 x86_64_pkgs=(wine64 g++-mingw-w64-x86-64)
+bench_pkgs=(hyperfine)
 
 # install_missing PACKAGE...: installs those not installed yet (as root), or says how.
 install_missing() {
@@ -50,6 +52,7 @@ case "$what" in
     source "$root/scripts/wine-arch.sh"
     [[ $HB_WINE_ARCH == x86_64 ]] && install_missing "${x86_64_pkgs[@]}"
     ;;
-  *) echo "usage: $0 [build|test|all]" >&2; exit 2 ;;
+  bench) install_missing "${bench_pkgs[@]}" ;;
+  *) echo "usage: $0 [build|test|all|bench]" >&2; exit 2 ;;
 esac
 exit 0

@@ -2,9 +2,20 @@
 
 #include <windows.h>
 
+#include "system_library.h"
 #include "wide.h"
 
 namespace {
+
+// VERSION.DLL's functions while LoadVersionLibrary holds it.
+struct VersionApi {
+    HMODULE Module;
+    decltype(&::GetFileVersionInfoSizeW) GetFileVersionInfoSizeW;
+    decltype(&::GetFileVersionInfoW) GetFileVersionInfoW;
+    decltype(&::VerQueryValueW) VerQueryValueW;
+};
+
+VersionApi Version;
 
 constexpr size_t ValueNameCapacity = 40;
 constexpr char16_t ValuePrefix[] = u"\\StringFileInfo\\";
@@ -49,11 +60,39 @@ void CopyCut(const wchar_t* text, size_t available, char16_t (&destination)[Loca
 
 }  // namespace
 
+int LoadVersionLibrary()
+{
+    if (Version.Module != nullptr)
+        return 1;
+    const HMODULE module = LoadSystemLibrary(L"version.dll");
+    if (module == nullptr)
+        return 0;
+    VersionApi api = {};
+    api.Module = module;
+    if (!Resolve(module, "GetFileVersionInfoSizeW", api.GetFileVersionInfoSizeW) ||
+        !Resolve(module, "GetFileVersionInfoW", api.GetFileVersionInfoW) ||
+        !Resolve(module, "VerQueryValueW", api.VerQueryValueW)) {
+        FreeLibrary(module);
+        return 0;
+    }
+    Version = api;
+    return 1;
+}
+
+void FreeVersionLibrary()
+{
+    if (Version.Module != nullptr)
+        FreeLibrary(Version.Module);
+    Version = VersionApi{};
+}
+
 int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_t* path)
 {
     destination[0] = u'\0';
+    if (Version.Module == nullptr)
+        return 0;
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(Wide(path), &ignored);
+    const DWORD size = Version.GetFileVersionInfoSizeW(Wide(path), &ignored);
     if (size == 0)
         return 0;
     void* block = HeapAlloc(GetProcessHeap(), 0, size);
@@ -63,8 +102,8 @@ int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_
     int result = 0;
     void* table = nullptr;
     UINT tableBytes = 0;
-    if (GetFileVersionInfoW(Wide(path), 0, size, block) &&
-        VerQueryValueW(block, L"\\VarFileInfo\\Translation", &table, &tableBytes) && table != nullptr &&
+    if (Version.GetFileVersionInfoW(Wide(path), 0, size, block) &&
+        Version.VerQueryValueW(block, L"\\VarFileInfo\\Translation", &table, &tableBytes) && table != nullptr &&
         tableBytes >= sizeof(Translation)) {
         Translation first;
         CopyMemory(&first, table, sizeof first);
@@ -72,7 +111,7 @@ int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_
         FormatValueName(first, name);
         void* text = nullptr;
         UINT units = 0;
-        if (VerQueryValueW(block, Wide(name), &text, &units) && text != nullptr) {
+        if (Version.VerQueryValueW(block, Wide(name), &text, &units) && text != nullptr) {
             CopyCut(static_cast<const wchar_t*>(text), units, destination);
             result = 1;
         }

@@ -8,6 +8,7 @@
 
 #include "resource.h"
 #include "schedule.h"
+#include "system_library.h"
 
 int32_t ForceCheck;
 HWND OwnerWindow;
@@ -34,6 +35,7 @@ void ClearGlobals()
     Clear(NewVersion);
     Clear(Homepage);
     Clear(DownloadUrl);
+    AppIcon = nullptr;
 }
 
 // A find-first-file search: directories and matching wildcard patterns count as existing.
@@ -59,12 +61,20 @@ int32_t ReadInt(const wchar_t* section, const wchar_t* key)
     return static_cast<int32_t>(GetPrivateProfileIntW(section, key, 0, Wide(IniPath)));
 }
 
+// Everything only the dialog needs is had here, not at start: most runs find no check due.
 void ShowUpdateDialog(HINSTANCE instance)
 {
     // The manifest asks for the version 6 controls; registering them first is what makes the
-    // dialog's buttons and statics come from that version on every Windows release.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    // dialog's buttons and statics come from that version on every Windows release. Without the
+    // library the dialog still works, in the old look.
+    const HMODULE controls = LoadCommonControls();
+    decltype(&::InitCommonControlsEx) initControls = nullptr;
+    if (controls != nullptr && Resolve(controls, "InitCommonControlsEx", initControls)) {
+        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_STANDARD_CLASSES};
+        initControls(&classes);
+    }
+    AppIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    // The controls stay loaded: their classes stay registered, and the program ends right after.
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_UPDATE), OwnerWindow, UpdateDialogProc, 0);
 }
 
@@ -111,7 +121,6 @@ void WriteLastCheck()
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     ClearGlobals();
-    AppIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
     if (ParseCommandLine() != 0 && (ForceCheck != 0 || IsCheckDue() != 0)) {
         WriteLastCheck();
         if (GetPrivateProfileStringW(L"Update", L"homepage", L"", Wide(Homepage), HomepageCapacity, Wide(IniPath)) != 0 &&

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "file_version.h"
+#include "system_library.h"
 
 // The whole query, from opening the internet handle until its last handle is closed and the
 // last comparison is made, ends after this long. A test build overrides it so that a server
@@ -29,6 +30,44 @@ constexpr DWORD OpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CON
 static_assert(OpenUrlFlags == 0xA0000200);
 static_assert(ReplyCapBytes % ReadChunk == 0);
 
+// WinINet's functions, from the system folder's copy, for the one query of a run.
+struct InternetApi {
+    HMODULE Module;
+    decltype(&::InternetOpenW) InternetOpenW;
+    decltype(&::InternetSetOptionW) InternetSetOptionW;
+    decltype(&::InternetOpenUrlW) InternetOpenUrlW;
+    decltype(&::InternetReadFile) InternetReadFile;
+    decltype(&::InternetCloseHandle) InternetCloseHandle;
+};
+
+InternetApi Net;
+
+int LoadInternetLibrary()
+{
+    const HMODULE module = LoadSystemLibrary(L"wininet.dll");
+    if (module == nullptr)
+        return 0;
+    InternetApi api = {};
+    api.Module = module;
+    if (!Resolve(module, "InternetOpenW", api.InternetOpenW) ||
+        !Resolve(module, "InternetSetOptionW", api.InternetSetOptionW) ||
+        !Resolve(module, "InternetOpenUrlW", api.InternetOpenUrlW) ||
+        !Resolve(module, "InternetReadFile", api.InternetReadFile) ||
+        !Resolve(module, "InternetCloseHandle", api.InternetCloseHandle)) {
+        FreeLibrary(module);
+        return 0;
+    }
+    Net = api;
+    return 1;
+}
+
+void FreeInternetLibrary()
+{
+    if (Net.Module != nullptr)
+        FreeLibrary(Net.Module);
+    Net = InternetApi{};
+}
+
 // Shared between the query and its watchdog thread.
 struct QueryWatch {
     // The internet handle until one of the two closes it; whoever takes it out closes it.
@@ -45,7 +84,7 @@ void CloseInternet()
 {
     const HINTERNET internet = Watch.Internet.exchange(nullptr, std::memory_order_relaxed);
     if (internet != nullptr)
-        InternetCloseHandle(internet);
+        Net.InternetCloseHandle(internet);
 }
 
 // WinINet's own time-outs bound each connect, send and receive on Windows, but not every
@@ -89,7 +128,7 @@ HANDLE StartWatch(HINTERNET internet)
 void CloseNetwork(HINTERNET request)
 {
     if (request != nullptr)
-        InternetCloseHandle(request);
+        Net.InternetCloseHandle(request);
     CloseInternet();
 }
 
@@ -110,7 +149,7 @@ void SetTimeouts(HINTERNET internet)
 {
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         DWORD milliseconds = SocketTimeoutMs;
-        InternetSetOptionW(internet, option, &milliseconds, sizeof milliseconds);
+        Net.InternetSetOptionW(internet, option, &milliseconds, sizeof milliseconds);
     }
 }
 
@@ -130,7 +169,7 @@ size_t ReadReply(HINTERNET request, HANDLE heap, uint8_t*& buffer)
         }
         DWORD count = 0;
         const DWORD wanted = static_cast<DWORD>(size - received);
-        if (!InternetReadFile(request, buffer + received, wanted, &count) || count == 0 || count > wanted)
+        if (!Net.InternetReadFile(request, buffer + received, wanted, &count) || count == 0 || count > wanted)
             break;
         received += count;
     }
@@ -191,21 +230,17 @@ void ReadInstalledVersion(void*, const char16_t* path, char16_t* out, size_t cap
         out[length] = u'\0';
 }
 
-}  // namespace
-
-int QueryVersions()
+// The query proper, once the libraries are loaded.
+int AskAndCompare(const char16_t* address)
 {
-    char16_t address[QueryAddressCapacity];
-    if (!BuildQueryAddress(std::u16string_view(Homepage), address))
-        return 0;
-    const HINTERNET internet = InternetOpenW(L"Tavo Verlift v/2.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    const HINTERNET internet = Net.InternetOpenW(L"Tavo Verlift v/2.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (internet == nullptr)
         return 0;
     SetTimeouts(internet);
     const HANDLE watchdog = StartWatch(internet);
 
     int result = 0;
-    const HINTERNET request = InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
+    const HINTERNET request = Net.InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
     const HANDLE heap = request != nullptr ? HeapCreate(0, 0, 0) : nullptr;
     auto* buffer = heap != nullptr ? static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, ReadChunk)) : nullptr;
     const size_t received = buffer != nullptr ? ReadReply(request, heap, buffer) : 0;
@@ -221,5 +256,26 @@ int QueryVersions()
     // A query cut off at the limit shows nothing, whatever arrived before.
     if (StopWatch(watchdog) != 0)
         result = 0;
+    return result;
+}
+
+}  // namespace
+
+// Both libraries are had before anything is asked: without VERSION.DLL every installed file
+// would read as empty, and so as older than advertised.
+int QueryVersions()
+{
+    char16_t address[QueryAddressCapacity];
+    if (!BuildQueryAddress(std::u16string_view(Homepage), address))
+        return 0;
+    if (LoadInternetLibrary() == 0)
+        return 0;
+    if (LoadVersionLibrary() == 0) {
+        FreeInternetLibrary();
+        return 0;
+    }
+    const int result = AskAndCompare(address);
+    FreeVersionLibrary();
+    FreeInternetLibrary();
     return result;
 }

@@ -11,7 +11,7 @@
 
 inline constexpr size_t HomepageCapacity = 2084;  // 2083 characters + terminator
 
-// One set per process, cleared at start (all but AppIcon).
+// One set per process, cleared at start. AppIcon is loaded only for the dialog.
 extern int32_t ForceCheck;
 extern HWND OwnerWindow;
 extern char16_t IniPath[IniPathCapacity];

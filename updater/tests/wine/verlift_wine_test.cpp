@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "file_version.h"
@@ -173,28 +174,68 @@ struct Outcome {
     DWORD Processes = 0;  // every process of the run: the checker and whatever it started
 };
 
+// Collects the file of every DLL the debuggee loads until it ends, in lower case. The loader's
+// initial breakpoint comes in as an empty entry: under Wine it falls after the static imports and
+// their initialisation, where the program's own code begins.
+void CollectLoads(std::vector<std::wstring>& loaded)
+{
+    bool first = true;
+    for (DEBUG_EVENT event; WaitForDebugEvent(&event, 2 * RunTimeoutMs);) {
+        const DWORD code = event.dwDebugEventCode;
+        const HANDLE file = code == CREATE_PROCESS_DEBUG_EVENT ? event.u.CreateProcessInfo.hFile
+                            : code == LOAD_DLL_DEBUG_EVENT     ? event.u.LoadDll.hFile
+                                                               : nullptr;
+        wchar_t path[MAX_PATH] = {};
+        const DWORD length = code == LOAD_DLL_DEBUG_EVENT ? GetFinalPathNameByHandleW(file, path, MAX_PATH, 0) : 0;
+        if (code == LOAD_DLL_DEBUG_EVENT)
+            loaded.push_back(length > 0 && length < MAX_PATH ? CharLowerW(path) : L"(unnamed)");
+        const bool initial = code == EXCEPTION_DEBUG_EVENT && std::exchange(first, false) &&
+                             event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT;
+        if (initial)
+            loaded.push_back(L"");
+        if (file != nullptr)
+            CloseHandle(file);
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
+                           code == EXCEPTION_DEBUG_EVENT && !initial ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+        if (code == EXIT_PROCESS_DEBUG_EVENT)
+            return;
+    }
+}
+
 // Runs the checker, directly or as the plug-in does, through the shell; it must end with exit
 // code 0. A dialog that shows up is handed to onDialog to be left, or else closed with the
-// close box.
+// close box. With loaded, it is the debuggee of the thread that starts it (only that thread gets
+// its debug events), which collects the DLLs it loads.
 Outcome RunVerlift(const std::wstring& arguments, const std::wstring& exe = VerliftExe(),
-                   const std::function<void(HWND)>& onDialog = nullptr, bool throughShell = false)
+                   const std::function<void(HWND)>& onDialog = nullptr, bool throughShell = false,
+                   std::vector<std::wstring>* loaded = nullptr)
 {
     Outcome outcome;
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
     PROCESS_INFORMATION info = {};
+    std::jthread debugger;
     if (throughShell) {
         SHELLEXECUTEINFOW shell = {sizeof shell, SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI, nullptr, L"open",
                                    exe.c_str(), arguments.c_str(), nullptr, SW_SHOWNORMAL};
         info.hProcess = ShellExecuteExW(&shell) ? shell.hProcess : nullptr;
     } else {
-        std::wstring line = Quoted(exe) + L" " + arguments;
-        STARTUPINFOW startup = {sizeof startup};
-        if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                           WorkDir().c_str(), &startup, &info)) {
-            AssignProcessToJobObject(job, info.hProcess);
-            ResumeThread(info.hThread);
-            CloseHandle(info.hThread);
-        }
+        const HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        debugger = std::jthread([&] {
+            std::wstring line = Quoted(exe) + L" " + arguments;
+            STARTUPINFOW startup = {sizeof startup};
+            const DWORD flags = CREATE_SUSPENDED | (loaded != nullptr ? DEBUG_ONLY_THIS_PROCESS : 0);
+            if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr, WorkDir().c_str(),
+                               &startup, &info)) {
+                AssignProcessToJobObject(job, info.hProcess);
+                ResumeThread(info.hThread);
+                CloseHandle(info.hThread);
+            }
+            SetEvent(created);
+            if (loaded != nullptr && info.hProcess != nullptr)
+                CollectLoads(*loaded);
+        });
+        WaitForSingleObject(created, INFINITE);
+        CloseHandle(created);
     }
     const HANDLE process = info.hProcess;
     const DWORD started = GetTickCount();
@@ -407,6 +448,7 @@ TEST(VerliftResources, ReadFileVersionTakesTheFirstTranslationAndCutsAt31Units)
         {BinDir() + L"arg_recorder.exe", 0, ""},  // no version resource
         {WorkDir() + L"no such file.dll", 0, ""},
     };
+    ASSERT_EQ(LoadVersionLibrary(), 1);
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.Path));
         // Units behind the destination show any write past its 32 units.
@@ -421,6 +463,7 @@ TEST(VerliftResources, ReadFileVersionTakesTheFirstTranslationAndCutsAt31Units)
         EXPECT_EQ(Narrow(std::wstring(version, wcsnlen(version, LocalVersionCapacity))), c.Text);
         EXPECT_EQ(std::u16string(guarded.Behind, 8), u"########");
     }
+    FreeVersionLibrary();
 }
 
 // =============================================================================================
@@ -850,6 +893,51 @@ TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould)
         // Nothing else was started either (a program path would have run as it stands).
         EXPECT_EQ(outcome.Processes, 1 + expected.size());
     }
+}
+
+TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromBesideTheProgram)
+{
+    std::vector<std::wstring> loaded;
+    // DLLs of that name (any, if empty) loaded in the whole run or only once the program's code runs.
+    auto count = [&loaded](const std::wstring& name, bool runningOnly) {
+        const auto running = std::find(loaded.cbegin(), loaded.cend(), L"");
+        EXPECT_NE(running, loaded.cend()) << "no initial breakpoint";
+        return std::count_if(runningOnly && running != loaded.cend() ? running + 1 : loaded.cbegin(), loaded.cend(),
+                             [&](const std::wstring& path) { return name.empty() || path.ends_with(L"\\" + name); });
+    };
+    // Weekly, checked a moment ago: the common start loads nothing once its own code runs.
+    // (Wine's user32 imports version.dll itself; the checker's imports are checked on the shipped
+    // file.)
+    const std::wstring ini = UniquePath(L"weekly");
+    const std::string weekly = "[Update]\r\nName=Product\r\nhomepage=" + ServerAddress() + "\r\ninterval=7\r\n" +
+                               LastCheckSection(Now());
+    WriteBytes(ini, weekly);
+    EXPECT_FALSE(RunVerlift(Quoted(ini), VerliftExe(), nullptr, false, &loaded).DialogShown);
+    EXPECT_EQ(ReadBytes(ini), weekly);
+    EXPECT_EQ(count(L"", true), 0) << "the last: " << Narrow(loaded.empty() ? L"" : loaded.back());
+    EXPECT_EQ(count(L"wininet.dll", false) + count(L"comctl32.dll", false), 0);
+
+    // Due, with DLLs of those names beside the program, which Wine is told to prefer to its own
+    // for this program, as Windows does: the system's are loaded, and the check works to the end.
+    const std::wstring planted = WorkDir() + L"planted\\", exe = L"Planted Verlift.exe";
+    const std::wstring settings = L"Software\\Wine\\AppDefaults\\" + exe, order = L"native,builtin";
+    CreateDirectoryW(planted.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(VerliftExe().c_str(), (planted + exe).c_str(), FALSE));
+    for (const wchar_t* name : {L"wininet", L"comctl32"}) {
+        ASSERT_TRUE(CopyFileW((BinDir() + L"arg_recorder.exe").c_str(), (planted + name + L".dll").c_str(), FALSE));
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (settings + L"\\DllOverrides").c_str(), name, REG_SZ, order.c_str(),
+                                  static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t))), 0);
+    }
+    loaded.clear();
+    EXPECT_TRUE(RunVerlift(Quoted(Prepare("Product", "2, 1", Download)) + OwnedBy(owner), planted + exe,
+                           [](HWND dialog) { Leave(dialog, WayOut::ClickDownload); }, false, &loaded)
+                    .DialogShown);
+    RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
+    EXPECT_EQ(Opened(), std::vector{Widen(Download)});
+    EXPECT_EQ(count(L"wininet.dll", true), 1);
+    EXPECT_EQ(count(L"comctl32.dll", true), 1);
+    for (const std::wstring& path : loaded)
+        EXPECT_EQ(path.find(L"\\planted\\"), std::wstring::npos) << Narrow(path);
 }
 
 TEST_F(VerliftDialog, OwnerWindowThatIsGoneMeansNoDialog)
