@@ -36,7 +36,7 @@ int32_t ParseHandleValue(const char16_t* text)
     return ParseDecimal(std::u16string_view(text));
 }
 
-int ParseCommandLine(std::span<const char16_t* const> args, ExistsFn exists, void* context, CommandLine& out)
+int ParseArguments(std::span<const char16_t* const> args, ExistsFn exists, void* context, CommandLine& out)
 {
     out.IniPath[0] = u'\0';
     out.ForceCheck = 0;

@@ -13,7 +13,7 @@ void FormatLastCheck(uint64_t now, char16_t (&lo)[64], char16_t (&hi)[64])
     FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now >> 32)), hi);
 }
 
-int IsCheckDue(int32_t interval, int32_t lo, int32_t hi, uint64_t now)
+int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t now)
 {
     if (interval == 0)
         return 0;

@@ -7,7 +7,7 @@ inline constexpr int64_t TicksPerDay = 864000000000LL;  // 100-nanosecond interv
 // interval: whole days between checks (0 turns scheduled checks off); lo/hi: stored time of the
 // last check (both 0: none yet); now: current UTC time in 100-nanosecond intervals since 1601.
 // Returns 1 when due, 0 when not.
-int IsCheckDue(int32_t interval, int32_t lo, int32_t hi, uint64_t now);
+int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t now);
 
 // Signed decimal ("%i") of each 32-bit half of now.
 void FormatLastCheck(uint64_t now, char16_t (&lo)[64], char16_t (&hi)[64]);

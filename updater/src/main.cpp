@@ -89,7 +89,7 @@ int ParseCommandLine()
     CommandLine parsed;
     const std::span<const char16_t* const> list(reinterpret_cast<const char16_t* const*>(arguments),
                                                 count > 0 ? static_cast<size_t>(count) : 0);
-    const int found = ParseCommandLine(list, FileExists, nullptr, parsed);
+    const int found = ParseArguments(list, FileExists, nullptr, parsed);
     LocalFree(arguments);
 
     ForceCheck = parsed.ForceCheck;
@@ -107,7 +107,7 @@ int IsCheckDue()
     const int32_t interval = ReadInt(L"Update", L"interval");
     const int32_t lo = ReadInt(L"LastCheck", L"lo");
     const int32_t hi = ReadInt(L"LastCheck", L"hi");
-    return IsCheckDue(interval, lo, hi, Now());
+    return IsDueAt(interval, lo, hi, Now());
 }
 
 void WriteLastCheck()

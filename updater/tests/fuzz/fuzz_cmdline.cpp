@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (units[i - 1] == u'\0')
             args.push_back(&units[i]);
     CommandLine out;
-    const int result = ParseCommandLine(args, Exists, nullptr, out);
+    const int result = ParseArguments(args, Exists, nullptr, out);
     if (std::char_traits<char16_t>::find(out.IniPath, IniPathCapacity, u'\0') == nullptr ||
         (result == 0) != (out.IniPath[0] == u'\0') || (out.ForceCheck != 0 && out.ForceCheck != 1))
         std::abort();

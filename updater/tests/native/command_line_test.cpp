@@ -38,7 +38,7 @@ struct Case {
     int32_t owner;
 };
 
-TEST(ParseCommandLine, Table)
+TEST(ParseArguments, Table)
 {
     const Case cases[] = {
         {"later existing path wins", {Program, u"a.ini", u"b.ini"}, {u"a.ini", u"b.ini", ProgramIni}, 1, u"b.ini", 0, 0},
@@ -72,7 +72,7 @@ TEST(ParseCommandLine, Table)
         CommandLine out;
         std::fill(std::begin(out.IniPath), std::end(out.IniPath), u'#');
         out.ForceCheck = out.OwnerWindow = 77;
-        EXPECT_EQ(ParseCommandLine(argv, Exists, &disk, out), c.result);
+        EXPECT_EQ(ParseArguments(argv, Exists, &disk, out), c.result);
         EXPECT_EQ(std::u16string(out.IniPath), c.iniPath);
         EXPECT_EQ(out.ForceCheck, c.force);
         EXPECT_EQ(out.OwnerWindow, c.owner);
@@ -81,11 +81,11 @@ TEST(ParseCommandLine, Table)
     }
 }
 
-TEST(ParseCommandLine, NoArgumentsAtAll)
+TEST(ParseArguments, NoArgumentsAtAll)
 {
     FakeDisk disk{{u"ini"}, {}};
     CommandLine out;
-    EXPECT_EQ(ParseCommandLine({}, Exists, &disk, out), 0);
+    EXPECT_EQ(ParseArguments({}, Exists, &disk, out), 0);
     EXPECT_EQ(out.IniPath[0], u'\0');
     EXPECT_TRUE(disk.asked.empty());
 }

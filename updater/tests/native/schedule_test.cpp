@@ -13,11 +13,11 @@ constexpr uint64_t Day = static_cast<uint64_t>(TicksPerDay);
 
 int DueWithLast(int32_t interval, uint64_t last, uint64_t now)
 {
-    return IsCheckDue(interval, static_cast<int32_t>(static_cast<uint32_t>(last)),
+    return IsDueAt(interval, static_cast<int32_t>(static_cast<uint32_t>(last)),
                       static_cast<int32_t>(static_cast<uint32_t>(last >> 32)), now);
 }
 
-TEST(IsCheckDue, Table)
+TEST(IsDueAt, Table)
 {
     const uint64_t loZero = (Now - 3 * Day) & ~uint64_t{0xFFFFFFFF};         // "lo" 0, "hi" set
     const uint64_t loTopBit = ((Now - 3 * Day) & ~uint64_t{0xFFFFFFFF}) | 0x80000000u;  // "lo" negative
