@@ -1,3 +1,5 @@
+// The presence monitor's decisions: each tick's screen-saver and lock steps and the standby
+// notifications, over the flags of PluginState and the probes MonitorIo supplies.
 #include "monitor.h"
 
 namespace {

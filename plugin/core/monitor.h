@@ -1,3 +1,5 @@
+// The presence monitor, portable: what it needs from the platform (MonitorIo) and the
+// operations the timer, the window hook and init call.
 #pragma once
 #include <cstdint>
 #include "plugin_state.h"

@@ -1,3 +1,5 @@
+// The plug-in's one global record of settings and runtime flags, shared by the host's thread
+// and the timer's thread through single relaxed loads and stores.
 #pragma once
 #include <atomic>
 #include <cstdint>

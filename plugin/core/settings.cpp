@@ -1,3 +1,5 @@
+// The table of the eight persisted settings and how they are read from and written to the
+// "Hushbell" section through replaceable profile functions.
 #include "settings.h"
 
 #include "timeout_text.h"

@@ -1,3 +1,4 @@
+// Loading and saving the plug-in's settings, portable: the profile functions come as arguments.
 #pragma once
 #include <cstdint>
 #include "plugin_state.h"

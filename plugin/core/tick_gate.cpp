@@ -1,3 +1,4 @@
+// The gate that lets timer ticks and early ticks run the state machine one at a time.
 #include "tick_gate.h"
 
 namespace {

@@ -1,3 +1,5 @@
+// One tick at a time, without ever waiting: the timer's ticks and the early ticks that
+// session notifications ask for.
 #pragma once
 #include <atomic>
 #include <cstdint>

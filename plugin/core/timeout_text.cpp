@@ -1,3 +1,4 @@
+// The timeout edits' arrow buttons: one step up or down on the text, clamped to 0..65535.
 #include "timeout_text.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Text of the dialog's two timeout edits: decimal reading and the arrow buttons' steps.
 #pragma once
 #include <cstdint>
 #include <string_view>

@@ -1,3 +1,4 @@
+// Rewriting one import of a loaded module, with every table it walks bounds-checked.
 #include "import_patch.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// The presence simulations behind presence_sim.h, put in through the plug-in's imports.
 #include "presence_sim.h"
 
 #include <mmsystem.h>

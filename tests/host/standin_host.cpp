@@ -1,3 +1,5 @@
+// The stand-in host player: its main window, its answers to queries, its record of commands,
+// and the plug-in binding.
 #include "standin_host.h"
 
 #include <commctrl.h>

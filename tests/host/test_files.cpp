@@ -1,3 +1,4 @@
+// Temporary files, INI values, window procedures and the screen-saver flag for the tests.
 #include "test_files.h"
 
 #include <cstdio>

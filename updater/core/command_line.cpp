@@ -1,3 +1,4 @@
+// Splitting the checker's arguments into the INI path, "/HANDLE:" and "/FORCE".
 #include "command_line.h"
 
 #include <string_view>

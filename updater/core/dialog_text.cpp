@@ -1,3 +1,4 @@
+// The notification's message and the check of the addresses the dialog may open.
 #include "dialog_text.h"
 
 #include <algorithm>

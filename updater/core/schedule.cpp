@@ -1,3 +1,4 @@
+// Whether a scheduled check is due, and the stored time's two signed halves.
 #include "schedule.h"
 
 #include "text_bounds.h"

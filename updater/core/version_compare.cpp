@@ -1,3 +1,4 @@
+// Comparing version texts: runs of digits by value, everything else unit by unit.
 #include "version_compare.h"
 
 #include <cstddef>

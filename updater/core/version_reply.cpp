@@ -1,3 +1,4 @@
+// Walking the version reply: the magic, the advertised version and address, then the files.
 #include "version_reply.h"
 
 #include <cstdlib>

@@ -1,3 +1,5 @@
+// The FileVersion text of an installed file's version resource, through VERSION.DLL loaded
+// from the system folder.
 #include "file_version.h"
 
 #include <windows.h>

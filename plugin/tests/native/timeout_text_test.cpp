@@ -1,3 +1,4 @@
+// Decimal text and the timeout arrows, at the int32 limits and past them.
 #include <gtest/gtest.h>
 
 #include <cstdint>

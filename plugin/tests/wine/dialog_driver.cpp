@@ -1,3 +1,4 @@
+// Drives the configuration dialog from the thread that opens it (see dialog_driver.h).
 #include "dialog_driver.h"
 
 #include <cstring>

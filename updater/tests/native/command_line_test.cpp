@@ -1,3 +1,4 @@
+// The checker's command line against a fake disk: which INI file, owner window and switch.
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -1,3 +1,4 @@
+// The notification's message and which addresses the dialog may open.
 #include <gtest/gtest.h>
 
 #include <memory>

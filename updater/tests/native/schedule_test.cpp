@@ -1,3 +1,4 @@
+// When a check is due, around the interval's boundary and with a clock set back.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Version texts compared as the checker compares them.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// The version reply's walk against a fake installed product.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The tests' HTTP server on 127.0.0.1 (see test_server.h).
 #include "test_server.h"
 
 #include <winsock2.h>
