@@ -81,8 +81,11 @@ double Median(Series s) {
 }
 
 bool Start(const char* ini, const char* plugin) {
-  const char* settings[][2] = {{"LockAction", "1"}, {"LockAutoResume", "1"}, {"ScreenSaverAction", "0"},
-                               {"StandbyAction", "0"}, {"Verlift", "0"}};
+  const char* settings[][2] = {{"LockAction", "1"},
+                               {"LockAutoResume", "1"},
+                               {"ScreenSaverAction", "0"},
+                               {"StandbyAction", "0"},
+                               {"Verlift", "0"}};
   for (auto& s : settings)
     if (!WritePrivateProfileStringA("Hushbell", s[0], s[1], ini)) return false;
   if (!HostCreate(ini) || HostLoadPlugin(plugin) == nullptr || !SimInstall(HostPluginModule())) return false;
@@ -108,8 +111,8 @@ int Run() {
   printf("Hushbell: from the session change to the player's command, %d of each, ms\n\n", Rounds);
   printf("                  with the notification      poll alone\n");
   printf("                    worst     median       worst     median\n");
-  printf("lock -> pause     %7.1f    %7.1f     %7.1f    %7.1f\n", Worst(lock[0]), Median(lock[0]), Worst(lock[1]),
-         Median(lock[1]));
+  printf("lock -> pause     %7.1f    %7.1f     %7.1f    %7.1f\n", Worst(lock[0]), Median(lock[0]),
+         Worst(lock[1]), Median(lock[1]));
   printf("unlock -> play    %7.1f    %7.1f     %7.1f    %7.1f\n", Worst(unlock[0]), Median(unlock[0]),
          Worst(unlock[1]), Median(unlock[1]));
   const bool met = Worst(lock[0]) <= GoalMs && Worst(unlock[0]) <= GoalMs;

@@ -7,7 +7,8 @@
 #include <string_view>
 
 // Length of text, never counting past limit, so a missing terminator beyond it is never read.
-template <class Char> constexpr size_t BoundedLength(const Char* text, size_t limit) {
+template <class Char>
+constexpr size_t BoundedLength(const Char* text, size_t limit) {
   size_t length = 0;
   while (length < limit && text[length] != Char{}) ++length;
   return length;
@@ -15,7 +16,8 @@ template <class Char> constexpr size_t BoundedLength(const Char* text, size_t li
 
 // atoi semantics (leading blanks, a sign, digits up to the first non-digit; none give 0),
 // saturating at the int32 limits where atoi would be undefined, for any number of digits.
-template <class Char> constexpr int32_t ParseDecimal(std::basic_string_view<Char> text) {
+template <class Char>
+constexpr int32_t ParseDecimal(std::basic_string_view<Char> text) {
   auto blank = [](Char c) { return c == Char(' ') || (c >= Char('\t') && c <= Char('\r')); };
   size_t i = 0;
   while (i < text.size() && blank(text[i])) ++i;
@@ -33,7 +35,8 @@ template <class Char> constexpr int32_t ParseDecimal(std::basic_string_view<Char
 }
 
 // "%d" of value into out, terminated; the capacity always fits any int32.
-template <class Char, size_t N> constexpr void FormatDecimal(int32_t value, Char (&out)[N]) {
+template <class Char, size_t N>
+constexpr void FormatDecimal(int32_t value, Char (&out)[N]) {
   static_assert(N >= 12, "room for a sign, ten digits and the terminator");
   // Unsigned magnitude: negating the int32 minimum would overflow.
   uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);

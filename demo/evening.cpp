@@ -172,7 +172,8 @@ void RunStep(const Step& step) {
       SimHoldTicks(false);
       // One more whole tick: an extra command would show here.
       const bool ticked = SimWaitForFreshTicks(1, TickDeadlineMs);
-      if (TakeCommands(Step{step.What, step.Act, Expect::Scene, 0, step.StateAfter}) && exact && ticked) ++Run.Seen;
+      if (TakeCommands(Step{step.What, step.Act, Expect::Scene, 0, step.StateAfter}) && exact && ticked)
+        ++Run.Seen;
       if (!ticked) Fault("no tick of the plug-in's timer", "", step);
       return;
     }
@@ -186,8 +187,8 @@ void RunStep(const Step& step) {
         printf("%5.1f s  %s -> no tick ran   <-- TIMER STOPPED\n", Seconds(actedAt), step.What);
         Fault("no tick of the plug-in's timer", "", step);
       } else {
-        printf("%5.1f s  %s -> nothing sent over %u ticks, music stays %s\n", Seconds(actedAt),
-               step.What, SilentTicks, StateName(HostGetPlayState()));
+        printf("%5.1f s  %s -> nothing sent over %u ticks, music stays %s\n", Seconds(actedAt), step.What,
+               SilentTicks, StateName(HostGetPlayState()));
         ++Run.Seen;
       }
       return;
@@ -240,8 +241,9 @@ int PlayEvening(const char* ini, const char* plugin) {
   }
   Run.Initialised = true;
   printf("Hushbell demo: an evening with the real gen_hushbell.dll in a stand-in player\n");
-  printf("settings: lock -> pause, resume on unlock unless locked over 1 minute;\n"
-         "          screen saver -> pause, resume when it ends; standby -> stop\n\n");
+  printf(
+      "settings: lock -> pause, resume on unlock unless locked over 1 minute;\n"
+      "          screen saver -> pause, resume when it ends; standby -> stop\n\n");
   Run.StartMs = GetTickCount64();
   for (const Step& step : Evening) RunStep(step);
   // Anything that came after the last step is unexpected too.

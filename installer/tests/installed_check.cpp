@@ -70,12 +70,12 @@ TEST(Installed, ForcedCheckAgainstTheBuiltVersionShowsNothing) {
   Installed installed;
   UseSite(installed, "/equal");
   std::string command = "\"" + installed.Winamp.substr(0, 2) +
-                        "\\Program Files\\Brennick\\Verlift\\Verlift.exe\" \"" +
-                        installed.UpdaterIni() + "\" /FORCE";
+                        "\\Program Files\\Brennick\\Verlift\\Verlift.exe\" \"" + installed.UpdaterIni() +
+                        "\" /FORCE";
   STARTUPINFOA startup{sizeof startup};
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process));
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process));
   bool dialogSeen = false;
   while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
     if (FindUpdateDialog() != nullptr) {

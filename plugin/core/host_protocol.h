@@ -43,6 +43,7 @@ struct PluginRecordLayout {
 
 // The 32-bit host reads a 28-byte record with the two handles at offsets 20 and 24.
 using PointerRecord = PluginRecordLayout<void*, void*>;
-static_assert(sizeof(void*) != 4 || (sizeof(PointerRecord) == 28 && offsetof(PointerRecord, HostWindow) == 20 &&
-                                     offsetof(PointerRecord, ModuleInstance) == 24),
+static_assert(sizeof(void*) != 4 ||
+                  (sizeof(PointerRecord) == 28 && offsetof(PointerRecord, HostWindow) == 20 &&
+                   offsetof(PointerRecord, ModuleInstance) == 24),
               "the host expects a 28-byte record");

@@ -139,9 +139,7 @@ void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uin
   const uint8_t action = Get(s.StandbyAction);
   if (action == 0 || message != WmPowerBroadcast) return;
   switch (wParam) {
-    case PbtApmSuspend:
-      Put(s.StandbyPending, 1);
-      break;
+    case PbtApmSuspend: Put(s.StandbyPending, 1); break;
     case PbtApmResumeCritical:
     case PbtApmResumeSuspend:
     case PbtApmResumeAutomatic:
@@ -151,7 +149,6 @@ void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uin
         SendChecked(io, action);
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }

@@ -21,7 +21,7 @@ struct MonitorIo {
   void (*SendAction)(void* context, uint8_t action);
   uint64_t (*NowMs)(void* context);  // monotonic clock that keeps counting through standby
 };
-bool AnyTriggerEnabled(const PluginState& s); // LockAction or ScreenSaverAction non-zero
+bool AnyTriggerEnabled(const PluginState& s);  // LockAction or ScreenSaverAction non-zero
 void SeedMonitor(PluginState& s, const MonitorIo& io);
 void PollTick(PluginState& s, const MonitorIo& io);
 void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uintptr_t wParam);

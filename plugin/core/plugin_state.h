@@ -7,8 +7,14 @@
 enum ActionCode : uint8_t { ActionNothing = 0, ActionPause = 1, ActionStop = 2, ActionPlay = 3 };
 
 // Fields shared between the UI thread and the timer thread are single relaxed loads and stores.
-template <class T> inline T Get(const std::atomic<T>& a) { return a.load(std::memory_order_relaxed); }
-template <class T, class V> inline void Put(std::atomic<T>& a, V v) { a.store(static_cast<T>(v), std::memory_order_relaxed); }
+template <class T>
+inline T Get(const std::atomic<T>& a) {
+  return a.load(std::memory_order_relaxed);
+}
+template <class T, class V>
+inline void Put(std::atomic<T>& a, V v) {
+  a.store(static_cast<T>(v), std::memory_order_relaxed);
+}
 
 static_assert(std::atomic<uint8_t>::is_always_lock_free);
 static_assert(std::atomic<int32_t>::is_always_lock_free);
@@ -16,16 +22,22 @@ static_assert(std::atomic<uint32_t>::is_always_lock_free);
 
 struct PluginState {
   // Settings: written on the UI thread (dialog OK, load), read by the timer thread.
-  std::atomic<uint8_t> LockAction; std::atomic<int32_t> LockAutoResume; std::atomic<int32_t> LockTimeout;
-  std::atomic<uint8_t> ScreenSaverAction; std::atomic<int32_t> ScreenSaverAutoResume; std::atomic<int32_t> ScreenSaverTimeout;
-  std::atomic<uint8_t> StandbyAction; std::atomic<int32_t> UpdateCheck;
-  const char* IniPathOverride;          // UI thread only
+  std::atomic<uint8_t> LockAction;
+  std::atomic<int32_t> LockAutoResume;
+  std::atomic<int32_t> LockTimeout;
+  std::atomic<uint8_t> ScreenSaverAction;
+  std::atomic<int32_t> ScreenSaverAutoResume;
+  std::atomic<int32_t> ScreenSaverTimeout;
+  std::atomic<uint8_t> StandbyAction;
+  std::atomic<int32_t> UpdateCheck;
+  const char* IniPathOverride;  // UI thread only
   std::atomic<int32_t> LockEngaged, ScreenSaverEngaged, ScreenSaverSeen, WasPlaying, StandbyPending;
   std::atomic<uint32_t> TimerId;
-  void* PreviousWindowProc;             // UI thread only
-  void* TooltipWindow;                  // UI thread only
+  void* PreviousWindowProc;  // UI thread only
+  void* TooltipWindow;       // UI thread only
   char ActionLabels[3][49];
   // When each path was taken over (monotonic ms). Touched only by the tick holding the tick gate, and by init
   // while no timer runs.
-  uint64_t LockEngagedAtMs; uint64_t ScreenSaverEngagedAtMs;
+  uint64_t LockEngagedAtMs;
+  uint64_t ScreenSaverEngagedAtMs;
 };

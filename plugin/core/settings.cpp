@@ -11,8 +11,8 @@ namespace {
 struct SettingKey {
   const char* Name;
   int32_t Default;
-  std::atomic<uint8_t> PluginState::* Action;
-  std::atomic<int32_t> PluginState::* Value;
+  std::atomic<uint8_t> PluginState::*Action;
+  std::atomic<int32_t> PluginState::*Value;
 };
 
 constexpr SettingKey SettingKeys[] = {

@@ -8,11 +8,13 @@ inline constexpr char SettingsSection[] = "Hushbell";
 // The profile functions, replaceable so loading and saving run anywhere.
 struct ProfileIo {
   void* Context;
-  int32_t (*ReadInt)(void* context, const char* section, const char* key, int32_t defaultValue);  // GetPrivateProfileIntA semantics
+  int32_t (*ReadInt)(void* context, const char* section, const char* key,
+                     int32_t defaultValue);  // GetPrivateProfileIntA semantics
   void (*WriteString)(void* context, const char* section, const char* key, const char* value);
 };
 
-// Reads the eight keys of section "Hushbell" in order, each with its default; action fields keep the low 8 bits.
+// Reads the eight keys of section "Hushbell" in order, each with its default; action fields keep the low 8
+// bits.
 void LoadSettingsWith(PluginState& s, const ProfileIo& io);
 // Writes the eight keys in the same order as decimals: actions unsigned 8-bit, the others signed 32-bit.
 void SaveSettingsWith(const PluginState& s, const ProfileIo& io);

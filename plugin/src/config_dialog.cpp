@@ -135,9 +135,9 @@ void AddControlTip(HWND dialog, int controlId, int stringId) {
 
 void CreateConfigTooltips(HWND dialog) {
   // Fails where the common controls are not registered; the dialog then works without tips.
-  HWND tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr,
-                                 WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                                 dialog, nullptr, Record.ModuleInstance, nullptr);
+  HWND tooltip =
+      CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, 0,
+                      0, 0, 0, dialog, nullptr, Record.ModuleInstance, nullptr);
   State.TooltipWindow = tooltip;
   if (tooltip == nullptr) return;
   for (const ControlTip& tip : ControlTips) AddControlTip(dialog, tip.Control, tip.String);
@@ -189,31 +189,19 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       break;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case IDOK:
-          ConfirmConfigDialog(dialog);
-          break;
-        case IDCANCEL:
-          EndDialog(dialog, 0);
-          break;
+        case IDOK: ConfirmConfigDialog(dialog); break;
+        case IDCANCEL: EndDialog(dialog, 0); break;
         case IDC_LOCK_ACTION:
         case IDC_SAVER_ACTION:
-        case IDC_STANDBY_ACTION:
-          ApplyEnableRules(dialog);
-          break;
-        default:
-          break;
+        case IDC_STANDBY_ACTION: ApplyEnableRules(dialog); break;
+        default: break;
       }
       break;
     case WM_VSCROLL:
       switch (GetDlgCtrlID(reinterpret_cast<HWND>(lParam))) {
-        case IDC_LOCK_ARROWS:
-          StepTimeoutEdit(dialog, IDC_LOCK_TIMEOUT, wParam);
-          break;
-        case IDC_SAVER_ARROWS:
-          StepTimeoutEdit(dialog, IDC_SAVER_TIMEOUT, wParam);
-          break;
-        default:
-          break;
+        case IDC_LOCK_ARROWS: StepTimeoutEdit(dialog, IDC_LOCK_TIMEOUT, wParam); break;
+        case IDC_SAVER_ARROWS: StepTimeoutEdit(dialog, IDC_SAVER_TIMEOUT, wParam); break;
+        default: break;
       }
       break;
     case WM_HELP:
@@ -223,8 +211,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       if (Tooltip() != nullptr) DestroyWindow(Tooltip());
       State.TooltipWindow = nullptr;
       break;
-    default:
-      break;
+    default: break;
   }
   return FALSE;
 }
@@ -247,6 +234,6 @@ HWND FindDialogOwner() {
 
 int ShowConfigDialog() {
   HWND owner = FindDialogOwner();
-  return static_cast<int>(DialogBoxParamA(Record.ModuleInstance, MAKEINTRESOURCEA(IDD_CONFIG),
-                                          owner, ConfigDialogProc, 0));
+  return static_cast<int>(
+      DialogBoxParamA(Record.ModuleInstance, MAKEINTRESOURCEA(IDD_CONFIG), owner, ConfigDialogProc, 0));
 }

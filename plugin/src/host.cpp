@@ -12,7 +12,8 @@ static_assert(HostQueryMessage == WM_USER);
 void BindPlayerWindow(HWND window) { PlayerWindow.store(window, std::memory_order_relaxed); }
 
 bool QueryIsPlaying() {
-  return SendMessageA(PlayerWindow.load(std::memory_order_relaxed), HostQueryMessage, 0, HostQueryPlayState) == 1;
+  return SendMessageA(PlayerWindow.load(std::memory_order_relaxed), HostQueryMessage, 0,
+                      HostQueryPlayState) == 1;
 }
 
 const char* QueryIniPath() {

@@ -25,8 +25,8 @@ void SetPolling(bool run) {
     StopPolling();
   bool running = Get(State.TimerId) != 0;
   if (running && TimerModuleReference == nullptr) {
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<const char*>(&Record), &TimerModuleReference);
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const char*>(&Record),
+                       &TimerModuleReference);
   } else if (!running && TimerModuleReference != nullptr) {
     // The caller of quit or of the dialog holds its own reference, so this is never the last.
     FreeLibrary(TimerModuleReference);
@@ -60,8 +60,8 @@ int init() {
   if (AnyTriggerEnabled(State)) SetPolling(true);
   OpenSessionWindow();
   // On 32-bit Windows SetWindowLongPtrA is SetWindowLongA itself.
-  State.PreviousWindowProc = reinterpret_cast<void*>(SetWindowLongPtrA(
-      Record.HostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
+  State.PreviousWindowProc = reinterpret_cast<void*>(
+      SetWindowLongPtrA(Record.HostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
   return 0;
 }
 
@@ -69,16 +69,15 @@ void quit() {
   SetPolling(false);
   CloseSessionWindow();
   if (State.PreviousWindowProc != nullptr) {
-    SetWindowLongPtrA(Record.HostWindow, GWLP_WNDPROC,
-                      reinterpret_cast<LONG_PTR>(State.PreviousWindowProc));
+    SetWindowLongPtrA(Record.HostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(State.PreviousWindowProc));
     State.PreviousWindowProc = nullptr;
   }
 }
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   OnPowerBroadcast(State, WinMonitorIo(), message, wParam);
-  return CallWindowProcA(reinterpret_cast<WNDPROC>(State.PreviousWindowProc), window, message,
-                         wParam, lParam);
+  return CallWindowProcA(reinterpret_cast<WNDPROC>(State.PreviousWindowProc), window, message, wParam,
+                         lParam);
 }
 
 extern "C" int WINAPI instConfig(HWND window, const char* iniPath) {

@@ -56,10 +56,8 @@ bool IsPresenceChange(WPARAM change) {
     case WTS_REMOTE_CONNECT:
     case WTS_REMOTE_DISCONNECT:
     case WTS_SESSION_LOCK:
-    case WTS_SESSION_UNLOCK:
-      return true;
-    default:
-      return false;
+    case WTS_SESSION_UNLOCK: return true;
+    default: return false;
   }
 }
 
@@ -110,9 +108,8 @@ void StopPolling() {
 }
 
 void OpenSessionWindow() {
-  if (SessionWindow != nullptr ||
-      !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                          reinterpret_cast<const char*>(&Record), &SessionModule))
+  if (SessionWindow != nullptr || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                                      reinterpret_cast<const char*>(&Record), &SessionModule))
     return;
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = SessionWindowProc;

@@ -7,6 +7,7 @@
 #define HUSHBELL_VERSION_BUILD 0
 #define HUSHBELL_STR2(x) #x
 #define HUSHBELL_STR(x) HUSHBELL_STR2(x)
-#define HUSHBELL_VERSION_TEXT                                                  \
-  HUSHBELL_STR(HUSHBELL_VERSION_MAJOR) ", " HUSHBELL_STR(HUSHBELL_VERSION_MINOR) ", " \
-  HUSHBELL_STR(HUSHBELL_VERSION_PATCH) ", " HUSHBELL_STR(HUSHBELL_VERSION_BUILD)
+#define HUSHBELL_VERSION_TEXT                                                                            \
+  HUSHBELL_STR(HUSHBELL_VERSION_MAJOR)                                                                   \
+  ", " HUSHBELL_STR(HUSHBELL_VERSION_MINOR) ", " HUSHBELL_STR(HUSHBELL_VERSION_PATCH) ", " HUSHBELL_STR( \
+      HUSHBELL_VERSION_BUILD)

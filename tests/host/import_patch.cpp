@@ -62,8 +62,8 @@ bool OpenImage(HMODULE module, Image* image, IMAGE_DATA_DIRECTORY* imports) {
 bool WriteSlot(void** slot, void* replacement) {
   MEMORY_BASIC_INFORMATION page{};
   if (VirtualQuery(slot, &page, sizeof page) == 0) return false;
-  constexpr DWORD Executable = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
-                               PAGE_EXECUTE_WRITECOPY;
+  constexpr DWORD Executable =
+      PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
   const DWORD writable = (page.Protect & Executable) != 0 ? PAGE_EXECUTE_READWRITE : PAGE_READWRITE;
   DWORD previous = 0;
   if (!VirtualProtect(slot, sizeof(void*), writable, &previous)) return false;
@@ -75,8 +75,8 @@ bool WriteSlot(void** slot, void* replacement) {
 }
 }  // namespace
 
-bool HostPatchImport(HMODULE module, const char* dllName, const char* functionName,
-                     void* replacement, void** original) {
+bool HostPatchImport(HMODULE module, const char* dllName, const char* functionName, void* replacement,
+                     void** original) {
   if (module == nullptr || dllName == nullptr || functionName == nullptr || replacement == nullptr ||
       original == nullptr)
     return false;
@@ -101,8 +101,8 @@ bool HostPatchImport(HMODULE module, const char* dllName, const char* functionNa
       if (byAddress == nullptr) continue;
     }
     for (uint64_t t = 0; t < MaxThunks; ++t) {
-      auto slot = reinterpret_cast<void**>(
-          At(image, descriptor.FirstThunk, t * sizeof(void*), sizeof(void*)));
+      auto slot =
+          reinterpret_cast<void**>(At(image, descriptor.FirstThunk, t * sizeof(void*), sizeof(void*)));
       if (slot == nullptr || *slot == nullptr) break;
       bool match = false;
       if (names != 0) {
@@ -112,8 +112,7 @@ bool HostPatchImport(HMODULE module, const char* dllName, const char* functionNa
         if ((entry->u1.Ordinal & IMAGE_ORDINAL_FLAG) != 0) continue;  // no name to compare
         // The name follows a two-byte hint.
         const uint64_t nameRva = uint64_t{entry->u1.AddressOfData} + 2;
-        match = nameRva <= image.Size &&
-                NameEquals(image, static_cast<DWORD>(nameRva), functionName, false);
+        match = nameRva <= image.Size && NameEquals(image, static_cast<DWORD>(nameRva), functionName, false);
       } else {
         match = *slot == byAddress;
       }

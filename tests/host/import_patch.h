@@ -9,5 +9,5 @@
 // `*original`. A slot already holding `replacement` is left alone and `*original` unchanged, so
 // patching the same module twice cannot make the replacement call itself. Returns false when the
 // module is not a valid image, does not import the function by name, or a slot cannot be written.
-bool HostPatchImport(HMODULE module, const char* dllName, const char* functionName,
-                     void* replacement, void** original);
+bool HostPatchImport(HMODULE module, const char* dllName, const char* functionName, void* replacement,
+                     void** original);

@@ -72,20 +72,23 @@ BOOL WINAPI TrackedRegister(HWND window, DWORD flags) {
     SetLastError(RPC_S_INVALID_BINDING);  // what a system whose session services are not up says
     return FALSE;
   }
-  if (window != SimSessionWindow() || flags != NOTIFY_FOR_THIS_SESSION || Registered != nullptr) ++Misdirected;
+  if (window != SimSessionWindow() || flags != NOTIFY_FOR_THIS_SESSION || Registered != nullptr)
+    ++Misdirected;
   if (!RealRegister.load()(window, flags)) return FALSE;
   Registered = window;
   return TRUE;
 }
 
 BOOL WINAPI TrackedUnregister(HWND window) {
-  if (window != Registered || !IsWindow(window)) ++Misdirected;
-  else Registered = nullptr;
+  if (window != Registered || !IsWindow(window))
+    ++Misdirected;
+  else
+    Registered = nullptr;
   return RealUnregister.load()(window);
 }
 
-MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback,
-                                     DWORD_PTR user, UINT flags) {
+MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user,
+                                     UINT flags) {
   // Only a function callback can be wrapped; an event to signal is left as it is.
   constexpr UINT CallbackKind = TIME_CALLBACK_EVENT_SET | TIME_CALLBACK_EVENT_PULSE;
   if ((flags & CallbackKind) != 0) return RealTimeSetEvent.load()(delay, resolution, callback, user, flags);
@@ -95,11 +98,9 @@ MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK
 
 // Keeps the first original: a second install into the same mapping finds the slot already ours.
 template <class Fn>
-bool Patch(HMODULE plugin, const char* dll, const char* function, Fn replacement,
-           std::atomic<Fn>& real) {
+bool Patch(HMODULE plugin, const char* dll, const char* function, Fn replacement, std::atomic<Fn>& real) {
   void* original = reinterpret_cast<void*>(real.load());
-  if (!HostPatchImport(plugin, dll, function, reinterpret_cast<void*>(replacement), &original))
-    return false;
+  if (!HostPatchImport(plugin, dll, function, reinterpret_cast<void*>(replacement), &original)) return false;
   real.store(reinterpret_cast<Fn>(original));
   return original != nullptr;
 }
@@ -154,7 +155,8 @@ uint32_t SimDesktopProbes() { return DesktopProbes.load(); }
 
 HWND SimSessionWindow() {
   HWND found = nullptr;
-  if (Plugin != nullptr) EnumThreadWindows(GetCurrentThreadId(), TakeIfPlugins, reinterpret_cast<LPARAM>(&found));
+  if (Plugin != nullptr)
+    EnumThreadWindows(GetCurrentThreadId(), TakeIfPlugins, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

@@ -27,8 +27,8 @@ struct ShowRecord {
 } Show;
 
 constexpr UINT TickMs = 100;
-constexpr int SettleTicks = 5;      // first paint
-constexpr int TipTicks = 30;        // the tip appears 2 s after the pointer rests on a control
+constexpr int SettleTicks = 5;  // first paint
+constexpr int TipTicks = 30;    // the tip appears 2 s after the pointer rests on a control
 constexpr int GiveUpTicks = 600;
 
 struct TooltipSearch {
@@ -58,8 +58,7 @@ void WriteReady() {
   }
   FILE* file = fopen(Show.ReadyPath, "w");
   if (file == nullptr) return;
-  fprintf(file, "%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left,
-          area.bottom - area.top);
+  fprintf(file, "%ld %ld %ld %ld\n", area.left, area.top, area.right - area.left, area.bottom - area.top);
   fclose(file);
   Show.Ready = true;
 }
@@ -122,8 +121,8 @@ int main(int argc, char** argv) {
     fprintf(stderr, "show_config: cannot load gen_hushbell.dll\n");
     return 1;
   }
-  auto instConfig = reinterpret_cast<InstConfig>(
-      reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
+  auto instConfig =
+      reinterpret_cast<InstConfig>(reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
   if (instConfig == nullptr) return 1;
   Show.Hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
   // Through the installer's entry: it loads the settings from the file without starting the

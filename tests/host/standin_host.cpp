@@ -35,14 +35,13 @@ void Record(UINT command) {
       break;
     case HostCommandPause:
       // Pause toggles: to a paused player it means play.
-      if (Host.PlayState == HostPlaying) Host.PlayState = HostPaused;
-      else if (Host.PlayState == HostPaused) Host.PlayState = HostPlaying;
+      if (Host.PlayState == HostPlaying)
+        Host.PlayState = HostPaused;
+      else if (Host.PlayState == HostPaused)
+        Host.PlayState = HostPlaying;
       break;
-    case HostCommandStop:
-      Host.PlayState = HostStopped;
-      break;
-    default:
-      return;
+    case HostCommandStop: Host.PlayState = HostStopped; break;
+    default: return;
   }
   entry.StateAfter = Host.PlayState;
   if (Host.CommandCount < MaxCommands) Host.Commands[Host.CommandCount++] = entry;
@@ -60,14 +59,9 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return Host.AnswerIni ? reinterpret_cast<LRESULT>(Host.IniPath) : 0;
       }
       return 0;
-    case WM_COMMAND:
-      Record(LOWORD(wParam));
-      return 0;
-    case WM_HELP:
-      ++Host.HelpMessages;
-      return TRUE;
-    default:
-      return DefWindowProcA(window, message, wParam, lParam);
+    case WM_COMMAND: Record(LOWORD(wParam)); return 0;
+    case WM_HELP: ++Host.HelpMessages; return TRUE;
+    default: return DefWindowProcA(window, message, wParam, lParam);
   }
 }
 }  // namespace
@@ -82,8 +76,8 @@ bool HostCreate(const char* iniPath) {
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.lpszClassName = "Winamp v1.x";
   RegisterClassA(&windowClass);  // fails harmlessly when already registered
-  Host.Window = CreateWindowExA(0, "Winamp v1.x", "Stand-in player", WS_OVERLAPPEDWINDOW, 0, 0, 275,
-                                116, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  Host.Window = CreateWindowExA(0, "Winamp v1.x", "Stand-in player", WS_OVERLAPPEDWINDOW, 0, 0, 275, 116,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   return Host.Window != nullptr;
 }
 
@@ -158,9 +152,8 @@ void HostUnloadPlugin() {
 HWND HostOpenPreferences() {
   if (Host.Preferences != nullptr) return Host.Preferences;
   // A plain dialog-class window stands in for the player's preferences dialog.
-  Host.Preferences = CreateWindowExA(0, "#32770", "Stand-in Preferences", WS_POPUP | WS_CAPTION,
-                                     40, 40, 400, 300, Host.Window, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
+  Host.Preferences = CreateWindowExA(0, "#32770", "Stand-in Preferences", WS_POPUP | WS_CAPTION, 40, 40, 400,
+                                     300, Host.Window, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (Host.Preferences != nullptr) {
     // Loaded on demand: a test process that never opens the preferences window keeps the
     // common controls unloaded and unregistered.
@@ -170,8 +163,8 @@ HWND HostOpenPreferences() {
         comctl != nullptr ? GetProcAddress(comctl, "InitCommonControlsEx") : nullptr));
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES};
     if (initControls != nullptr) initControls(&controls);
-    CreateWindowExA(0, WC_TREEVIEWA, "Tree1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 280,
-                    Host.Preferences, nullptr, GetModuleHandleA(nullptr), nullptr);
+    CreateWindowExA(0, WC_TREEVIEWA, "Tree1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 280, Host.Preferences,
+                    nullptr, GetModuleHandleA(nullptr), nullptr);
   }
   return Host.Preferences;
 }

@@ -12,11 +12,11 @@
 enum HostPlayState : int { HostStopped = 0, HostPlaying = 1, HostPaused = 3 };
 
 struct HostCommand {
-  uint32_t Command;      // HostCommandPlay, HostCommandPause or HostCommandStop
-  uint64_t AtMs;         // GetTickCount64 when it arrived
+  uint32_t Command;  // HostCommandPlay, HostCommandPause or HostCommandStop
+  uint64_t AtMs;     // GetTickCount64 when it arrived
   int StateBefore;
   int StateAfter;
-  bool Restarted;        // play reached a playing player and started the track again
+  bool Restarted;  // play reached a playing player and started the track again
 };
 
 // The plug-in's record as the host sees it.

@@ -9,14 +9,16 @@
 
 namespace {
 
-template <class T> std::optional<T> At(std::span<const uint8_t> bytes, size_t offset) {
+template <class T>
+std::optional<T> At(std::span<const uint8_t> bytes, size_t offset) {
   if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return std::nullopt;
   T value;
   std::memcpy(&value, bytes.data() + offset, sizeof(T));
   return value;
 }
 
-template <class T> T RvaValue(const PeImage& image, uint32_t rva) {
+template <class T>
+T RvaValue(const PeImage& image, uint32_t rva) {
   return At<T>(BytesAtRva(image, rva, sizeof(T)), 0).value_or(T{});
 }
 
@@ -60,8 +62,8 @@ std::span<const uint8_t> BytesAtRva(const PeImage& image, uint32_t rva, uint32_t
   for (const PeImage::Section& section : image.Sections) {
     if (rva < section.Rva || rva - section.Rva >= std::min(section.Size, section.FileSize)) continue;
     const uint64_t offset = uint64_t{section.FileOffset} + (rva - section.Rva);
-    const uint64_t end = std::min<uint64_t>({offset + length, uint64_t{section.FileOffset} + section.FileSize,
-                                             image.Bytes.size()});
+    const uint64_t end = std::min<uint64_t>(
+        {offset + length, uint64_t{section.FileOffset} + section.FileSize, image.Bytes.size()});
     if (offset >= end) return {};
     return std::span<const uint8_t>(image.Bytes).subspan(offset, end - offset);
   }
@@ -82,7 +84,9 @@ bool RvaIsExecutable(const PeImage& image, uint32_t rva) {
 }
 
 namespace {
-uint32_t ExportDirectory(const PeImage& image) { return image.Directories.empty() ? 0 : image.Directories[0].first; }
+uint32_t ExportDirectory(const PeImage& image) {
+  return image.Directories.empty() ? 0 : image.Directories[0].first;
+}
 }  // namespace
 
 std::map<std::string, uint32_t> ExportOrdinals(const PeImage& image) {
@@ -90,7 +94,8 @@ std::map<std::string, uint32_t> ExportOrdinals(const PeImage& image) {
   const uint32_t dir = ExportDirectory(image);
   if (dir == 0) return result;
   const uint32_t base = RvaValue<uint32_t>(image, dir + 16), names = RvaValue<uint32_t>(image, dir + 24);
-  const uint32_t nameTable = RvaValue<uint32_t>(image, dir + 32), ordinalTable = RvaValue<uint32_t>(image, dir + 36);
+  const uint32_t nameTable = RvaValue<uint32_t>(image, dir + 32),
+                 ordinalTable = RvaValue<uint32_t>(image, dir + 36);
   for (uint32_t i = 0; i < names && i < 4096; ++i) {
     auto name = TextAtRva(image, RvaValue<uint32_t>(image, nameTable + 4 * i));
     if (name) result[*name] = base + RvaValue<uint16_t>(image, ordinalTable + 2 * i);

@@ -37,12 +37,14 @@ TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
   PeImage dll = Shipped("gen_hushbell.dll");
   EXPECT_EQ(dll.Machine, MachineI386);
   EXPECT_NE(dll.Characteristics & DllFlag, 0);
-  EXPECT_EQ(ExportOrdinals(dll), (std::map<std::string, uint32_t>{
-                                     {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
+  EXPECT_EQ(ExportOrdinals(dll),
+            (std::map<std::string, uint32_t>{
+                {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
   EXPECT_EQ(ExportedFunctionCount(dll), 3u);
   // Windows system DLLs only: no C++ runtime, no threads library.
-  EXPECT_EQ(ImportedDlls(dll), (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL",
-                                                      "USER32.DLL", "WINMM.DLL", "WTSAPI32.DLL"}));
+  EXPECT_EQ(ImportedDlls(dll),
+            (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL",
+                                   "WINMM.DLL", "WTSAPI32.DLL"}));
   ExpectFileVersion(dll);
 }
 
@@ -74,16 +76,16 @@ TEST(ShippedChecker, IsA32BitGuiProgramAskingForX86CommonControls) {
   EXPECT_EQ(exe.Subsystem, GuiSubsystem);
   // WinINet, VERSION and the common controls are loaded only when a check is due, from the system
   // folder: imported, they would cost every start and could be planted beside the program.
-  EXPECT_EQ(ImportedDlls(exe), (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL"}));
+  EXPECT_EQ(ImportedDlls(exe),
+            (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL"}));
   std::span<const uint8_t> manifest = Resource(exe, RtManifest, 1);
   const std::string text(manifest.begin(), manifest.end());
-  EXPECT_NE(text.find("processorArchitecture=\"X86\" publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
+  EXPECT_NE(text.find("processorArchitecture=\"X86\" publicKeyToken=\"6595b64144ccf1df\""),
+            std::string::npos);
   EXPECT_EQ(text.find("amd64"), std::string::npos);
   ExpectFileVersion(exe);
 }
 
-TEST(ShippedInstaller, IsA32BitProgram) {
-  EXPECT_EQ(Shipped("hushbell-setup.exe").Machine, MachineI386);
-}
+TEST(ShippedInstaller, IsA32BitProgram) { EXPECT_EQ(Shipped("hushbell-setup.exe").Machine, MachineI386); }
 
 }  // namespace

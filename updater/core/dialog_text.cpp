@@ -6,60 +6,41 @@
 
 namespace {
 
-char16_t LowerAscii(char16_t c)
-{
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+char16_t LowerAscii(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
-bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (LowerAscii(text[i]) != prefix[i])
-            return false;
-    return true;
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (LowerAscii(text[i]) != prefix[i]) return false;
+  return true;
 }
 
-bool IsOneOf(char16_t c, std::u16string_view set)
-{
-    return set.find(c) != std::u16string_view::npos;
-}
+bool IsOneOf(char16_t c, std::u16string_view set) { return set.find(c) != std::u16string_view::npos; }
 
-bool IsDigit(char16_t c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-bool IsLetterOrDigit(char16_t c)
-{
-    return IsDigit(c) || (LowerAscii(c) >= u'a' && LowerAscii(c) <= u'z');
-}
+bool IsLetterOrDigit(char16_t c) { return IsDigit(c) || (LowerAscii(c) >= u'a' && LowerAscii(c) <= u'z'); }
 
-bool IsHexDigit(char16_t c)
-{
-    return IsDigit(c) || (LowerAscii(c) >= u'a' && LowerAscii(c) <= u'f');
-}
+bool IsHexDigit(char16_t c) { return IsDigit(c) || (LowerAscii(c) >= u'a' && LowerAscii(c) <= u'f'); }
 
 // Units [from, to) of text, to <= size. (substr would link libstdc++'s exception code in.)
-std::u16string_view Part(std::u16string_view text, size_t from, size_t to)
-{
-    return std::u16string_view(text.data() + from, to - from);
+std::u16string_view Part(std::u16string_view text, size_t from, size_t to) {
+  return std::u16string_view(text.data() + from, to - from);
 }
 
 // Every unit of text is a letter, a digit, one of extra, or "%" with two hexadecimal digits.
-bool IsMadeOf(std::u16string_view text, std::u16string_view extra)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'%') {
-            if (i + 2 >= text.size() || !IsHexDigit(text[i + 1]) || !IsHexDigit(text[i + 2]))
-                return false;
-            i += 2;
-        } else if (!IsLetterOrDigit(text[i]) && !IsOneOf(text[i], extra)) {
-            return false;
-        }
+bool IsMadeOf(std::u16string_view text, std::u16string_view extra) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'%') {
+      if (i + 2 >= text.size() || !IsHexDigit(text[i + 1]) || !IsHexDigit(text[i + 2])) return false;
+      i += 2;
+    } else if (!IsLetterOrDigit(text[i]) && !IsOneOf(text[i], extra)) {
+      return false;
     }
-    return true;
+  }
+  return true;
 }
 
 // Besides letters, digits and escapes: what a host name, the user information, and the path,
@@ -68,80 +49,67 @@ constexpr std::u16string_view NameUnits = u"-._~!$&'()*+,;=", UserUnits = u"-._~
                               PathUnits = u"-._~!$&'()*+,;=:@/?";
 
 // [user-info "@"] host [":" port]; the host is a name or a bracketed IPv6 literal, never empty.
-bool IsAuthority(std::u16string_view text)
-{
-    const size_t at = text.rfind(u'@');
-    if (at != std::u16string_view::npos) {
-        if (!IsMadeOf(Part(text, 0, at), UserUnits))
-            return false;
-        text.remove_prefix(at + 1);
-    }
-    size_t hostEnd = 0;
-    if (!text.empty() && text[0] == u'[') {
-        hostEnd = text.find(u']');
-        if (hostEnd == std::u16string_view::npos || hostEnd == 1)
-            return false;
-        for (char16_t c : Part(text, 1, hostEnd))
-            if (!IsHexDigit(c) && c != u':' && c != u'.')
-                return false;
-        ++hostEnd;
-    } else {
-        hostEnd = std::min(text.find(u':'), text.size());
-        if (hostEnd == 0 || !IsMadeOf(Part(text, 0, hostEnd), NameUnits))
-            return false;
-    }
-    if (hostEnd == text.size())
-        return true;
-    const std::u16string_view port = Part(text, hostEnd + 1, text.size());
-    if (text[hostEnd] != u':' || port.empty() || port.size() > 5)
-        return false;
-    uint32_t value = 0;
-    for (char16_t c : port) {
-        if (!IsDigit(c))
-            return false;
-        value = value * 10 + (c - u'0');
-    }
-    return value <= 65535;
+bool IsAuthority(std::u16string_view text) {
+  const size_t at = text.rfind(u'@');
+  if (at != std::u16string_view::npos) {
+    if (!IsMadeOf(Part(text, 0, at), UserUnits)) return false;
+    text.remove_prefix(at + 1);
+  }
+  size_t hostEnd = 0;
+  if (!text.empty() && text[0] == u'[') {
+    hostEnd = text.find(u']');
+    if (hostEnd == std::u16string_view::npos || hostEnd == 1) return false;
+    for (char16_t c : Part(text, 1, hostEnd))
+      if (!IsHexDigit(c) && c != u':' && c != u'.') return false;
+    ++hostEnd;
+  } else {
+    hostEnd = std::min(text.find(u':'), text.size());
+    if (hostEnd == 0 || !IsMadeOf(Part(text, 0, hostEnd), NameUnits)) return false;
+  }
+  if (hostEnd == text.size()) return true;
+  const std::u16string_view port = Part(text, hostEnd + 1, text.size());
+  if (text[hostEnd] != u':' || port.empty() || port.size() > 5) return false;
+  uint32_t value = 0;
+  for (char16_t c : port) {
+    if (!IsDigit(c)) return false;
+    value = value * 10 + (c - u'0');
+  }
+  return value <= 65535;
 }
 
 }  // namespace
 
-bool IsWebAddress(std::u16string_view text)
-{
-    if (StartsWithNoCase(text, u"http://"))
-        text.remove_prefix(7);
-    else if (StartsWithNoCase(text, u"https://"))
-        text.remove_prefix(8);
-    else
-        return false;
-    const size_t authorityEnd = std::min(text.find_first_of(u"/?#"), text.size());
-    // Path and query, then at most one "#" and the fragment.
-    const size_t hash = std::min(text.find(u'#', authorityEnd), text.size());
-    return IsAuthority(Part(text, 0, authorityEnd)) && IsMadeOf(Part(text, authorityEnd, hash), PathUnits) &&
-           (hash == text.size() || IsMadeOf(Part(text, hash + 1, text.size()), PathUnits));
+bool IsWebAddress(std::u16string_view text) {
+  if (StartsWithNoCase(text, u"http://"))
+    text.remove_prefix(7);
+  else if (StartsWithNoCase(text, u"https://"))
+    text.remove_prefix(8);
+  else
+    return false;
+  const size_t authorityEnd = std::min(text.find_first_of(u"/?#"), text.size());
+  // Path and query, then at most one "#" and the fragment.
+  const size_t hash = std::min(text.find(u'#', authorityEnd), text.size());
+  return IsAuthority(Part(text, 0, authorityEnd)) && IsMadeOf(Part(text, authorityEnd, hash), PathUnits) &&
+         (hash == text.size() || IsMadeOf(Part(text, hash + 1, text.size()), PathUnits));
 }
 
 size_t FormatNotice(std::u16string_view pattern, std::u16string_view name, std::u16string_view homepage,
-                    char16_t* out, size_t capacity)
-{
-    if (capacity == 0)
-        return 0;
-    const std::u16string_view arguments[2] = {name, homepage};
-    size_t used = 0, written = 0;
-    auto put = [&](char16_t c) {
-        if (written < capacity - 1)
-            out[written++] = c;
-    };
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (used < 2 && pattern[i] == u'%' && i + 1 < pattern.size() && pattern[i + 1] == u's') {
-            for (char16_t c : arguments[used])
-                put(c);
-            ++used;
-            ++i;
-        } else {
-            put(pattern[i]);
-        }
+                    char16_t* out, size_t capacity) {
+  if (capacity == 0) return 0;
+  const std::u16string_view arguments[2] = {name, homepage};
+  size_t used = 0, written = 0;
+  auto put = [&](char16_t c) {
+    if (written < capacity - 1) out[written++] = c;
+  };
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (used < 2 && pattern[i] == u'%' && i + 1 < pattern.size() && pattern[i + 1] == u's') {
+      for (char16_t c : arguments[used]) put(c);
+      ++used;
+      ++i;
+    } else {
+      put(pattern[i]);
     }
-    out[written] = u'\0';
-    return written;
+  }
+  out[written] = u'\0';
+  return written;
 }

@@ -3,28 +3,22 @@
 
 #include "text_bounds.h"
 
-uint64_t JoinLastCheck(int32_t lo, int32_t hi)
-{
-    return (uint64_t{static_cast<uint32_t>(hi)} << 32) | static_cast<uint32_t>(lo);
+uint64_t JoinLastCheck(int32_t lo, int32_t hi) {
+  return (uint64_t{static_cast<uint32_t>(hi)} << 32) | static_cast<uint32_t>(lo);
 }
 
-void FormatLastCheck(uint64_t now, char16_t (&lo)[64], char16_t (&hi)[64])
-{
-    FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now)), lo);
-    FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now >> 32)), hi);
+void FormatLastCheck(uint64_t now, char16_t (&lo)[64], char16_t (&hi)[64]) {
+  FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now)), lo);
+  FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now >> 32)), hi);
 }
 
-int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t now)
-{
-    if (interval == 0)
-        return 0;
-    if (lo == 0 && hi == 0)
-        return 1;
-    const uint64_t last = JoinLastCheck(lo, hi);
-    // A stored time in the future means the clock was wrong when it was written; waiting for the
-    // clock to catch up could silence checks for years, so check now and store a sane time.
-    if (last > now)
-        return 1;
-    const int64_t days = static_cast<int64_t>((now - last) / TicksPerDay);
-    return days >= interval ? 1 : 0;
+int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t now) {
+  if (interval == 0) return 0;
+  if (lo == 0 && hi == 0) return 1;
+  const uint64_t last = JoinLastCheck(lo, hi);
+  // A stored time in the future means the clock was wrong when it was written; waiting for the
+  // clock to catch up could silence checks for years, so check now and store a sane time.
+  if (last > now) return 1;
+  const int64_t days = static_cast<int64_t>((now - last) / TicksPerDay);
+  return days >= interval ? 1 : 0;
 }

@@ -8,110 +8,92 @@
 namespace {
 
 // Reads the string at offset: it ends at a NUL or at the end of the data, which reads as NUL.
-std::string_view NextString(std::span<const uint8_t> data, size_t& offset)
-{
-    const size_t start = offset;
-    while (offset < data.size() && data[offset] != 0)
-        ++offset;
-    std::string_view text(reinterpret_cast<const char*>(data.data()) + start, offset - start);
-    if (offset < data.size())
-        ++offset;  // past the NUL
-    return text;
+std::string_view NextString(std::span<const uint8_t> data, size_t& offset) {
+  const size_t start = offset;
+  while (offset < data.size() && data[offset] != 0) ++offset;
+  std::string_view text(reinterpret_cast<const char*>(data.data()) + start, offset - start);
+  if (offset < data.size()) ++offset;  // past the NUL
+  return text;
 }
 
 // Widens into a fixed buffer and returns the length, always leaving it terminated in bounds.
-size_t WidenInto(const ReplyIo& io, std::string_view text, char16_t* out, size_t capacity)
-{
-    out[0] = u'\0';
-    if (text.empty())
-        return 0;
-    size_t length = io.Widen(io.Context, text, out, capacity);
-    if (length > capacity - 1)
-        length = capacity - 1;
-    out[length] = u'\0';
-    return length;
+size_t WidenInto(const ReplyIo& io, std::string_view text, char16_t* out, size_t capacity) {
+  out[0] = u'\0';
+  if (text.empty()) return 0;
+  size_t length = io.Widen(io.Context, text, out, capacity);
+  if (length > capacity - 1) length = capacity - 1;
+  out[length] = u'\0';
+  return length;
 }
 
 // Local path of a file key, or 0 when the file is not installed here; the path is terminated
 // whatever the lookup reported.
-size_t LookupPath(const ReplyIo& io, const char16_t* key, char16_t (&path)[FileTextCapacity])
-{
-    size_t length = io.LookupFile(io.Context, key, path, FileTextCapacity);
-    if (length > FileTextCapacity - 1)
-        length = FileTextCapacity - 1;
-    path[length] = u'\0';
-    return length;
+size_t LookupPath(const ReplyIo& io, const char16_t* key, char16_t (&path)[FileTextCapacity]) {
+  size_t length = io.LookupFile(io.Context, key, path, FileTextCapacity);
+  if (length > FileTextCapacity - 1) length = FileTextCapacity - 1;
+  path[length] = u'\0';
+  return length;
 }
 
 // -1 when the installed version is older than the advertised one. An advertised text that cannot
 // be widened for lack of memory counts as not newer.
-int CompareWithAdvertised(const ReplyIo& io, std::u16string_view local, std::string_view advertised)
-{
-    if (advertised.empty())
-        return CompareVersionText(local, std::u16string_view());
-    // A code page never gives more UTF-16 units than bytes, so this holds the whole text.
-    const size_t capacity = advertised.size() + 1;
-    auto* wide = static_cast<char16_t*>(std::malloc(capacity * sizeof(char16_t)));
-    if (wide == nullptr)
-        return 0;
-    const size_t length = WidenInto(io, advertised, wide, capacity);
-    const int result = CompareVersionText(local, std::u16string_view(wide, length));
-    std::free(wide);
-    return result;
+int CompareWithAdvertised(const ReplyIo& io, std::u16string_view local, std::string_view advertised) {
+  if (advertised.empty()) return CompareVersionText(local, std::u16string_view());
+  // A code page never gives more UTF-16 units than bytes, so this holds the whole text.
+  const size_t capacity = advertised.size() + 1;
+  auto* wide = static_cast<char16_t*>(std::malloc(capacity * sizeof(char16_t)));
+  if (wide == nullptr) return 0;
+  const size_t length = WidenInto(io, advertised, wide, capacity);
+  const int result = CompareVersionText(local, std::u16string_view(wide, length));
+  std::free(wide);
+  return result;
 }
 
 }  // namespace
 
-int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io, char16_t (&newVersion)[NewVersionCapacity],
-                     char16_t (&downloadUrl)[DownloadUrlCapacity])
-{
-    newVersion[0] = u'\0';
-    downloadUrl[0] = u'\0';
-    const std::span<const uint8_t> data = reply.first(reply.size() < ReplyCapBytes ? reply.size() : ReplyCapBytes);
-    size_t offset = 0;
-    if (!IsReplyMagic(NextString(data, offset)))
-        return 0;
-    WidenInto(io, NextString(data, offset), newVersion, NewVersionCapacity);
-    // A download address that does not fit is dropped, not cut: a cut address is another one.
-    char16_t url[DownloadUrlCapacity + 1];
-    const size_t urlLength = WidenInto(io, NextString(data, offset), url, DownloadUrlCapacity + 1);
-    if (urlLength < DownloadUrlCapacity) {
-        for (size_t i = 0; i <= urlLength; ++i)
-            downloadUrl[i] = url[i];
-    }
+int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
+                     char16_t (&newVersion)[NewVersionCapacity],
+                     char16_t (&downloadUrl)[DownloadUrlCapacity]) {
+  newVersion[0] = u'\0';
+  downloadUrl[0] = u'\0';
+  const std::span<const uint8_t> data =
+      reply.first(reply.size() < ReplyCapBytes ? reply.size() : ReplyCapBytes);
+  size_t offset = 0;
+  if (!IsReplyMagic(NextString(data, offset))) return 0;
+  WidenInto(io, NextString(data, offset), newVersion, NewVersionCapacity);
+  // A download address that does not fit is dropped, not cut: a cut address is another one.
+  char16_t url[DownloadUrlCapacity + 1];
+  const size_t urlLength = WidenInto(io, NextString(data, offset), url, DownloadUrlCapacity + 1);
+  if (urlLength < DownloadUrlCapacity) {
+    for (size_t i = 0; i <= urlLength; ++i) downloadUrl[i] = url[i];
+  }
 
-    for (size_t entry = 0; entry < ReplyEntryLimit; ++entry) {
-        const std::string_view keyText = NextString(data, offset);
-        if (keyText.empty())
-            return 0;
-        // One unit more than a key may have, so that an over-long key shows as such.
-        char16_t key[FileTextCapacity + 1];
-        char16_t path[FileTextCapacity];
-        const size_t keyLength = WidenInto(io, keyText, key, FileTextCapacity + 1);
-        if (keyLength == 0 || keyLength >= FileTextCapacity || LookupPath(io, key, path) == 0) {
-            NextString(data, offset);  // the version of a file not installed here
-            continue;
-        }
-        char16_t local[LocalVersionCapacity] = {};
-        io.ReadVersion(io.Context, path, local, LocalVersionCapacity);
-        local[LocalVersionCapacity - 1] = u'\0';
-        if (CompareWithAdvertised(io, std::u16string_view(local), NextString(data, offset)) < 0)
-            return 1;
+  for (size_t entry = 0; entry < ReplyEntryLimit; ++entry) {
+    const std::string_view keyText = NextString(data, offset);
+    if (keyText.empty()) return 0;
+    // One unit more than a key may have, so that an over-long key shows as such.
+    char16_t key[FileTextCapacity + 1];
+    char16_t path[FileTextCapacity];
+    const size_t keyLength = WidenInto(io, keyText, key, FileTextCapacity + 1);
+    if (keyLength == 0 || keyLength >= FileTextCapacity || LookupPath(io, key, path) == 0) {
+      NextString(data, offset);  // the version of a file not installed here
+      continue;
     }
-    return 0;
+    char16_t local[LocalVersionCapacity] = {};
+    io.ReadVersion(io.Context, path, local, LocalVersionCapacity);
+    local[LocalVersionCapacity - 1] = u'\0';
+    if (CompareWithAdvertised(io, std::u16string_view(local), NextString(data, offset)) < 0) return 1;
+  }
+  return 0;
 }
 
-bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity])
-{
-    constexpr std::u16string_view Suffix = u"/version.php";
-    out[0] = u'\0';
-    if (homepage.empty() || homepage.size() + Suffix.size() >= QueryAddressCapacity)
-        return false;
-    size_t at = 0;
-    for (char16_t c : homepage)
-        out[at++] = c;
-    for (char16_t c : Suffix)
-        out[at++] = c;
-    out[at] = u'\0';
-    return true;
+bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity]) {
+  constexpr std::u16string_view Suffix = u"/version.php";
+  out[0] = u'\0';
+  if (homepage.empty() || homepage.size() + Suffix.size() >= QueryAddressCapacity) return false;
+  size_t at = 0;
+  for (char16_t c : homepage) out[at++] = c;
+  for (char16_t c : Suffix) out[at++] = c;
+  out[at] = u'\0';
+  return true;
 }

@@ -16,15 +16,15 @@ inline constexpr size_t NewVersionCapacity = 20, DownloadUrlCapacity = 2084, Fil
                         LocalVersionCapacity = 32, QueryAddressCapacity = 260;
 
 struct ReplyIo {
-    void* Context;
-    // 8-bit text (no NUL inside) to UTF-16 with the thread's ANSI code page; writes at most
-    // capacity-1 units plus terminator (cut safely), returns units written.
-    size_t (*Widen)(void* context, std::string_view text, char16_t* out, size_t capacity);
-    // Section "Files" lookup of key: copies the local path (capacity 260), returns units copied;
-    // 0 = not listed or empty.
-    size_t (*LookupFile)(void* context, const char16_t* key, char16_t* out, size_t capacity);
-    // Installed FileVersion text of path into out (capacity 32); leaves it empty when unavailable.
-    void (*ReadVersion)(void* context, const char16_t* path, char16_t* out, size_t capacity);
+  void* Context;
+  // 8-bit text (no NUL inside) to UTF-16 with the thread's ANSI code page; writes at most
+  // capacity-1 units plus terminator (cut safely), returns units written.
+  size_t (*Widen)(void* context, std::string_view text, char16_t* out, size_t capacity);
+  // Section "Files" lookup of key: copies the local path (capacity 260), returns units copied;
+  // 0 = not listed or empty.
+  size_t (*LookupFile)(void* context, const char16_t* key, char16_t* out, size_t capacity);
+  // Installed FileVersion text of path into out (capacity 32); leaves it empty when unavailable.
+  void (*ReadVersion)(void* context, const char16_t* path, char16_t* out, size_t capacity);
 };
 
 // Walks the reply, at most ReplyEntryLimit file entries of it. Returns 1 at the first listed
@@ -33,7 +33,8 @@ struct ReplyIo {
 // a download address too long for its buffer is left empty (nothing to open). A file
 // key longer than 259 characters is skipped with its version, since a cut key could name a
 // different file.
-int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io, char16_t (&newVersion)[NewVersionCapacity],
+int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
+                     char16_t (&newVersion)[NewVersionCapacity],
                      char16_t (&downloadUrl)[DownloadUrlCapacity]);
 
 // homepage + "/version.php"; false (and empty out) when homepage is empty or longer than 247

@@ -11,10 +11,10 @@ namespace {
 
 // VERSION.DLL's functions while LoadVersionLibrary holds it.
 struct VersionApi {
-    HMODULE Module;
-    decltype(&::GetFileVersionInfoSizeW) GetFileVersionInfoSizeW;
-    decltype(&::GetFileVersionInfoW) GetFileVersionInfoW;
-    decltype(&::VerQueryValueW) VerQueryValueW;
+  HMODULE Module;
+  decltype(&::GetFileVersionInfoSizeW) GetFileVersionInfoSizeW;
+  decltype(&::GetFileVersionInfoW) GetFileVersionInfoW;
+  decltype(&::VerQueryValueW) VerQueryValueW;
 };
 
 VersionApi Version;
@@ -26,98 +26,83 @@ constexpr char16_t ValueSuffix[] = u"\\FileVersion";
 static_assert(sizeof ValuePrefix / 2 - 1 + 8 + sizeof ValueSuffix / 2 - 1 + 1 <= ValueNameCapacity);
 
 struct Translation {
-    WORD Language;
-    WORD CodePage;
+  WORD Language;
+  WORD CodePage;
 };
 
 // "\StringFileInfo\LLLLCCCC\FileVersion", language then code page, upper-case hexadecimal.
-void FormatValueName(const Translation& translation, char16_t (&name)[ValueNameCapacity])
-{
-    constexpr char16_t Hex[] = u"0123456789ABCDEF";
-    size_t at = 0;
-    for (size_t i = 0; ValuePrefix[i] != u'\0'; ++i)
-        name[at++] = ValuePrefix[i];
-    const uint32_t both = (uint32_t{translation.Language} << 16) | translation.CodePage;
-    for (int shift = 28; shift >= 0; shift -= 4)
-        name[at++] = Hex[(both >> shift) & 0xF];
-    for (size_t i = 0; ValueSuffix[i] != u'\0'; ++i)
-        name[at++] = ValueSuffix[i];
-    name[at] = u'\0';
+void FormatValueName(const Translation& translation, char16_t (&name)[ValueNameCapacity]) {
+  constexpr char16_t Hex[] = u"0123456789ABCDEF";
+  size_t at = 0;
+  for (size_t i = 0; ValuePrefix[i] != u'\0'; ++i) name[at++] = ValuePrefix[i];
+  const uint32_t both = (uint32_t{translation.Language} << 16) | translation.CodePage;
+  for (int shift = 28; shift >= 0; shift -= 4) name[at++] = Hex[(both >> shift) & 0xF];
+  for (size_t i = 0; ValueSuffix[i] != u'\0'; ++i) name[at++] = ValueSuffix[i];
+  name[at] = u'\0';
 }
 
 // Copies at most capacity - 1 units of a text that holds at most available units, and never
 // leaves the first half of a surrogate pair at the end.
-void CopyCut(const wchar_t* text, size_t available, char16_t (&destination)[LocalVersionCapacity])
-{
-    size_t length = 0;
-    while (length < LocalVersionCapacity - 1 && length < available && text[length] != L'\0') {
-        destination[length] = static_cast<char16_t>(text[length]);
-        ++length;
-    }
-    const bool cut = length < available && text[length] != L'\0';
-    if (cut && length > 0 && destination[length - 1] >= 0xD800 && destination[length - 1] <= 0xDBFF)
-        --length;
-    destination[length] = u'\0';
+void CopyCut(const wchar_t* text, size_t available, char16_t (&destination)[LocalVersionCapacity]) {
+  size_t length = 0;
+  while (length < LocalVersionCapacity - 1 && length < available && text[length] != L'\0') {
+    destination[length] = static_cast<char16_t>(text[length]);
+    ++length;
+  }
+  const bool cut = length < available && text[length] != L'\0';
+  if (cut && length > 0 && destination[length - 1] >= 0xD800 && destination[length - 1] <= 0xDBFF) --length;
+  destination[length] = u'\0';
 }
 
 }  // namespace
 
-int LoadVersionLibrary()
-{
-    if (Version.Module != nullptr)
-        return 1;
-    const HMODULE module = LoadSystemLibrary(L"version.dll");
-    if (module == nullptr)
-        return 0;
-    VersionApi api = {};
-    api.Module = module;
-    if (!Resolve(module, "GetFileVersionInfoSizeW", api.GetFileVersionInfoSizeW) ||
-        !Resolve(module, "GetFileVersionInfoW", api.GetFileVersionInfoW) ||
-        !Resolve(module, "VerQueryValueW", api.VerQueryValueW)) {
-        FreeLibrary(module);
-        return 0;
-    }
-    Version = api;
-    return 1;
+int LoadVersionLibrary() {
+  if (Version.Module != nullptr) return 1;
+  const HMODULE module = LoadSystemLibrary(L"version.dll");
+  if (module == nullptr) return 0;
+  VersionApi api = {};
+  api.Module = module;
+  if (!Resolve(module, "GetFileVersionInfoSizeW", api.GetFileVersionInfoSizeW) ||
+      !Resolve(module, "GetFileVersionInfoW", api.GetFileVersionInfoW) ||
+      !Resolve(module, "VerQueryValueW", api.VerQueryValueW)) {
+    FreeLibrary(module);
+    return 0;
+  }
+  Version = api;
+  return 1;
 }
 
-void FreeVersionLibrary()
-{
-    if (Version.Module != nullptr)
-        FreeLibrary(Version.Module);
-    Version = VersionApi{};
+void FreeVersionLibrary() {
+  if (Version.Module != nullptr) FreeLibrary(Version.Module);
+  Version = VersionApi{};
 }
 
-int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_t* path)
-{
-    destination[0] = u'\0';
-    if (Version.Module == nullptr)
-        return 0;
-    DWORD ignored = 0;
-    const DWORD size = Version.GetFileVersionInfoSizeW(Wide(path), &ignored);
-    if (size == 0)
-        return 0;
-    void* block = HeapAlloc(GetProcessHeap(), 0, size);
-    if (block == nullptr)
-        return 0;
+int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_t* path) {
+  destination[0] = u'\0';
+  if (Version.Module == nullptr) return 0;
+  DWORD ignored = 0;
+  const DWORD size = Version.GetFileVersionInfoSizeW(Wide(path), &ignored);
+  if (size == 0) return 0;
+  void* block = HeapAlloc(GetProcessHeap(), 0, size);
+  if (block == nullptr) return 0;
 
-    int result = 0;
-    void* table = nullptr;
-    UINT tableBytes = 0;
-    if (Version.GetFileVersionInfoW(Wide(path), 0, size, block) &&
-        Version.VerQueryValueW(block, L"\\VarFileInfo\\Translation", &table, &tableBytes) && table != nullptr &&
-        tableBytes >= sizeof(Translation)) {
-        Translation first;
-        CopyMemory(&first, table, sizeof first);
-        char16_t name[ValueNameCapacity];
-        FormatValueName(first, name);
-        void* text = nullptr;
-        UINT units = 0;
-        if (Version.VerQueryValueW(block, Wide(name), &text, &units) && text != nullptr) {
-            CopyCut(static_cast<const wchar_t*>(text), units, destination);
-            result = 1;
-        }
+  int result = 0;
+  void* table = nullptr;
+  UINT tableBytes = 0;
+  if (Version.GetFileVersionInfoW(Wide(path), 0, size, block) &&
+      Version.VerQueryValueW(block, L"\\VarFileInfo\\Translation", &table, &tableBytes) && table != nullptr &&
+      tableBytes >= sizeof(Translation)) {
+    Translation first;
+    CopyMemory(&first, table, sizeof first);
+    char16_t name[ValueNameCapacity];
+    FormatValueName(first, name);
+    void* text = nullptr;
+    UINT units = 0;
+    if (Version.VerQueryValueW(block, Wide(name), &text, &units) && text != nullptr) {
+      CopyCut(static_cast<const wchar_t*>(text), units, destination);
+      result = 1;
     }
-    HeapFree(GetProcessHeap(), 0, block);
-    return result;
+  }
+  HeapFree(GetProcessHeap(), 0, block);
+  return result;
 }

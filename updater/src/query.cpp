@@ -32,59 +32,53 @@ static_assert(ReplyCapBytes % ReadChunk == 0);
 
 // WinINet's functions, from the system folder's copy, for the one query of a run.
 struct InternetApi {
-    HMODULE Module;
-    decltype(&::InternetOpenW) InternetOpenW;
-    decltype(&::InternetSetOptionW) InternetSetOptionW;
-    decltype(&::InternetOpenUrlW) InternetOpenUrlW;
-    decltype(&::InternetReadFile) InternetReadFile;
-    decltype(&::InternetCloseHandle) InternetCloseHandle;
+  HMODULE Module;
+  decltype(&::InternetOpenW) InternetOpenW;
+  decltype(&::InternetSetOptionW) InternetSetOptionW;
+  decltype(&::InternetOpenUrlW) InternetOpenUrlW;
+  decltype(&::InternetReadFile) InternetReadFile;
+  decltype(&::InternetCloseHandle) InternetCloseHandle;
 };
 
 InternetApi Net;
 
-int LoadInternetLibrary()
-{
-    const HMODULE module = LoadSystemLibrary(L"wininet.dll");
-    if (module == nullptr)
-        return 0;
-    InternetApi api = {};
-    api.Module = module;
-    if (!Resolve(module, "InternetOpenW", api.InternetOpenW) ||
-        !Resolve(module, "InternetSetOptionW", api.InternetSetOptionW) ||
-        !Resolve(module, "InternetOpenUrlW", api.InternetOpenUrlW) ||
-        !Resolve(module, "InternetReadFile", api.InternetReadFile) ||
-        !Resolve(module, "InternetCloseHandle", api.InternetCloseHandle)) {
-        FreeLibrary(module);
-        return 0;
-    }
-    Net = api;
-    return 1;
+int LoadInternetLibrary() {
+  const HMODULE module = LoadSystemLibrary(L"wininet.dll");
+  if (module == nullptr) return 0;
+  InternetApi api = {};
+  api.Module = module;
+  if (!Resolve(module, "InternetOpenW", api.InternetOpenW) ||
+      !Resolve(module, "InternetSetOptionW", api.InternetSetOptionW) ||
+      !Resolve(module, "InternetOpenUrlW", api.InternetOpenUrlW) ||
+      !Resolve(module, "InternetReadFile", api.InternetReadFile) ||
+      !Resolve(module, "InternetCloseHandle", api.InternetCloseHandle)) {
+    FreeLibrary(module);
+    return 0;
+  }
+  Net = api;
+  return 1;
 }
 
-void FreeInternetLibrary()
-{
-    if (Net.Module != nullptr)
-        FreeLibrary(Net.Module);
-    Net = InternetApi{};
+void FreeInternetLibrary() {
+  if (Net.Module != nullptr) FreeLibrary(Net.Module);
+  Net = InternetApi{};
 }
 
 // Shared between the query and its watchdog thread.
 struct QueryWatch {
-    // The internet handle until one of the two closes it; whoever takes it out closes it.
-    std::atomic<HINTERNET> Internet;
-    // Set by the watchdog when the limit passed; the query's result is then 0.
-    std::atomic<int32_t> Expired;
-    // Signalled by the query when it is done.
-    HANDLE Done;
+  // The internet handle until one of the two closes it; whoever takes it out closes it.
+  std::atomic<HINTERNET> Internet;
+  // Set by the watchdog when the limit passed; the query's result is then 0.
+  std::atomic<int32_t> Expired;
+  // Signalled by the query when it is done.
+  HANDLE Done;
 };
 
 QueryWatch Watch;
 
-void CloseInternet()
-{
-    const HINTERNET internet = Watch.Internet.exchange(nullptr, std::memory_order_relaxed);
-    if (internet != nullptr)
-        Net.InternetCloseHandle(internet);
+void CloseInternet() {
+  const HINTERNET internet = Watch.Internet.exchange(nullptr, std::memory_order_relaxed);
+  if (internet != nullptr) Net.InternetCloseHandle(internet);
 }
 
 // WinINet's own time-outs bound each connect, send and receive on Windows, but not every
@@ -92,32 +86,27 @@ void CloseInternet()
 // all. Closing the internet handle aborts a blocked request; should even that not return, or
 // the request's own close keep draining a body, the process ends: "LastCheck" is written and
 // no dialog is up yet, so nothing is lost.
-DWORD WINAPI WatchQuery(void*)
-{
-    if (WaitForSingleObject(Watch.Done, QueryLimitMs) != WAIT_TIMEOUT)
-        return 0;
-    Watch.Expired.store(1, std::memory_order_relaxed);
-    CloseInternet();
-    if (WaitForSingleObject(Watch.Done, QueryGraceMs) == WAIT_TIMEOUT)
-        TerminateProcess(GetCurrentProcess(), 0);
-    return 0;
+DWORD WINAPI WatchQuery(void*) {
+  if (WaitForSingleObject(Watch.Done, QueryLimitMs) != WAIT_TIMEOUT) return 0;
+  Watch.Expired.store(1, std::memory_order_relaxed);
+  CloseInternet();
+  if (WaitForSingleObject(Watch.Done, QueryGraceMs) == WAIT_TIMEOUT) TerminateProcess(GetCurrentProcess(), 0);
+  return 0;
 }
 
 // Returns the watchdog thread, or null when none could be started (the query then runs with
 // WinINet's time-outs only).
-HANDLE StartWatch(HINTERNET internet)
-{
-    Watch.Internet.store(internet, std::memory_order_relaxed);
-    Watch.Expired.store(0, std::memory_order_relaxed);
-    Watch.Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (Watch.Done == nullptr)
-        return nullptr;
-    const HANDLE thread = CreateThread(nullptr, 0, WatchQuery, nullptr, 0, nullptr);
-    if (thread == nullptr) {
-        CloseHandle(Watch.Done);
-        Watch.Done = nullptr;
-    }
-    return thread;
+HANDLE StartWatch(HINTERNET internet) {
+  Watch.Internet.store(internet, std::memory_order_relaxed);
+  Watch.Expired.store(0, std::memory_order_relaxed);
+  Watch.Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (Watch.Done == nullptr) return nullptr;
+  const HANDLE thread = CreateThread(nullptr, 0, WatchQuery, nullptr, 0, nullptr);
+  if (thread == nullptr) {
+    CloseHandle(Watch.Done);
+    Watch.Done = nullptr;
+  }
+  return thread;
 }
 
 // Ends the network's part while the watchdog still runs: the request, then the internet handle.
@@ -125,157 +114,137 @@ HANDLE StartWatch(HINTERNET internet)
 // chunked body for as long as data keeps arriving); the watchdog bounds that like any other step.
 // Had the watchdog closed the internet handle already, the request went with it and its close
 // here just fails.
-void CloseNetwork(HINTERNET request)
-{
-    if (request != nullptr)
-        Net.InternetCloseHandle(request);
-    CloseInternet();
+void CloseNetwork(HINTERNET request) {
+  if (request != nullptr) Net.InternetCloseHandle(request);
+  CloseInternet();
 }
 
 // Returns 1 when the watchdog cut the query off.
-int StopWatch(HANDLE thread)
-{
-    if (thread != nullptr) {
-        SetEvent(Watch.Done);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-        CloseHandle(Watch.Done);
-        Watch.Done = nullptr;
-    }
-    return Watch.Expired.load(std::memory_order_relaxed);
+int StopWatch(HANDLE thread) {
+  if (thread != nullptr) {
+    SetEvent(Watch.Done);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(Watch.Done);
+    Watch.Done = nullptr;
+  }
+  return Watch.Expired.load(std::memory_order_relaxed);
 }
 
-void SetTimeouts(HINTERNET internet)
-{
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD milliseconds = SocketTimeoutMs;
-        Net.InternetSetOptionW(internet, option, &milliseconds, sizeof milliseconds);
-    }
+void SetTimeouts(HINTERNET internet) {
+  for (DWORD option :
+       {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    DWORD milliseconds = SocketTimeoutMs;
+    Net.InternetSetOptionW(internet, option, &milliseconds, sizeof milliseconds);
+  }
 }
 
 // Reads the body into a zero-filled block of the private heap that grows by ReadChunk whenever
 // it is full. Reading stops at the end of the body, at a failed read, when the block cannot
 // grow, or at ReplyCapBytes: data past the cap is never read. Returns the bytes received.
-size_t ReadReply(HINTERNET request, HANDLE heap, uint8_t*& buffer)
-{
-    size_t size = ReadChunk, received = 0;
-    while (received < ReplyCapBytes) {
-        if (received == size) {
-            void* grown = HeapReAlloc(heap, HEAP_ZERO_MEMORY, buffer, size + ReadChunk);
-            if (grown == nullptr)
-                break;
-            buffer = static_cast<uint8_t*>(grown);
-            size += ReadChunk;
-        }
-        DWORD count = 0;
-        const DWORD wanted = static_cast<DWORD>(size - received);
-        if (!Net.InternetReadFile(request, buffer + received, wanted, &count) || count == 0 || count > wanted)
-            break;
-        received += count;
+size_t ReadReply(HINTERNET request, HANDLE heap, uint8_t*& buffer) {
+  size_t size = ReadChunk, received = 0;
+  while (received < ReplyCapBytes) {
+    if (received == size) {
+      void* grown = HeapReAlloc(heap, HEAP_ZERO_MEMORY, buffer, size + ReadChunk);
+      if (grown == nullptr) break;
+      buffer = static_cast<uint8_t*>(grown);
+      size += ReadChunk;
     }
-    return received;
+    DWORD count = 0;
+    const DWORD wanted = static_cast<DWORD>(size - received);
+    if (!Net.InternetReadFile(request, buffer + received, wanted, &count) || count == 0 || count > wanted)
+      break;
+    received += count;
+  }
+  return received;
 }
 
 // 8-bit reply text to UTF-16 in the thread's ANSI code page. MultiByteToWideChar fails
 // outright on a short buffer, so a text that does not fit is converted whole and then cut,
 // never between the two halves of a surrogate pair.
-size_t WidenText(void*, std::string_view text, char16_t* out, size_t capacity)
-{
-    if (capacity == 0)
-        return 0;
-    out[0] = u'\0';
-    if (text.empty() || text.size() > ReplyCapBytes)
-        return 0;
-    const int bytes = static_cast<int>(text.size());
-    const int needed = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, nullptr, 0);
-    if (needed <= 0)
-        return 0;
-    if (static_cast<size_t>(needed) < capacity) {
-        int written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, Wide(out), needed);
-        if (written < 0)
-            written = 0;
-        out[written] = u'\0';
-        return static_cast<size_t>(written);
-    }
-    auto* whole = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(needed) * sizeof(wchar_t)));
-    if (whole == nullptr)
-        return 0;
-    const int written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, whole, needed);
-    size_t length = written > 0 ? static_cast<size_t>(written) : 0;
-    if (length > capacity - 1) {
-        length = capacity - 1;
-        if (whole[length - 1] >= 0xD800 && whole[length - 1] <= 0xDBFF)
-            --length;
-    }
-    for (size_t i = 0; i < length; ++i)
-        out[i] = static_cast<char16_t>(whole[i]);
-    out[length] = u'\0';
-    HeapFree(GetProcessHeap(), 0, whole);
-    return length;
+size_t WidenText(void*, std::string_view text, char16_t* out, size_t capacity) {
+  if (capacity == 0) return 0;
+  out[0] = u'\0';
+  if (text.empty() || text.size() > ReplyCapBytes) return 0;
+  const int bytes = static_cast<int>(text.size());
+  const int needed = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, nullptr, 0);
+  if (needed <= 0) return 0;
+  if (static_cast<size_t>(needed) < capacity) {
+    int written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, Wide(out), needed);
+    if (written < 0) written = 0;
+    out[written] = u'\0';
+    return static_cast<size_t>(written);
+  }
+  auto* whole =
+      static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(needed) * sizeof(wchar_t)));
+  if (whole == nullptr) return 0;
+  const int written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, whole, needed);
+  size_t length = written > 0 ? static_cast<size_t>(written) : 0;
+  if (length > capacity - 1) {
+    length = capacity - 1;
+    if (whole[length - 1] >= 0xD800 && whole[length - 1] <= 0xDBFF) --length;
+  }
+  for (size_t i = 0; i < length; ++i) out[i] = static_cast<char16_t>(whole[i]);
+  out[length] = u'\0';
+  HeapFree(GetProcessHeap(), 0, whole);
+  return length;
 }
 
-size_t LookupInstalledFile(void*, const char16_t* key, char16_t* out, size_t capacity)
-{
-    return GetPrivateProfileStringW(L"Files", Wide(key), L"", Wide(out), static_cast<DWORD>(capacity), Wide(IniPath));
+size_t LookupInstalledFile(void*, const char16_t* key, char16_t* out, size_t capacity) {
+  return GetPrivateProfileStringW(L"Files", Wide(key), L"", Wide(out), static_cast<DWORD>(capacity),
+                                  Wide(IniPath));
 }
 
-void ReadInstalledVersion(void*, const char16_t* path, char16_t* out, size_t capacity)
-{
-    char16_t version[LocalVersionCapacity];
-    ReadFileVersion(version, path);
-    size_t length = 0;
-    for (; length + 1 < capacity && version[length] != u'\0'; ++length)
-        out[length] = version[length];
-    if (capacity > 0)
-        out[length] = u'\0';
+void ReadInstalledVersion(void*, const char16_t* path, char16_t* out, size_t capacity) {
+  char16_t version[LocalVersionCapacity];
+  ReadFileVersion(version, path);
+  size_t length = 0;
+  for (; length + 1 < capacity && version[length] != u'\0'; ++length) out[length] = version[length];
+  if (capacity > 0) out[length] = u'\0';
 }
 
 // The query proper, once the libraries are loaded.
-int AskAndCompare(const char16_t* address)
-{
-    const HINTERNET internet = Net.InternetOpenW(L"Tavo Verlift v/2.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (internet == nullptr)
-        return 0;
-    SetTimeouts(internet);
-    const HANDLE watchdog = StartWatch(internet);
+int AskAndCompare(const char16_t* address) {
+  const HINTERNET internet =
+      Net.InternetOpenW(L"Tavo Verlift v/2.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (internet == nullptr) return 0;
+  SetTimeouts(internet);
+  const HANDLE watchdog = StartWatch(internet);
 
-    int result = 0;
-    const HINTERNET request = Net.InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
-    const HANDLE heap = request != nullptr ? HeapCreate(0, 0, 0) : nullptr;
-    auto* buffer = heap != nullptr ? static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, ReadChunk)) : nullptr;
-    const size_t received = buffer != nullptr ? ReadReply(request, heap, buffer) : 0;
-    // Whatever the server still sends is not wanted: the connection goes before the walk.
-    CloseNetwork(request);
-    if (buffer != nullptr) {
-        const ReplyIo io = {nullptr, WidenText, LookupInstalledFile, ReadInstalledVersion};
-        result = WalkVersionReply(std::span<const uint8_t>(buffer, received), io, NewVersion, DownloadUrl);
-        HeapFree(heap, 0, buffer);
-    }
-    if (heap != nullptr)
-        HeapDestroy(heap);
-    // A query cut off at the limit shows nothing, whatever arrived before.
-    if (StopWatch(watchdog) != 0)
-        result = 0;
-    return result;
+  int result = 0;
+  const HINTERNET request = Net.InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
+  const HANDLE heap = request != nullptr ? HeapCreate(0, 0, 0) : nullptr;
+  auto* buffer =
+      heap != nullptr ? static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, ReadChunk)) : nullptr;
+  const size_t received = buffer != nullptr ? ReadReply(request, heap, buffer) : 0;
+  // Whatever the server still sends is not wanted: the connection goes before the walk.
+  CloseNetwork(request);
+  if (buffer != nullptr) {
+    const ReplyIo io = {nullptr, WidenText, LookupInstalledFile, ReadInstalledVersion};
+    result = WalkVersionReply(std::span<const uint8_t>(buffer, received), io, NewVersion, DownloadUrl);
+    HeapFree(heap, 0, buffer);
+  }
+  if (heap != nullptr) HeapDestroy(heap);
+  // A query cut off at the limit shows nothing, whatever arrived before.
+  if (StopWatch(watchdog) != 0) result = 0;
+  return result;
 }
 
 }  // namespace
 
 // Both libraries are had before anything is asked: without VERSION.DLL every installed file
 // would read as empty, and so as older than advertised.
-int QueryVersions()
-{
-    char16_t address[QueryAddressCapacity];
-    if (!BuildQueryAddress(std::u16string_view(Homepage), address))
-        return 0;
-    if (LoadInternetLibrary() == 0)
-        return 0;
-    if (LoadVersionLibrary() == 0) {
-        FreeInternetLibrary();
-        return 0;
-    }
-    const int result = AskAndCompare(address);
-    FreeVersionLibrary();
+int QueryVersions() {
+  char16_t address[QueryAddressCapacity];
+  if (!BuildQueryAddress(std::u16string_view(Homepage), address)) return 0;
+  if (LoadInternetLibrary() == 0) return 0;
+  if (LoadVersionLibrary() == 0) {
     FreeInternetLibrary();
-    return result;
+    return 0;
+  }
+  const int result = AskAndCompare(address);
+  FreeVersionLibrary();
+  FreeInternetLibrary();
+  return result;
 }

@@ -11,8 +11,7 @@ HMODULE LoadCommonControls();
 
 // Sets function to the export name of module; false when there is none.
 template <typename Function>
-bool Resolve(HMODULE module, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return function != nullptr;
+bool Resolve(HMODULE module, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return function != nullptr;
 }

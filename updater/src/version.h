@@ -7,6 +7,7 @@
 #define VERLIFT_VERSION_BUILD 7
 #define VERLIFT_STR2(x) #x
 #define VERLIFT_STR(x) VERLIFT_STR2(x)
-#define VERLIFT_VERSION_TEXT                                                  \
-  VERLIFT_STR(VERLIFT_VERSION_MAJOR) ", " VERLIFT_STR(VERLIFT_VERSION_MINOR) ", " \
-  VERLIFT_STR(VERLIFT_VERSION_PATCH) ", " VERLIFT_STR(VERLIFT_VERSION_BUILD)
+#define VERLIFT_VERSION_TEXT                                                                        \
+  VERLIFT_STR(VERLIFT_VERSION_MAJOR)                                                                \
+  ", " VERLIFT_STR(VERLIFT_VERSION_MINOR) ", " VERLIFT_STR(VERLIFT_VERSION_PATCH) ", " VERLIFT_STR( \
+      VERLIFT_VERSION_BUILD)

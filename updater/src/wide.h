@@ -2,12 +2,6 @@
 // the same 16-bit units wchar_t. These views are only ever handed to the system.
 #pragma once
 
-inline const wchar_t* Wide(const char16_t* text)
-{
-    return reinterpret_cast<const wchar_t*>(text);
-}
+inline const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-inline wchar_t* Wide(char16_t* text)
-{
-    return reinterpret_cast<wchar_t*>(text);
-}
+inline wchar_t* Wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }

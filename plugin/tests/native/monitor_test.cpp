@@ -27,16 +27,27 @@ struct FakeHost {
   int ProbeCalls = 0;
 
   static FakeHost& Of(void* c) { return *static_cast<FakeHost*>(c); }
-  static bool Locked_(void* c) { ++Of(c).ProbeCalls; return Of(c).Desk == Locked || Of(c).Desk == SaverLocked; }
-  static bool Saver_(void* c) { ++Of(c).ProbeCalls; return Of(c).Desk == Saver || Of(c).Desk == SaverLocked; }
+  static bool Locked_(void* c) {
+    ++Of(c).ProbeCalls;
+    return Of(c).Desk == Locked || Of(c).Desk == SaverLocked;
+  }
+  static bool Saver_(void* c) {
+    ++Of(c).ProbeCalls;
+    return Of(c).Desk == Saver || Of(c).Desk == SaverLocked;
+  }
   static bool Playing_(void* c) { return Of(c).State == Playing; }
   static uint64_t Now_(void* c) { return Of(c).Now; }
   static void Send(void* c, uint8_t action) {
     FakeHost& h = Of(c);
     h.Sent += static_cast<char>('0' + action);
     switch (HostCommandFor(action)) {
-      case HostCommandPause: if (h.State != Stopped) h.State = h.State == Playing ? Paused : Playing; break;
-      case HostCommandPlay: if (h.State == Playing) ++h.Restarts; h.State = Playing; break;
+      case HostCommandPause:
+        if (h.State != Stopped) h.State = h.State == Playing ? Paused : Playing;
+        break;
+      case HostCommandPlay:
+        if (h.State == Playing) ++h.Restarts;
+        h.State = Playing;
+        break;
       case HostCommandStop: h.State = Stopped; break;
       default: ADD_FAILURE() << "sender reached with code " << int(action);
     }
@@ -45,8 +56,12 @@ struct FakeHost {
 };
 
 struct Settings {
-  uint8_t LockAction = 1; int32_t LockAutoResume = 1; int32_t LockTimeout = 0;
-  uint8_t ScreenSaverAction = 0; int32_t ScreenSaverAutoResume = 0; int32_t ScreenSaverTimeout = 0;
+  uint8_t LockAction = 1;
+  int32_t LockAutoResume = 1;
+  int32_t LockTimeout = 0;
+  uint8_t ScreenSaverAction = 0;
+  int32_t ScreenSaverAutoResume = 0;
+  int32_t ScreenSaverTimeout = 0;
   uint8_t StandbyAction = 0;
 };
 
@@ -71,9 +86,13 @@ struct Scenario {
 };
 
 void Apply(PluginState& s, const Settings& c) {
-  Put(s.LockAction, c.LockAction); Put(s.LockAutoResume, c.LockAutoResume); Put(s.LockTimeout, c.LockTimeout);
-  Put(s.ScreenSaverAction, c.ScreenSaverAction); Put(s.ScreenSaverAutoResume, c.ScreenSaverAutoResume);
-  Put(s.ScreenSaverTimeout, c.ScreenSaverTimeout); Put(s.StandbyAction, c.StandbyAction);
+  Put(s.LockAction, c.LockAction);
+  Put(s.LockAutoResume, c.LockAutoResume);
+  Put(s.LockTimeout, c.LockTimeout);
+  Put(s.ScreenSaverAction, c.ScreenSaverAction);
+  Put(s.ScreenSaverAutoResume, c.ScreenSaverAutoResume);
+  Put(s.ScreenSaverTimeout, c.ScreenSaverTimeout);
+  Put(s.StandbyAction, c.StandbyAction);
 }
 
 constexpr Settings Saver1{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1};
@@ -82,95 +101,247 @@ const Step Suspend{.WParam = PbtApmSuspend};
 const Step Resume{.WParam = PbtApmResumeSuspend};
 
 const std::vector<Scenario> Scenarios = {
-    {"LockWhilePlayingPausesThenPlays", {}, Free, Playing,
-     {{Free, "", Playing}, {Locked, "1", Paused}, {Locked, "", Paused}, {Free, "3", Playing}, {Free, "", Playing}}},
-    {"LockWhilePausedOrStoppedSendsNothing", {}, Free, Paused,
+    {"LockWhilePlayingPausesThenPlays",
+     {},
+     Free,
+     Playing,
+     {{Free, "", Playing},
+      {Locked, "1", Paused},
+      {Locked, "", Paused},
+      {Free, "3", Playing},
+      {Free, "", Playing}}},
+    {"LockWhilePausedOrStoppedSendsNothing",
+     {},
+     Free,
+     Paused,
      {{Locked, "", Paused}, {Free, "", Paused}, {.Desk = Locked, .Set = Stopped}, {Free, "", Stopped}}},
-    {"LockStopsWithAction2OnlyWhenPlaying", {.LockAction = 2}, Free, Playing,
-     {{Locked, "2", Stopped}, {Free, "3", Playing}, {.Desk = Free, .Set = Paused}, {Locked, "", Paused},
+    {"LockStopsWithAction2OnlyWhenPlaying",
+     {.LockAction = 2},
+     Free,
+     Playing,
+     {{Locked, "2", Stopped},
+      {Free, "3", Playing},
+      {.Desk = Free, .Set = Paused},
+      {Locked, "", Paused},
       {Free, "", Paused}}},
-    {"UnlockIntoScreenSaverWaitsForItsEnd", {}, Free, Playing,
+    {"UnlockIntoScreenSaverWaitsForItsEnd",
+     {},
+     Free,
+     Playing,
      {{Locked, "1", Paused}, {Saver, "", Paused}, {Free, "3", Playing}}},
-    {"LockAction3WouldRestartSoNothingIsSent", {.LockAction = 3}, Free, Playing,
+    {"LockAction3WouldRestartSoNothingIsSent",
+     {.LockAction = 3},
+     Free,
+     Playing,
      {{Locked, "", Playing}, {Free, "", Playing}}},
-    {"LockActionOutOfRangeTakesOverSilently", {.LockAction = 200}, Free, Playing,
+    {"LockActionOutOfRangeTakesOverSilently",
+     {.LockAction = 200},
+     Free,
+     Playing,
      {{Locked, "", Playing}, {.Desk = Locked, .Set = Paused}, {Free, "3", Playing}}},
-    {"LockWithoutAutoResume", {.LockAutoResume = 0}, Free, Playing, {{Locked, "1", Paused}, {Free, "", Paused}}},
+    {"LockWithoutAutoResume",
+     {.LockAutoResume = 0},
+     Free,
+     Playing,
+     {{Locked, "1", Paused}, {Free, "", Paused}}},
     // Lock action 0 keeps the music going; play at the unlock only if the user paused meanwhile.
-    {"LockAction0WithScreenSaverSet", {.LockAction = 0, .ScreenSaverAction = 1}, Free, Playing,
-     {{Locked, "", Playing}, {Free, "", Playing}, {Locked, "", Playing}, {.Desk = Locked, .Set = Paused},
+    {"LockAction0WithScreenSaverSet",
+     {.LockAction = 0, .ScreenSaverAction = 1},
+     Free,
+     Playing,
+     {{Locked, "", Playing},
+      {Free, "", Playing},
+      {Locked, "", Playing},
+      {.Desk = Locked, .Set = Paused},
       {Free, "3", Playing}}},
-    {"ScreenSaverAction2Pauses", {.ScreenSaverAction = 2, .ScreenSaverAutoResume = 1}, Free, Playing,
+    {"ScreenSaverAction2Pauses",
+     {.ScreenSaverAction = 2, .ScreenSaverAutoResume = 1},
+     Free,
+     Playing,
      {{Saver, "1", Paused}, {Saver, "", Paused}, {Free, "3", Playing}}},
-    {"ScreenSaverWithoutAutoResume", {.ScreenSaverAction = 1}, Free, Playing, {{Saver, "1", Paused}, {Free, "", Paused}}},
-    {"ScreenSaverWhilePausedSendsNothing", Saver1, Free, Paused,
+    {"ScreenSaverWithoutAutoResume",
+     {.ScreenSaverAction = 1},
+     Free,
+     Playing,
+     {{Saver, "1", Paused}, {Free, "", Paused}}},
+    {"ScreenSaverWhilePausedSendsNothing",
+     Saver1,
+     Free,
+     Paused,
      {{Saver, "", Paused}, {Saver, "", Paused}, {Free, "", Paused}}},
-    {"ScreenSaverEndsWhileUserPlaysSendsNoPlay", Saver1, Free, Playing,
+    {"ScreenSaverEndsWhileUserPlaysSendsNoPlay",
+     Saver1,
+     Free,
+     Playing,
      {{Saver, "1", Paused}, {.Desk = Saver, .Set = Playing}, {Free, "", Playing}}},
-    {"PasswordProtectedScreenSaver", Saver1, Free, Playing,
-     {{Free, "", Playing}, {SaverLocked, "1", Paused}, {SaverLocked, "", Paused}, {Locked, "", Paused},
-      {Locked, "", Paused}, {Free, "3", Playing}, {Free, "", Playing}, {Locked, "1", Paused}, {Free, "3", Playing}}},
+    {"PasswordProtectedScreenSaver",
+     Saver1,
+     Free,
+     Playing,
+     {{Free, "", Playing},
+      {SaverLocked, "1", Paused},
+      {SaverLocked, "", Paused},
+      {Locked, "", Paused},
+      {Locked, "", Paused},
+      {Free, "3", Playing},
+      {Free, "", Playing},
+      {Locked, "1", Paused},
+      {Free, "3", Playing}}},
     // Without a screen-saver action a password-protected screen saver's lock is still not a lock.
-    {"ScreenSaverAction0PasswordLockIsNotALock", {}, Free, Playing,
-     {{Saver, "", Playing}, {SaverLocked, "", Playing}, {Locked, "", Playing}, {Locked, "", Playing},
-      {Free, "", Playing}, {Locked, "1", Paused}, {Free, "3", Playing}}},
-    {"SingleTickScreenSaverIntoLockedDesktop", Saver1, Free, Playing,
-     {{Saver, "1", Paused}, {Locked, "3", Playing}, {Locked, "1", Paused}, {Locked, "", Paused}, {Free, "3", Playing}}},
-    {"InitWhileScreenSaverRuns", Saver1, Saver, Playing,
-     {{Saver, "", Playing}, {Saver, "", Playing}, {Free, "", Playing}, {Saver, "1", Paused}, {Free, "3", Playing}}},
-    {"InitWhileScreenSaverRunsWithAction0BlocksLockUntilEnabled", {}, Saver, Playing,
-     {{Free, "", Playing}, {Locked, "", Playing}, {Free, "", Playing},
+    {"ScreenSaverAction0PasswordLockIsNotALock",
+     {},
+     Free,
+     Playing,
+     {{Saver, "", Playing},
+      {SaverLocked, "", Playing},
+      {Locked, "", Playing},
+      {Locked, "", Playing},
+      {Free, "", Playing},
+      {Locked, "1", Paused},
+      {Free, "3", Playing}}},
+    {"SingleTickScreenSaverIntoLockedDesktop",
+     Saver1,
+     Free,
+     Playing,
+     {{Saver, "1", Paused},
+      {Locked, "3", Playing},
+      {Locked, "1", Paused},
+      {Locked, "", Paused},
+      {Free, "3", Playing}}},
+    {"InitWhileScreenSaverRuns",
+     Saver1,
+     Saver,
+     Playing,
+     {{Saver, "", Playing},
+      {Saver, "", Playing},
+      {Free, "", Playing},
+      {Saver, "1", Paused},
+      {Free, "3", Playing}}},
+    {"InitWhileScreenSaverRunsWithAction0BlocksLockUntilEnabled",
+     {},
+     Saver,
+     Playing,
+     {{Free, "", Playing},
+      {Locked, "", Playing},
+      {Free, "", Playing},
       {.Desk = Free, .Before = [](PluginState& s) { Put(s.ScreenSaverAction, 1); }},
-      {Locked, "1", Paused}, {Free, "3", Playing}}},
-    {"BothFlagsSeededOnlyStandbyWorks", {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .StandbyAction = 2},
-     SaverLocked, Playing,
-     {{Free, "", Playing}, {Saver, "", Playing}, {Locked, "", Playing}, {Free, "", Playing}, Suspend,
-      {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend}, {.Desk = Locked, .Set = Playing},
-      {Saver, "", Playing}, {Free, "", Playing}}},
-    {"StandbyAction0IgnoresPower", {}, Free, Playing, {Suspend, {Locked, "1", Paused}, Resume, {Free, "3", Playing}}},
-    {"ResumeWithoutSuspendAndSecondResume", Standby(2), Free, Playing,
-     {Resume, Suspend, {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
-      {.WParam = PbtApmResumeCritical}, Resume}},
-    {"StandbyTicksIdleAndWParam5And8DoNothing", Standby(1), Free, Playing,
-     {{.WParam = 5}, {.WParam = 8}, {Locked, "1", Paused}, {Free, "3", Playing}, Suspend, {Locked, "", Playing}, {.WParam = 8},
-      {Free, "", Playing}, {.Expect = "1", .After = Paused, .WParam = PbtApmResumeCritical}, {Locked, "", Paused},
+      {Locked, "1", Paused},
+      {Free, "3", Playing}}},
+    {"BothFlagsSeededOnlyStandbyWorks",
+     {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .StandbyAction = 2},
+     SaverLocked,
+     Playing,
+     {{Free, "", Playing},
+      {Saver, "", Playing},
+      {Locked, "", Playing},
+      {Free, "", Playing},
+      Suspend,
+      {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend},
+      {.Desk = Locked, .Set = Playing},
+      {Saver, "", Playing},
+      {Free, "", Playing}}},
+    {"StandbyAction0IgnoresPower",
+     {},
+     Free,
+     Playing,
+     {Suspend, {Locked, "1", Paused}, Resume, {Free, "3", Playing}}},
+    {"ResumeWithoutSuspendAndSecondResume",
+     Standby(2),
+     Free,
+     Playing,
+     {Resume,
+      Suspend,
+      {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
+      {.WParam = PbtApmResumeCritical},
+      Resume}},
+    {"StandbyTicksIdleAndWParam5And8DoNothing",
+     Standby(1),
+     Free,
+     Playing,
+     {{.WParam = 5},
+      {.WParam = 8},
+      {Locked, "1", Paused},
+      {Free, "3", Playing},
+      Suspend,
+      {Locked, "", Playing},
+      {.WParam = 8},
+      {Free, "", Playing},
+      {.Expect = "1", .After = Paused, .WParam = PbtApmResumeCritical},
+      {Locked, "", Paused},
       {Free, "", Paused}}},
-    {"OtherMessageWithSuspendWParamIsIgnored", Standby(2), Free, Playing,
+    {"OtherMessageWithSuspendWParamIsIgnored",
+     Standby(2),
+     Free,
+     Playing,
      {{.WParam = PbtApmSuspend, .Message = 0x10}, {Locked, "1", Paused}, Resume}},
     // Standby pause/play only to a player in the right state; stop always; other codes nothing.
-    {"StandbyCommandsSuitThePlayer", Standby(1), Free, Paused,
-     {Suspend, Resume, Suspend, {.Expect = "1", .After = Paused, .Set = Playing, .WParam = PbtApmResumeSuspend},
+    {"StandbyCommandsSuitThePlayer",
+     Standby(1),
+     Free,
+     Paused,
+     {Suspend,
+      Resume,
+      Suspend,
+      {.Expect = "1", .After = Paused, .Set = Playing, .WParam = PbtApmResumeSuspend},
       {.Before = [](PluginState& s) { Put(s.StandbyAction, 3); }, .WParam = PbtApmSuspend},
-      {.Set = Playing, .WParam = PbtApmResumeSuspend}, Suspend,
+      {.Set = Playing, .WParam = PbtApmResumeSuspend},
+      Suspend,
       {.Expect = "3", .After = Playing, .Set = Stopped, .WParam = PbtApmResumeSuspend},
       {.Set = Stopped, .Before = [](PluginState& s) { Put(s.StandbyAction, 2); }, .WParam = PbtApmSuspend},
       {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend},
-      {.Before = [](PluginState& s) { Put(s.StandbyAction, 4); }, .WParam = PbtApmSuspend}, Resume,
+      {.Before = [](PluginState& s) { Put(s.StandbyAction, 4); }, .WParam = PbtApmSuspend},
+      Resume,
       {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing}}},
     // Timeouts count from the take-over, not from start-up; exactly the limit still resumes.
-    {"LockTimeoutBoundary", {.LockTimeout = 5}, Free, Playing,
+    {"LockTimeoutBoundary",
+     {.LockTimeout = 5},
+     Free,
+     Playing,
      {{.Desk = Locked, .Expect = "1", .After = Paused, .Advance = 60 * Minute},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 5 * Minute},
-      {Locked, "1", Paused}, {.Desk = Free, .Advance = 5 * Minute + 1},
+      {Locked, "1", Paused},
+      {.Desk = Free, .Advance = 5 * Minute + 1},
       {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing},
-      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 400 * Minute,
+      {.Desk = Free,
+       .Expect = "3",
+       .After = Playing,
+       .Advance = 400 * Minute,
        .Before = [](PluginState& s) { Put(s.LockTimeout, 0); }},
       {Locked, "1", Paused},
-      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 400 * Minute,
+      {.Desk = Free,
+       .Expect = "3",
+       .After = Playing,
+       .Advance = 400 * Minute,
        .Before = [](PluginState& s) { Put(s.LockTimeout, -1); }}}},
-    {"LockTimeoutHugeDoesNotOverflow", {.LockTimeout = std::numeric_limits<int32_t>::max()}, Free, Playing,
-     {{Locked, "1", Paused}, {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 2147483647ull * Minute},
-      {Locked, "1", Paused}, {.Desk = Free, .Advance = 2147483647ull * Minute + 1}}},
-    {"ScreenSaverTimeoutBoundary", {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
-     Free, Playing,
+    {"LockTimeoutHugeDoesNotOverflow",
+     {.LockTimeout = std::numeric_limits<int32_t>::max()},
+     Free,
+     Playing,
+     {{Locked, "1", Paused},
+      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 2147483647ull * Minute},
+      {Locked, "1", Paused},
+      {.Desk = Free, .Advance = 2147483647ull * Minute + 1}}},
+    {"ScreenSaverTimeoutBoundary",
+     {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
+     Free,
+     Playing,
      {{.Desk = Saver, .Expect = "1", .After = Paused, .Advance = 30 * Minute},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = Minute},
-      {Saver, "1", Paused}, {.Desk = Free, .Advance = Minute + 1}}},
+      {Saver, "1", Paused},
+      {.Desk = Free, .Advance = Minute + 1}}},
     {"ScreenSaverTimeoutCountsFromStartAcrossPasswordLock",
-     {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1}, Free, Playing,
-     {{SaverLocked, "1", Paused}, {.Desk = SaverLocked, .Advance = 40000}, {.Desk = Locked, .Advance = 19000},
-      {Free, "3", Playing}, {SaverLocked, "1", Paused}, {.Desk = SaverLocked, .Advance = 40000},
-      {.Desk = Locked, .Advance = 19000}, {.Desk = Free, .Advance = 1001}, {Free, "", Paused}}},
+     {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
+     Free,
+     Playing,
+     {{SaverLocked, "1", Paused},
+      {.Desk = SaverLocked, .Advance = 40000},
+      {.Desk = Locked, .Advance = 19000},
+      {Free, "3", Playing},
+      {SaverLocked, "1", Paused},
+      {.Desk = SaverLocked, .Advance = 40000},
+      {.Desk = Locked, .Advance = 19000},
+      {.Desk = Free, .Advance = 1001},
+      {Free, "", Paused}}},
 };
 
 class MonitorScenario : public testing::TestWithParam<Scenario> {};
@@ -207,16 +378,23 @@ TEST_P(MonitorScenario, SendsExpectedCommands) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MonitorScenario, testing::ValuesIn(Scenarios),
-                         [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.Name); });
+                         [](const testing::TestParamInfo<Scenario>& info) {
+                           return std::string(info.param.Name);
+                         });
 
 TEST(Monitor, SeedTakesStateFromProbes) {
   FakeHost host{.Desk = SaverLocked, .Now = 1234};
   PluginState s{};
-  Put(s.WasPlaying, 1); Put(s.StandbyPending, 1);
+  Put(s.WasPlaying, 1);
+  Put(s.StandbyPending, 1);
   SeedMonitor(s, host.Io());
-  EXPECT_EQ(Get(s.LockEngaged), 1); EXPECT_EQ(Get(s.ScreenSaverEngaged), 1); EXPECT_EQ(Get(s.ScreenSaverSeen), 1);
-  EXPECT_EQ(Get(s.WasPlaying), 0); EXPECT_EQ(Get(s.StandbyPending), 0);
-  EXPECT_EQ(s.LockEngagedAtMs, 1234u); EXPECT_EQ(s.ScreenSaverEngagedAtMs, 1234u);
+  EXPECT_EQ(Get(s.LockEngaged), 1);
+  EXPECT_EQ(Get(s.ScreenSaverEngaged), 1);
+  EXPECT_EQ(Get(s.ScreenSaverSeen), 1);
+  EXPECT_EQ(Get(s.WasPlaying), 0);
+  EXPECT_EQ(Get(s.StandbyPending), 0);
+  EXPECT_EQ(s.LockEngagedAtMs, 1234u);
+  EXPECT_EQ(s.ScreenSaverEngagedAtMs, 1234u);
 }
 
 TEST(Monitor, CommandMapAndTriggers) {
@@ -230,7 +408,8 @@ TEST(Monitor, CommandMapAndTriggers) {
   EXPECT_FALSE(AnyTriggerEnabled(s));
   Put(s.ScreenSaverAction, 255);
   EXPECT_TRUE(AnyTriggerEnabled(s));
-  Put(s.ScreenSaverAction, 0); Put(s.LockAction, 2);
+  Put(s.ScreenSaverAction, 0);
+  Put(s.LockAction, 2);
   EXPECT_TRUE(AnyTriggerEnabled(s));
 }
 

@@ -39,12 +39,24 @@ struct FakeProfile {
 using Values = std::array<int32_t, 8>;
 
 Values Read(const PluginState& s) {
-  return {Get(s.LockAction), Get(s.LockAutoResume), Get(s.LockTimeout), Get(s.ScreenSaverAction),
-          Get(s.ScreenSaverAutoResume), Get(s.ScreenSaverTimeout), Get(s.StandbyAction), Get(s.UpdateCheck)};
+  return {Get(s.LockAction),
+          Get(s.LockAutoResume),
+          Get(s.LockTimeout),
+          Get(s.ScreenSaverAction),
+          Get(s.ScreenSaverAutoResume),
+          Get(s.ScreenSaverTimeout),
+          Get(s.StandbyAction),
+          Get(s.UpdateCheck)};
 }
 void Store(PluginState& s, const Values& v) {
-  Put(s.LockAction, v[0]); Put(s.LockAutoResume, v[1]); Put(s.LockTimeout, v[2]); Put(s.ScreenSaverAction, v[3]);
-  Put(s.ScreenSaverAutoResume, v[4]); Put(s.ScreenSaverTimeout, v[5]); Put(s.StandbyAction, v[6]); Put(s.UpdateCheck, v[7]);
+  Put(s.LockAction, v[0]);
+  Put(s.LockAutoResume, v[1]);
+  Put(s.LockTimeout, v[2]);
+  Put(s.ScreenSaverAction, v[3]);
+  Put(s.ScreenSaverAutoResume, v[4]);
+  Put(s.ScreenSaverTimeout, v[5]);
+  Put(s.StandbyAction, v[6]);
+  Put(s.UpdateCheck, v[7]);
 }
 
 TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
@@ -53,15 +65,20 @@ TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
   Store(s, {9, 9, 9, 9, 9, 9, 9, 9});
   LoadSettingsWith(s, profile.Io());
   EXPECT_EQ(Read(s), (Values{1, 1, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(profile.Log, (std::vector<std::string>{
-      "LockAction=1", "LockAutoResume=1", "LockTimeout=0", "ScreenSaverAction=0", "ScreenSaverAutoResume=0",
-      "ScreenSaverTimeout=0", "StandbyAction=0", "Verlift=0"}));
+  EXPECT_EQ(profile.Log, (std::vector<std::string>{"LockAction=1", "LockAutoResume=1", "LockTimeout=0",
+                                                   "ScreenSaverAction=0", "ScreenSaverAutoResume=0",
+                                                   "ScreenSaverTimeout=0", "StandbyAction=0", "Verlift=0"}));
 }
 
 TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
-  FakeProfile profile{.Section = {{"LockAction", "258"}, {"LockTimeout", "-7"}, {"ScreenSaverAction", "3"},
-                                  {"ScreenSaverTimeout", "100000"}, {"StandbyAction", "-1"}, {"Verlift", "1"},
-                                  {"LockAutoResume", "0"}, {"ScreenSaverAutoResume", "2"}}};
+  FakeProfile profile{.Section = {{"LockAction", "258"},
+                                  {"LockTimeout", "-7"},
+                                  {"ScreenSaverAction", "3"},
+                                  {"ScreenSaverTimeout", "100000"},
+                                  {"StandbyAction", "-1"},
+                                  {"Verlift", "1"},
+                                  {"LockAutoResume", "0"},
+                                  {"ScreenSaverAutoResume", "2"}}};
   PluginState s{};
   LoadSettingsWith(s, profile.Io());
   EXPECT_EQ(Read(s), (Values{2, 0, -7, 3, 2, 100000, 255, 1}));
@@ -72,9 +89,10 @@ TEST(Settings, SaveWritesDecimalsInOrder) {
   PluginState s{};
   Store(s, {255, 1, -5, 2, 0, std::numeric_limits<int32_t>::min(), 3, 1});
   SaveSettingsWith(s, profile.Io());
-  EXPECT_EQ(profile.Log, (std::vector<std::string>{
-      "LockAction:=255", "LockAutoResume:=1", "LockTimeout:=-5", "ScreenSaverAction:=2", "ScreenSaverAutoResume:=0",
-      "ScreenSaverTimeout:=-2147483648", "StandbyAction:=3", "Verlift:=1"}));
+  EXPECT_EQ(profile.Log,
+            (std::vector<std::string>{"LockAction:=255", "LockAutoResume:=1", "LockTimeout:=-5",
+                                      "ScreenSaverAction:=2", "ScreenSaverAutoResume:=0",
+                                      "ScreenSaverTimeout:=-2147483648", "StandbyAction:=3", "Verlift:=1"}));
 }
 
 TEST(Settings, RoundTrip) {

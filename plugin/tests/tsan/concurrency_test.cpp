@@ -55,9 +55,14 @@ struct SharedHost {
 // The dialog's OK stores each field separately; a tick may see any mix of old and new values.
 void StoreSettings(PluginState& s, uint8_t lock, int32_t lockResume, int32_t lockTimeout, uint8_t saver,
                    int32_t saverResume, int32_t saverTimeout, uint8_t standby) {
-  Put(s.LockAction, lock); Put(s.LockAutoResume, lockResume); Put(s.LockTimeout, lockTimeout);
-  Put(s.ScreenSaverAction, saver); Put(s.ScreenSaverAutoResume, saverResume);
-  Put(s.ScreenSaverTimeout, saverTimeout); Put(s.StandbyAction, standby); Put(s.UpdateCheck, 1);
+  Put(s.LockAction, lock);
+  Put(s.LockAutoResume, lockResume);
+  Put(s.LockTimeout, lockTimeout);
+  Put(s.ScreenSaverAction, saver);
+  Put(s.ScreenSaverAutoResume, saverResume);
+  Put(s.ScreenSaverTimeout, saverTimeout);
+  Put(s.StandbyAction, standby);
+  Put(s.UpdateCheck, 1);
 }
 
 void WaitForTicks(const std::atomic<uint64_t>& ticks, uint64_t target) {
@@ -66,25 +71,30 @@ void WaitForTicks(const std::atomic<uint64_t>& ticks, uint64_t target) {
 
 TEST(Concurrency, TicksWhileSettingsChange) {
   SharedHost host;
-  const MonitorIo io{&host, SharedHost::IsLocked, SharedHost::IsSaver, SharedHost::IsPlaying, SharedHost::Send,
+  const MonitorIo io{&host,
+                     SharedHost::IsLocked,
+                     SharedHost::IsSaver,
+                     SharedHost::IsPlaying,
+                     SharedHost::Send,
                      SharedHost::NowMs};
   static PluginState s;  // zero-initialised like the module's global
   SeedMonitor(s, io);
   StoreSettings(s, 1, 1, 0, 1, 1, 0, 1);
 
   std::atomic<uint64_t> ticks{0};
-  std::atomic<int> phase{1};            // 2: resume-free settings stored, 3: stop
-  std::atomic<uint64_t> quietFrom{0};   // tick index when the ticker first saw phase 2
+  std::atomic<int> phase{1};           // 2: resume-free settings stored, 3: stop
+  std::atomic<uint64_t> quietFrom{0};  // tick index when the ticker first saw phase 2
   std::atomic<bool> bothEngaged{false};
 
   std::thread ticker([&] {
     // Free, locked, screen saver, password-protected screen saver, unlocked into a screen saver.
     constexpr bool cycle[][2] = {{false, false}, {true, false}, {true, false}, {false, false}, {false, true},
-                                 {false, true}, {true, true}, {true, false}, {false, false}, {false, true}};
+                                 {false, true},  {true, true},  {true, false}, {false, false}, {false, true}};
     for (uint64_t i = 0;; ++i) {
       const int p = phase.load(std::memory_order_acquire);
       if (p == 3) break;
-      if (p == 2 && quietFrom.load(std::memory_order_relaxed) == 0) quietFrom.store(i, std::memory_order_release);
+      if (p == 2 && quietFrom.load(std::memory_order_relaxed) == 0)
+        quietFrom.store(i, std::memory_order_release);
       host.Locked = cycle[i % 10][0];
       host.Saver = cycle[i % 10][1];
       host.Now += (i % 13 == 0) ? 7 * 60000 : 1000;
@@ -100,7 +110,8 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   for (uint32_t round = 0; round < 20000 || ticks.load(std::memory_order_acquire) < 20000; ++round) {
     // Codes 4 and 5 are out of range and must never reach the player.
     const uint8_t lock = round % 6, saver = (round / 4) % 3, standby = (round / 2) % 6;
-    StoreSettings(s, lock, round % 2, int32_t(round % 3) * 5 - 5, saver, (round / 3) % 2, int32_t(round % 5), standby);
+    StoreSettings(s, lock, round % 2, int32_t(round % 3) * 5 - 5, saver, (round / 3) % 2, int32_t(round % 5),
+                  standby);
     EXPECT_EQ(AnyTriggerEnabled(s), lock != 0 || saver != 0);
     OnPowerBroadcast(s, io, WmPowerBroadcast, round % 2 == 0 ? PbtApmSuspend : PbtApmResumeSuspend);
   }
@@ -121,7 +132,8 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   WaitForTicks(ticks, ticks.load(std::memory_order_acquire) + 1000);  // counted from the snapshot
   {
     std::lock_guard<std::mutex> guard(host.Mutex);
-    EXPECT_EQ(host.Counts[ActionPlay], before[ActionPlay]) << "a tick used settings replaced by the other thread";
+    EXPECT_EQ(host.Counts[ActionPlay], before[ActionPlay])
+        << "a tick used settings replaced by the other thread";
     EXPECT_GT(host.Counts[ActionPause], before[ActionPause]);
     EXPECT_GT(host.Counts[ActionStop], before[ActionStop]);
   }
@@ -158,7 +170,8 @@ struct TickProbe {
   static TickProbe& Of(void* c) { return *static_cast<TickProbe*>(c); }
   static bool IsLocked(void* c) {
     TickProbe& p = Of(c);
-    if (p.Inside.fetch_add(1, std::memory_order_relaxed) != 0) p.Overlapped.store(true, std::memory_order_relaxed);
+    if (p.Inside.fetch_add(1, std::memory_order_relaxed) != 0)
+      p.Overlapped.store(true, std::memory_order_relaxed);
     ++p.Ticks;
     p.LastThread = std::this_thread::get_id();
     p.Locked = !p.Locked;  // a lock and an unlock by turns, so commands go out

@@ -159,8 +159,18 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   ASSERT_NE(base, nullptr);
   // Readers of the extended template, each moving on past what it read.
   const BYTE* at = base;
-  auto word = [&] { WORD value; memcpy(&value, at, 2); at += 2; return value; };
-  auto dword = [&] { DWORD value; memcpy(&value, at, 4); at += 4; return value; };
+  auto word = [&] {
+    WORD value;
+    memcpy(&value, at, 2);
+    at += 2;
+    return value;
+  };
+  auto dword = [&] {
+    DWORD value;
+    memcpy(&value, at, 4);
+    at += 4;
+    return value;
+  };
   auto box = [&] { return std::vector<WORD>{word(), word(), word(), word()}; };  // in order
   auto text = [&] {
     std::string read;
@@ -179,8 +189,8 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   EXPECT_EQ(word(), 0xFFFF) << "extended template signature";
   dword();  // help id
   EXPECT_EQ(dword(), DWORD{WS_EX_CONTROLPARENT | WS_EX_CONTEXTHELP});
-  EXPECT_EQ(dword(), DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER |
-                           DS_CONTEXTHELP | DS_SETFONT});
+  EXPECT_EQ(dword(), DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_CONTEXTHELP |
+                           DS_SETFONT});
   ASSERT_EQ(word(), std::size(Layout));
   EXPECT_EQ(box(), (std::vector<WORD>{0, 0, 235, 194}));
   EXPECT_EQ(nameOrOrdinal(), "") << "no menu";
@@ -203,8 +213,12 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
     at += word();  // creation data
   }
 
-  const char* const strings[] = {  // ids 1..11
-      "Do nothing", "Pause", "Stop", "Select the action to be taken when the computer is locked.",
+  const char* const strings[] = {
+      // ids 1..11
+      "Do nothing",
+      "Pause",
+      "Stop",
+      "Select the action to be taken when the computer is locked.",
       "Check this box to resume music after the PC has been unlocked.",
       "If the computer has been locked for more than this amount of minutes the music will not "
       "resume.\r\n\r\nSet this value to zero to disable it.",
@@ -236,16 +250,34 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
     Values SavedByOk;  // the file after OK without a change
   };
   const FillCase cases[] = {
-      {"every key stored, through the host", false, {"2", "0", "15", "1", "1", "0", "2", "0"},
-       {"2", "0", "15", "1", "1", "0", "2", "0"}, true, true, {"2", "0", "15", "1", "1", "0", "2", "0"}},
-      {"unknown lock action shows no choice and keeps its group on, through the installer", true,
-       {"7", "1", "-3", "0", "0", "65536", "0", "0"}, {"-1", "1", "-3", "0", "0", "65536", "0", "0"},
-       true, false, {"255", "1", "-3", "0", "0", "65536", "0", "0"}},
-      {"empty file gives the defaults, through the host", false, {},
-       {"1", "1", "0", "0", "0", "0", "0", "0"}, true, false, {"1", "1", "0", "0", "0", "0", "0", "0"}},
-      {"actions keep their low 8 bits, through the installer", true,
-       {"258", "1", "5", "3", "0", "7", "3", "1"}, {"2", "1", "5", "-1", "0", "7", "-1", "1"}, true,
-       true, {"2", "1", "5", "255", "0", "7", "255", "1"}},
+      {"every key stored, through the host",
+       false,
+       {"2", "0", "15", "1", "1", "0", "2", "0"},
+       {"2", "0", "15", "1", "1", "0", "2", "0"},
+       true,
+       true,
+       {"2", "0", "15", "1", "1", "0", "2", "0"}},
+      {"unknown lock action shows no choice and keeps its group on, through the installer",
+       true,
+       {"7", "1", "-3", "0", "0", "65536", "0", "0"},
+       {"-1", "1", "-3", "0", "0", "65536", "0", "0"},
+       true,
+       false,
+       {"255", "1", "-3", "0", "0", "65536", "0", "0"}},
+      {"empty file gives the defaults, through the host",
+       false,
+       {},
+       {"1", "1", "0", "0", "0", "0", "0", "0"},
+       true,
+       false,
+       {"1", "1", "0", "0", "0", "0", "0", "0"}},
+      {"actions keep their low 8 bits, through the installer",
+       true,
+       {"258", "1", "5", "3", "0", "7", "3", "1"},
+       {"2", "1", "5", "-1", "0", "7", "-1", "1"},
+       true,
+       true,
+       {"2", "1", "5", "255", "0", "7", "255", "1"}},
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -289,11 +321,11 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
     bool LockOn, SaverOn;
   };
   const Step steps[] = {
-      {LockAction, 0, CBN_SELCHANGE, false, true},  {LockAction, 1, CBN_SELCHANGE, true, true},
-      {SaverAction, 0, CBN_SELENDOK, true, false},  {LockAction, 0, 0, false, false},
+      {LockAction, 0, CBN_SELCHANGE, false, true},     {LockAction, 1, CBN_SELCHANGE, true, true},
+      {SaverAction, 0, CBN_SELENDOK, true, false},     {LockAction, 0, 0, false, false},
       {StandbyAction, 0, CBN_SELCHANGE, false, false}, {StandbyAction, 2, CBN_CLOSEUP, false, false},
-      {SaverAction, 2, CBN_SELCHANGE, false, true}, {LockAction, 2, CBN_DROPDOWN, true, true},
-      {SaverAction, 1, CBN_SELCHANGE, true, true},  {LockAction, 0, CBN_SELCHANGE, false, true},
+      {SaverAction, 2, CBN_SELCHANGE, false, true},    {LockAction, 2, CBN_DROPDOWN, true, true},
+      {SaverAction, 1, CBN_SELCHANGE, true, true},     {LockAction, 0, CBN_SELCHANGE, false, true},
   };
   const int alwaysOn[] = {LockAction, SaverAction, StandbyAction, UpdateCheck, IDOK, IDCANCEL};
   std::vector<int> tabOrder;
@@ -330,8 +362,10 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
     UINT Message;  // 0: the Cancel button
     WPARAM Code;
   };
-  const Closer closers[] = {{"Cancel", 0, 0}, {"close button", WM_SYSCOMMAND, SC_CLOSE},
-                            {"Esc", WM_KEYDOWN, VK_ESCAPE}, {"Enter, for OK", WM_KEYDOWN, VK_RETURN}};
+  const Closer closers[] = {{"Cancel", 0, 0},
+                            {"close button", WM_SYSCOMMAND, SC_CLOSE},
+                            {"Esc", WM_KEYDOWN, VK_ESCAPE},
+                            {"Enter, for OK", WM_KEYDOWN, VK_RETURN}};
   for (const Closer& closer : closers) {
     SCOPED_TRACE(closer.Name);
     int iniQueries = HostIniQueries();
@@ -369,13 +403,19 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
 }
 
 TEST_F(ConfigDialogTest, TypedTimeoutsAreStoredAsReadWithoutOverflow) {
-  const char* const cases[][2] = {  // typed, stored
-      {"100000", "100000"}, {"007", "7"}, {"", "0"}, {"-5", "-5"}, {"2147483647", "2147483647"},
+  const char* const cases[][2] = {
+      // typed, stored
+      {"100000", "100000"},
+      {"007", "7"},
+      {"", "0"},
+      {"-5", "-5"},
+      {"2147483647", "2147483647"},
       {"2147483648", "2147483647"},
       // Only the first 31 characters are read: still far beyond 32 bits here, and the digit
       // after them does not count.
       {"99999999999999999999999999999999999999999", "2147483647"},
-      {"00000000000000000000000000000005", "0"}, {"12abc", "12"}};
+      {"00000000000000000000000000000005", "0"},
+      {"12abc", "12"}};
   ASSERT_TRUE(Start());
   for (const auto& c : cases) {
     SCOPED_TRACE(c[0]);
@@ -398,18 +438,26 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
   };
   const std::string tooLong(40, '9');
   const ArrowCase cases[] = {
-      {LockArrows, "65535", SB_LINEUP, "65535"},  {LockArrows, "0", SB_LINEDOWN, "0"},
-      {LockArrows, "", SB_LINEUP, "1"},           {SaverArrows, "", SB_LINEDOWN, "0"},
-      {SaverArrows, "007", SB_LINEUP, "8"},       {LockArrows, "41", SB_LINEDOWN, "40"},
-      {LockArrows, "100000", SB_LINEUP, "65535"}, {SaverArrows, "100000", SB_LINEDOWN, "65535"},
-      {LockArrows, "-7", SB_LINEUP, "0"},         {SaverArrows, tooLong.c_str(), SB_LINEDOWN, "65535"},
+      {LockArrows, "65535", SB_LINEUP, "65535"},
+      {LockArrows, "0", SB_LINEDOWN, "0"},
+      {LockArrows, "", SB_LINEUP, "1"},
+      {SaverArrows, "", SB_LINEDOWN, "0"},
+      {SaverArrows, "007", SB_LINEUP, "8"},
+      {LockArrows, "41", SB_LINEDOWN, "40"},
+      {LockArrows, "100000", SB_LINEUP, "65535"},
+      {SaverArrows, "100000", SB_LINEDOWN, "65535"},
+      {LockArrows, "-7", SB_LINEUP, "0"},
+      {SaverArrows, tooLong.c_str(), SB_LINEDOWN, "65535"},
       // Anything but a plain line step changes nothing; the whole wParam counts.
-      {LockArrows, "12", SB_PAGEUP, "12"},        {LockArrows, "12", SB_PAGEDOWN, "12"},
+      {LockArrows, "12", SB_PAGEUP, "12"},
+      {LockArrows, "12", SB_PAGEDOWN, "12"},
       {SaverArrows, "12", MAKEWPARAM(SB_THUMBPOSITION, 3), "12"},
       {SaverArrows, "12", MAKEWPARAM(SB_LINEUP, 3), "12"},
-      {LockArrows, "12", SB_TOP, "12"},           {LockArrows, "12", SB_ENDSCROLL, "12"},
+      {LockArrows, "12", SB_TOP, "12"},
+      {LockArrows, "12", SB_ENDSCROLL, "12"},
       // Scroll messages from anything but the two arrow bars change nothing.
-      {LockAction, "12", SB_LINEUP, "12"},        {0, "12", SB_LINEUP, "12"},
+      {LockAction, "12", SB_LINEUP, "12"},
+      {0, "12", SB_LINEUP, "12"},
   };
   WriteIniInt(ini_, "ScreenSaverAction", 1);
   ASSERT_TRUE(Start());
@@ -436,8 +484,8 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
 // The owner window and the tips.
 
 HWND CreateDialogWindow(HWND owner, bool withTree) {
-  HWND window = CreateWindowExA(0, "#32770", "Decoy", WS_POPUP | WS_CAPTION, 0, 0, 200, 100,
-                                owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateWindowExA(0, "#32770", "Decoy", WS_POPUP | WS_CAPTION, 0, 0, 200, 100, owner, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
   if (window != nullptr && withTree)
     CreateWindowExA(0, WC_TREEVIEWA, "Tree1", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, window, nullptr,
                     GetModuleHandleA(nullptr), nullptr);

@@ -81,13 +81,18 @@ DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScri
 }
 
 DialogSession RunHostConfig(const DialogScript& script) {
-  return RunConfigDialog([] { HostConfigPlugin(); return -7; }, script);
+  return RunConfigDialog(
+      [] {
+        HostConfigPlugin();
+        return -7;
+      },
+      script);
 }
 
 DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script) {
   using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
-  auto instConfig = reinterpret_cast<InstConfig>(
-      reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
+  auto instConfig =
+      reinterpret_cast<InstConfig>(reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
   if (instConfig == nullptr) return {};
   return RunConfigDialog([&] { return instConfig(window, iniPath); }, script);
 }

@@ -64,8 +64,8 @@ std::vector<HWND> ThreadTooltips(HWND owner);
 
 // The settings keys in the order they are stored.
 inline constexpr const char* SettingKeys[8] = {
-    "LockAction",        "LockAutoResume",        "LockTimeout",   "ScreenSaverAction",
-    "ScreenSaverAutoResume", "ScreenSaverTimeout", "StandbyAction", "Verlift"};
+    "LockAction",         "LockAutoResume", "LockTimeout", "ScreenSaverAction", "ScreenSaverAutoResume",
+    "ScreenSaverTimeout", "StandbyAction",  "Verlift"};
 
 using Values = std::vector<std::string>;
 // The controls in the order their keys are stored: each choice as its item index (-1: none),

@@ -70,8 +70,8 @@ TEST_F(PluginTest, ExportsExactlyThreeNamesAtFixedOrdinalsAndHandsOverItsRecord)
   EXPECT_STREQ(record->description, "Tavo Hushbell");
   EXPECT_TRUE(record->init && record->config && record->quit);
   // The same record every time, and the module handle was filled in by the entry point too.
-  auto get = reinterpret_cast<HostPluginRecord* (*)()>(reinterpret_cast<void*>(
-      GetProcAddress(HostPluginModule(), "winampGetGeneralPurposePlugin")));
+  auto get = reinterpret_cast<HostPluginRecord* (*)()>(
+      reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "winampGetGeneralPurposePlugin")));
   EXPECT_EQ(get(), record);
   EXPECT_EQ(record->ModuleInstance, HostPluginModule());
 }
@@ -100,8 +100,8 @@ LRESULT CALLBACK LaterSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 TEST_F(PluginTest, QuitRestoresExactlyTheProcedureItReplaced) {
   WNDPROC original = WindowProcOf(HostWindowHandle());
   ASSERT_TRUE(Start());
-  ChainedPrevious = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-      HostWindowHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
+  ChainedPrevious = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(HostWindowHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
   HostQuitPlugin();
   EXPECT_EQ(WindowProcOf(HostWindowHandle()), original);
   // quit again only stops the (already stopped) timer and leaves the window alone.

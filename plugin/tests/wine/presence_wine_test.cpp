@@ -96,9 +96,12 @@ TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLim
   for (const LockCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"LockAutoResume", 1}, {"LockTimeout", c.LockTimeout},
-           {"ScreenSaverAction", 0}, {"StandbyAction", 0}},
-          c.PlayState));
+    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1},
+                                   {"LockAutoResume", 1},
+                                   {"LockTimeout", c.LockTimeout},
+                                   {"ScreenSaverAction", 0},
+                                   {"StandbyAction", 0}},
+                                  c.PlayState));
 
     SimSetLocked(true);
     NextTick();
@@ -128,10 +131,13 @@ TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
   for (const SaverCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"LockAutoResume", 1}, {"ScreenSaverAction", 1},
-           {"ScreenSaverAutoResume", 1}, {"ScreenSaverTimeout", c.ScreenSaverTimeout},
-           {"StandbyAction", 0}},
-          HostPlaying));
+    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1},
+                                   {"LockAutoResume", 1},
+                                   {"ScreenSaverAction", 1},
+                                   {"ScreenSaverAutoResume", 1},
+                                   {"ScreenSaverTimeout", c.ScreenSaverTimeout},
+                                   {"StandbyAction", 0}},
+                                  HostPlaying));
 
     SetScreenSaverRunning(true);
     NextTick();
@@ -169,9 +175,15 @@ struct AnnounceCase {
 TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes) {
   const AnnounceCase cases[] = {
       {"lock, then unlock", 1, {{true, WTS_SESSION_LOCK}, {false, WTS_SESSION_UNLOCK}}, true, {Pause, Play}},
-      {"console switched away and back", 1, {{true, WTS_CONSOLE_DISCONNECT}, {false, WTS_CONSOLE_CONNECT}}, true,
+      {"console switched away and back",
+       1,
+       {{true, WTS_CONSOLE_DISCONNECT}, {false, WTS_CONSOLE_CONNECT}},
+       true,
        {Pause, Play}},
-      {"remote session left and back", 1, {{true, WTS_REMOTE_DISCONNECT}, {false, WTS_REMOTE_CONNECT}}, true,
+      {"remote session left and back",
+       1,
+       {{true, WTS_REMOTE_DISCONNECT}, {false, WTS_REMOTE_CONNECT}},
+       true,
        {Pause, Play}},
       {"lock announced while the desktop still reads unlocked", 1, {{false, WTS_SESSION_LOCK}}, true, {}},
       {"a logon is no reason to look", 1, {{true, WTS_SESSION_LOGON}}, false, {}},
@@ -180,8 +192,9 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
   for (const AnnounceCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", c.LockAction}, {"LockAutoResume", 1}, {"ScreenSaverAction", 0},
-           {"StandbyAction", 0}}, HostPlaying));
+    ASSERT_NO_FATAL_FAILURE(Start(
+        {{"LockAction", c.LockAction}, {"LockAutoResume", 1}, {"ScreenSaverAction", 0}, {"StandbyAction", 0}},
+        HostPlaying));
     SimHoldTicks(true);
     const uint32_t probes = SimDesktopProbes();
     for (const Announcement& a : c.Announcements) {
@@ -265,16 +278,15 @@ TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
       {"USER32.dll", "CloseDesktop", true},
       {"user32.DLL", "CloseDesktop", true},
       {"winmm.dll", "timeKillEvent", true},
-      {"user32.dll", "MessageBoxA", false},       // from a DLL it imports, but not this function
-      {"gdi32.dll", "CloseDesktop", false},       // a DLL it does not import
-      {"user32", "CloseDesktop", false},          // names are compared whole
-      {"user32.dll", "closedesktop", false},      // function names are case-sensitive
+      {"user32.dll", "MessageBoxA", false},   // from a DLL it imports, but not this function
+      {"gdi32.dll", "CloseDesktop", false},   // a DLL it does not import
+      {"user32", "CloseDesktop", false},      // names are compared whole
+      {"user32.dll", "closedesktop", false},  // function names are case-sensitive
   };
   for (const PatchCase& c : cases) {
     SCOPED_TRACE(std::string(c.Dll) + " " + c.Function);
     void* original = nullptr;
-    EXPECT_EQ(HostPatchImport(plugin, c.Dll, c.Function, reinterpret_cast<void*>(FirstStandIn),
-                              &original),
+    EXPECT_EQ(HostPatchImport(plugin, c.Dll, c.Function, reinterpret_cast<void*>(FirstStandIn), &original),
               c.Patched);
     if (!c.Patched) EXPECT_EQ(original, nullptr) << "untouched on failure";
   }
@@ -285,21 +297,21 @@ TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
   ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
   plugin = HostPluginModule();
   void* real = nullptr;
-  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop",
-                              reinterpret_cast<void*>(FirstStandIn), &real));
+  ASSERT_TRUE(
+      HostPatchImport(plugin, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(FirstStandIn), &real));
   EXPECT_EQ(real, reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "CloseDesktop")));
   void* previous = nullptr;
-  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop",
-                              reinterpret_cast<void*>(SecondStandIn), &previous));
+  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(SecondStandIn),
+                              &previous));
   EXPECT_EQ(previous, reinterpret_cast<void*>(FirstStandIn));
   void* again = real;
-  EXPECT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop",
-                              reinterpret_cast<void*>(SecondStandIn), &again));
+  EXPECT_TRUE(
+      HostPatchImport(plugin, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(SecondStandIn), &again));
   EXPECT_EQ(again, real) << "patching twice must not record the replacement as the original";
 
   void* none = nullptr;
-  EXPECT_FALSE(HostPatchImport(nullptr, "user32.dll", "CloseDesktop",
-                               reinterpret_cast<void*>(FirstStandIn), &none));
+  EXPECT_FALSE(
+      HostPatchImport(nullptr, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(FirstStandIn), &none));
   EXPECT_FALSE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", nullptr, &none));
   // The plug-in is never started here; unloading it leaves the patched slots unused.
 }

@@ -11,32 +11,26 @@
 
 namespace {
 
-bool Exists(void*, const char16_t* path)
-{
-    size_t length = 0;
-    while (path[length] != u'\0')
-        ++length;
-    if (length >= IniPathCapacity)
-        std::abort();  // an over-long path must never be tested
-    return length > 0 && (path[0] & 1) != 0;
+bool Exists(void*, const char16_t* path) {
+  size_t length = 0;
+  while (path[length] != u'\0') ++length;
+  if (length >= IniPathCapacity) std::abort();  // an over-long path must never be tested
+  return length > 0 && (path[0] & 1) != 0;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    const size_t count = size / 2;
-    std::vector<char16_t> units(count + 1, u'\0');  // the last zero ends the last argument
-    if (count > 0)
-        std::memcpy(units.data(), data, count * sizeof(char16_t));
-    std::vector<const char16_t*> args{units.data()};
-    for (size_t i = 1; i < count; ++i)
-        if (units[i - 1] == u'\0')
-            args.push_back(&units[i]);
-    CommandLine out;
-    const int result = ParseArguments(args, Exists, nullptr, out);
-    if (std::char_traits<char16_t>::find(out.IniPath, IniPathCapacity, u'\0') == nullptr ||
-        (result == 0) != (out.IniPath[0] == u'\0') || (out.ForceCheck != 0 && out.ForceCheck != 1))
-        std::abort();
-    return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const size_t count = size / 2;
+  std::vector<char16_t> units(count + 1, u'\0');  // the last zero ends the last argument
+  if (count > 0) std::memcpy(units.data(), data, count * sizeof(char16_t));
+  std::vector<const char16_t*> args{units.data()};
+  for (size_t i = 1; i < count; ++i)
+    if (units[i - 1] == u'\0') args.push_back(&units[i]);
+  CommandLine out;
+  const int result = ParseArguments(args, Exists, nullptr, out);
+  if (std::char_traits<char16_t>::find(out.IniPath, IniPathCapacity, u'\0') == nullptr ||
+      (result == 0) != (out.IniPath[0] == u'\0') || (out.ForceCheck != 0 && out.ForceCheck != 1))
+    std::abort();
+  return 0;
 }

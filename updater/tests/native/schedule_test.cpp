@@ -12,74 +12,70 @@ constexpr uint64_t Now = 133'000'000'000'000'000ull;  // a day in 2022
 constexpr uint64_t Second = 10'000'000ull;
 constexpr uint64_t Day = static_cast<uint64_t>(TicksPerDay);
 
-int DueWithLast(int32_t interval, uint64_t last, uint64_t now)
-{
-    return IsDueAt(interval, static_cast<int32_t>(static_cast<uint32_t>(last)),
-                      static_cast<int32_t>(static_cast<uint32_t>(last >> 32)), now);
+int DueWithLast(int32_t interval, uint64_t last, uint64_t now) {
+  return IsDueAt(interval, static_cast<int32_t>(static_cast<uint32_t>(last)),
+                 static_cast<int32_t>(static_cast<uint32_t>(last >> 32)), now);
 }
 
-TEST(IsDueAt, Table)
-{
-    const uint64_t loZero = (Now - 3 * Day) & ~uint64_t{0xFFFFFFFF};         // "lo" 0, "hi" set
-    const uint64_t loTopBit = ((Now - 3 * Day) & ~uint64_t{0xFFFFFFFF}) | 0x80000000u;  // "lo" negative
-    const struct {
-        const char* name;
-        int32_t interval;
-        uint64_t last;
-        uint64_t now;
-        int due;
-    } cases[] = {
-        {"7 days minus one second", 7, Now - 7 * Day + Second, Now, 0},
-        {"exactly 7 days", 7, Now - 7 * Day, Now, 1},
-        {"just checked", 1, Now, Now, 0},
-        {"interval 0 with old check", 0, Now - 1000 * Day, Now, 0},
-        {"interval 0 with no check", 0, 0, Now, 0},
-        {"no check yet", 7, 0, Now, 1},
-        {"lo 0 with hi set, 6 days", 7, loZero, loZero + 6 * Day, 0},
-        {"lo 0 with hi set, 7 days", 7, loZero, loZero + 7 * Day, 1},
-        {"negative lo is unsigned, 6 days", 7, loTopBit, loTopBit + 6 * Day, 0},
-        {"negative lo is unsigned, 7 days", 7, loTopBit, loTopBit + 7 * Day, 1},
-        {"stored time one tick ahead", 7, Now + 1, Now, 1},
-        {"stored time a year ahead", 7, Now + 365 * Day, Now, 1},
-        {"stored time with top bit set", 7, 0xFFFFFFFF00000000ull, Now, 1},
-        {"stored time ahead, largest interval", INT32_MAX, Now + Day, Now, 1},
-        // A negative interval is always met: whole days elapsed are never negative.
-        {"negative interval", -1, Now, Now, 1},
-        {"most negative interval", INT32_MIN, Now - Second, Now, 1},
-        {"largest interval", INT32_MAX, 1, Now, 0},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(DueWithLast(c.interval, c.last, c.now), c.due) << c.name;
+TEST(IsDueAt, Table) {
+  const uint64_t loZero = (Now - 3 * Day) & ~uint64_t{0xFFFFFFFF};                    // "lo" 0, "hi" set
+  const uint64_t loTopBit = ((Now - 3 * Day) & ~uint64_t{0xFFFFFFFF}) | 0x80000000u;  // "lo" negative
+  const struct {
+    const char* name;
+    int32_t interval;
+    uint64_t last;
+    uint64_t now;
+    int due;
+  } cases[] = {
+      {"7 days minus one second", 7, Now - 7 * Day + Second, Now, 0},
+      {"exactly 7 days", 7, Now - 7 * Day, Now, 1},
+      {"just checked", 1, Now, Now, 0},
+      {"interval 0 with old check", 0, Now - 1000 * Day, Now, 0},
+      {"interval 0 with no check", 0, 0, Now, 0},
+      {"no check yet", 7, 0, Now, 1},
+      {"lo 0 with hi set, 6 days", 7, loZero, loZero + 6 * Day, 0},
+      {"lo 0 with hi set, 7 days", 7, loZero, loZero + 7 * Day, 1},
+      {"negative lo is unsigned, 6 days", 7, loTopBit, loTopBit + 6 * Day, 0},
+      {"negative lo is unsigned, 7 days", 7, loTopBit, loTopBit + 7 * Day, 1},
+      {"stored time one tick ahead", 7, Now + 1, Now, 1},
+      {"stored time a year ahead", 7, Now + 365 * Day, Now, 1},
+      {"stored time with top bit set", 7, 0xFFFFFFFF00000000ull, Now, 1},
+      {"stored time ahead, largest interval", INT32_MAX, Now + Day, Now, 1},
+      // A negative interval is always met: whole days elapsed are never negative.
+      {"negative interval", -1, Now, Now, 1},
+      {"most negative interval", INT32_MIN, Now - Second, Now, 1},
+      {"largest interval", INT32_MAX, 1, Now, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DueWithLast(c.interval, c.last, c.now), c.due) << c.name;
 }
 
-TEST(LastCheck, FormatsSignedHalvesAndRoundTrips)
-{
-    const struct {
-        uint64_t time;
-        const char16_t* lo;
-        const char16_t* hi;
-    } cases[] = {
-        {0, u"0", u"0"},
-        {0x000000017FFFFFFFull, u"2147483647", u"1"},
-        {0x0000000080000000ull, u"-2147483648", u"0"},
-        {0x80000000FFFFFFFFull, u"-1", u"-2147483648"},
-        {0xFFFFFFFFFFFFFFFEull, u"-2", u"-1"},
-        {Now, nullptr, nullptr},
-    };
-    for (const auto& c : cases) {
-        char16_t lo[64], hi[64];
-        FormatLastCheck(c.time, lo, hi);
-        if (c.lo != nullptr) {
-            EXPECT_EQ(std::u16string(lo), c.lo);
-            EXPECT_EQ(std::u16string(hi), c.hi);
-        }
-        // Read back as a profile integer reader would: signed decimal into a 32-bit pattern.
-        const std::string loText(lo, lo + std::char_traits<char16_t>::length(lo));
-        const std::string hiText(hi, hi + std::char_traits<char16_t>::length(hi));
-        EXPECT_EQ(JoinLastCheck(static_cast<int32_t>(std::strtol(loText.c_str(), nullptr, 10)),
-                                static_cast<int32_t>(std::strtol(hiText.c_str(), nullptr, 10))),
-                  c.time);
+TEST(LastCheck, FormatsSignedHalvesAndRoundTrips) {
+  const struct {
+    uint64_t time;
+    const char16_t* lo;
+    const char16_t* hi;
+  } cases[] = {
+      {0, u"0", u"0"},
+      {0x000000017FFFFFFFull, u"2147483647", u"1"},
+      {0x0000000080000000ull, u"-2147483648", u"0"},
+      {0x80000000FFFFFFFFull, u"-1", u"-2147483648"},
+      {0xFFFFFFFFFFFFFFFEull, u"-2", u"-1"},
+      {Now, nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    char16_t lo[64], hi[64];
+    FormatLastCheck(c.time, lo, hi);
+    if (c.lo != nullptr) {
+      EXPECT_EQ(std::u16string(lo), c.lo);
+      EXPECT_EQ(std::u16string(hi), c.hi);
     }
+    // Read back as a profile integer reader would: signed decimal into a 32-bit pattern.
+    const std::string loText(lo, lo + std::char_traits<char16_t>::length(lo));
+    const std::string hiText(hi, hi + std::char_traits<char16_t>::length(hi));
+    EXPECT_EQ(JoinLastCheck(static_cast<int32_t>(std::strtol(loText.c_str(), nullptr, 10)),
+                            static_cast<int32_t>(std::strtol(hiText.c_str(), nullptr, 10))),
+              c.time);
+  }
 }
 
 }  // namespace

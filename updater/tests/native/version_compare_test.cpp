@@ -7,53 +7,51 @@
 
 namespace {
 
-TEST(CompareVersionText, Table)
-{
-    const std::u16string big(1000, u'9');
-    const struct {
-        std::u16string local;
-        std::u16string advertised;
-        int expected;
-    } cases[] = {
-        {u"2, 0, 7, 62", u"2, 0, 7, 62", 0},
-        {u"2, 0, 7, 62", u"2, 0, 7, 63", -1},
-        {u"2, 0, 10, 0", u"2, 0, 9, 0", 1},     // numeric, not "1" before "9"
-        {u"2, 0, 7, 62", u"2, 0, 7, 100", -1},  // numeric, not "6" after "1"
-        {u"2, 0, 7", u"2, 0, 7, 1", -1},
-        {u"2, 0, 7", u"2, 0, 70", -1},
-        {u"", u"1", -1},
-        {u"", u"x", -1},
-        {u"1", u"", 1},
-        {u"", u"", 0},
-        {u"2, 0, 007, 0", u"2, 0, 7, 0", 0},  // same value, different spelling
-        {u"0", u"000", 0},
-        {u"010", u"9", 1},
-        {u"2, 0, 7a", u"2, 0, 7b", -1},
-        {u"A", u"a", -1},
-        {u"2", u"x", -1},
-        {u"2,0", u"2, 0", 1},
-        {u"\u00e9", u"z", 1},
-        {u"\uffff", u"a", 1},  // units compare unsigned
-        {u"1" + std::u16string(39, u'0'), std::u16string(39, u'9'), 1},
-        {big + u"8", big + u"9", -1},
-        {std::u16string(1000, u'0') + u"3", u"2", 1},
-        {u"1." + big + u".1", u"1." + big + u".2", -1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.local.begin(), c.local.end()).substr(0, 30) + " vs " +
-                     std::string(c.advertised.begin(), c.advertised.end()).substr(0, 30));
-        EXPECT_EQ(CompareVersionText(c.local, c.advertised), c.expected);
-        EXPECT_EQ(CompareVersionText(c.advertised, c.local), -c.expected);
-    }
+TEST(CompareVersionText, Table) {
+  const std::u16string big(1000, u'9');
+  const struct {
+    std::u16string local;
+    std::u16string advertised;
+    int expected;
+  } cases[] = {
+      {u"2, 0, 7, 62", u"2, 0, 7, 62", 0},
+      {u"2, 0, 7, 62", u"2, 0, 7, 63", -1},
+      {u"2, 0, 10, 0", u"2, 0, 9, 0", 1},     // numeric, not "1" before "9"
+      {u"2, 0, 7, 62", u"2, 0, 7, 100", -1},  // numeric, not "6" after "1"
+      {u"2, 0, 7", u"2, 0, 7, 1", -1},
+      {u"2, 0, 7", u"2, 0, 70", -1},
+      {u"", u"1", -1},
+      {u"", u"x", -1},
+      {u"1", u"", 1},
+      {u"", u"", 0},
+      {u"2, 0, 007, 0", u"2, 0, 7, 0", 0},  // same value, different spelling
+      {u"0", u"000", 0},
+      {u"010", u"9", 1},
+      {u"2, 0, 7a", u"2, 0, 7b", -1},
+      {u"A", u"a", -1},
+      {u"2", u"x", -1},
+      {u"2,0", u"2, 0", 1},
+      {u"\u00e9", u"z", 1},
+      {u"\uffff", u"a", 1},  // units compare unsigned
+      {u"1" + std::u16string(39, u'0'), std::u16string(39, u'9'), 1},
+      {big + u"8", big + u"9", -1},
+      {std::u16string(1000, u'0') + u"3", u"2", 1},
+      {u"1." + big + u".1", u"1." + big + u".2", -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.local.begin(), c.local.end()).substr(0, 30) + " vs " +
+                 std::string(c.advertised.begin(), c.advertised.end()).substr(0, 30));
+    EXPECT_EQ(CompareVersionText(c.local, c.advertised), c.expected);
+    EXPECT_EQ(CompareVersionText(c.advertised, c.local), -c.expected);
+  }
 }
 
-TEST(IsReplyMagic, OnlyTheExactText)
-{
-    using namespace std::string_view_literals;
-    EXPECT_TRUE(IsReplyMagic("Tavo-Verlift"));
-    for (std::string_view wrong : {"tavo-verlift"sv, "TAVO-VERLIFT"sv, "Tavo-Verlift2"sv, "Tavo-Verlift "sv, "Tavo-Verlif"sv,
-                                   ""sv, " Tavo-Verlift"sv, "Tavo-Verlift\0x"sv})
-        EXPECT_FALSE(IsReplyMagic(wrong)) << wrong;
+TEST(IsReplyMagic, OnlyTheExactText) {
+  using namespace std::string_view_literals;
+  EXPECT_TRUE(IsReplyMagic("Tavo-Verlift"));
+  for (std::string_view wrong : {"tavo-verlift"sv, "TAVO-VERLIFT"sv, "Tavo-Verlift2"sv, "Tavo-Verlift "sv,
+                                 "Tavo-Verlif"sv, ""sv, " Tavo-Verlift"sv, "Tavo-Verlift\0x"sv})
+    EXPECT_FALSE(IsReplyMagic(wrong)) << wrong;
 }
 
 }  // namespace

@@ -12,229 +12,217 @@ namespace {
 
 // Installed product: key -> path in section "Files", path -> FileVersion.
 struct FakeProduct {
-    std::map<std::u16string, std::u16string> files{
-        {u"core", u"C:\\P\\core.dll"}, {u"help", u"C:\\P\\help.chm"}, {u"gone", u"C:\\P\\gone.dll"}, {u"blank", u""}};
-    std::map<std::u16string, std::u16string> versions{{u"C:\\P\\core.dll", u"2, 0, 7, 62"}, {u"C:\\P\\help.chm", u"1, 0, 0, 0"}};
-    std::vector<std::u16string> lookedUp;
-    int reads = 0;
+  std::map<std::u16string, std::u16string> files{{u"core", u"C:\\P\\core.dll"},
+                                                 {u"help", u"C:\\P\\help.chm"},
+                                                 {u"gone", u"C:\\P\\gone.dll"},
+                                                 {u"blank", u""}};
+  std::map<std::u16string, std::u16string> versions{{u"C:\\P\\core.dll", u"2, 0, 7, 62"},
+                                                    {u"C:\\P\\help.chm", u"1, 0, 0, 0"}};
+  std::vector<std::u16string> lookedUp;
+  int reads = 0;
 };
 
-size_t CopyOut(const std::u16string& text, char16_t* out, size_t capacity)
-{
-    const size_t n = std::min(text.size(), capacity - 1);
-    std::copy_n(text.begin(), n, out);
-    out[n] = u'\0';
-    return n;
+size_t CopyOut(const std::u16string& text, char16_t* out, size_t capacity) {
+  const size_t n = std::min(text.size(), capacity - 1);
+  std::copy_n(text.begin(), n, out);
+  out[n] = u'\0';
+  return n;
 }
 
-size_t Widen(void*, std::string_view text, char16_t* out, size_t capacity)
-{
-    std::u16string wide;
-    for (unsigned char c : text)
-        wide.push_back(c);  // Latin-1
-    return CopyOut(wide, out, capacity);
+size_t Widen(void*, std::string_view text, char16_t* out, size_t capacity) {
+  std::u16string wide;
+  for (unsigned char c : text) wide.push_back(c);  // Latin-1
+  return CopyOut(wide, out, capacity);
 }
 
-size_t LookupFile(void* context, const char16_t* key, char16_t* out, size_t capacity)
-{
-    auto* product = static_cast<FakeProduct*>(context);
-    product->lookedUp.emplace_back(key);
-    auto found = product->files.find(key);
-    return found == product->files.end() ? (out[0] = u'\0', 0) : CopyOut(found->second, out, capacity);
+size_t LookupFile(void* context, const char16_t* key, char16_t* out, size_t capacity) {
+  auto* product = static_cast<FakeProduct*>(context);
+  product->lookedUp.emplace_back(key);
+  auto found = product->files.find(key);
+  return found == product->files.end() ? (out[0] = u'\0', 0) : CopyOut(found->second, out, capacity);
 }
 
-void ReadVersion(void* context, const char16_t* path, char16_t* out, size_t capacity)
-{
-    auto* product = static_cast<FakeProduct*>(context);
-    ++product->reads;
-    auto found = product->versions.find(path);
-    if (found != product->versions.end())
-        CopyOut(found->second, out, capacity);
+void ReadVersion(void* context, const char16_t* path, char16_t* out, size_t capacity) {
+  auto* product = static_cast<FakeProduct*>(context);
+  ++product->reads;
+  auto found = product->versions.find(path);
+  if (found != product->versions.end()) CopyOut(found->second, out, capacity);
 }
 
-std::vector<uint8_t> Reply(std::initializer_list<std::string> strings, bool lastHasNul = true)
-{
-    std::vector<uint8_t> bytes;
-    for (const auto& s : strings) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        bytes.push_back(0);
-    }
-    if (!lastHasNul)
-        bytes.pop_back();
-    bytes.shrink_to_fit();  // so that any read past the data trips the address sanitizer
-    return bytes;
+std::vector<uint8_t> Reply(std::initializer_list<std::string> strings, bool lastHasNul = true) {
+  std::vector<uint8_t> bytes;
+  for (const auto& s : strings) {
+    bytes.insert(bytes.end(), s.begin(), s.end());
+    bytes.push_back(0);
+  }
+  if (!lastHasNul) bytes.pop_back();
+  bytes.shrink_to_fit();  // so that any read past the data trips the address sanitizer
+  return bytes;
 }
 
 struct Walked {
-    int result;
-    std::u16string newVersion, downloadUrl;
-    FakeProduct product;
+  int result;
+  std::u16string newVersion, downloadUrl;
+  FakeProduct product;
 };
 
-Walked Walk(const std::vector<uint8_t>& reply, FakeProduct product = {})
-{
-    Walked w{0, {}, {}, std::move(product)};
-    const ReplyIo io{&w.product, Widen, LookupFile, ReadVersion};
-    char16_t newVersion[NewVersionCapacity], downloadUrl[DownloadUrlCapacity];
-    std::fill(std::begin(newVersion), std::end(newVersion), u'#');
-    std::fill(std::begin(downloadUrl), std::end(downloadUrl), u'#');
-    w.result = WalkVersionReply(reply, io, newVersion, downloadUrl);
-    w.newVersion = newVersion;
-    w.downloadUrl = downloadUrl;
-    return w;
+Walked Walk(const std::vector<uint8_t>& reply, FakeProduct product = {}) {
+  Walked w{0, {}, {}, std::move(product)};
+  const ReplyIo io{&w.product, Widen, LookupFile, ReadVersion};
+  char16_t newVersion[NewVersionCapacity], downloadUrl[DownloadUrlCapacity];
+  std::fill(std::begin(newVersion), std::end(newVersion), u'#');
+  std::fill(std::begin(downloadUrl), std::end(downloadUrl), u'#');
+  w.result = WalkVersionReply(reply, io, newVersion, downloadUrl);
+  w.newVersion = newVersion;
+  w.downloadUrl = downloadUrl;
+  return w;
 }
 
 const std::string M = "Tavo-Verlift";
 
-TEST(WalkVersionReply, Table)
-{
-    const struct {
-        const char* name;
-        std::vector<uint8_t> reply;
-        int result;
-        int reads;
-        std::u16string newVersion;
-    } cases[] = {
-        {"magic only", Reply({M}), 0, 0, u""},
-        {"empty body", {}, 0, 0, u""},
-        {"magic in wrong case", Reply({"tavo-verlift", "3.0", "u", "core", "9"}), 0, 0, u""},
-        {"magic with suffix", Reply({M + "!", "3.0", "u", "core", "9"}), 0, 0, u""},
-        {"no pairs", Reply({M, "3.0", "u", ""}), 0, 0, u"3.0"},
-        {"unlisted key then older file", Reply({M, "3.0", "u", "other", "9", "core", "2, 0, 7, 63", ""}), 1, 1, u"3.0"},
-        {"key listed with empty path", Reply({M, "3.0", "u", "blank", "9", ""}), 0, 0, u"3.0"},
-        {"equal then older", Reply({M, "3.0", "u", "core", "2, 0, 7, 62", "help", "1, 0, 0, 1", ""}), 1, 2, u"3.0"},
-        {"older then newer stops early", Reply({M, "3.0", "u", "core", "2, 0, 8", "help", "0, 9", ""}), 1, 1, u"3.0"},
-        {"all current", Reply({M, "3.0", "u", "core", "2, 0, 7, 62", "help", "0, 9", ""}), 0, 2, u"3.0"},
-        {"numeric comparison", Reply({M, "3.0", "u", "core", "2, 0, 7, 100", ""}), 1, 1, u"3.0"},
-        {"empty advertised version", Reply({M, "3.0", "u", "core", "", "help", "", ""}), 0, 2, u"3.0"},
-        {"missing file, version advertised", Reply({M, "3.0", "u", "gone", "1", ""}), 1, 1, u"3.0"},
-        {"missing file, nothing advertised", Reply({M, "3.0", "u", "gone", "", ""}), 0, 1, u"3.0"},
-        {"key without version at the end", Reply({M, "3.0", "u", "core"}), 0, 1, u"3.0"},
-        {"last string without NUL", Reply({M, "3.0", "u", "core", "2, 0, 7, 63"}, false), 1, 1, u"3.0"},
-        {"pairs after the terminator ignored", Reply({M, "3.0", "u", "", "core", "9"}), 0, 0, u"3.0"},
-        {"long new version cut", Reply({M, std::string(50, 'v'), "u", ""}), 0, 0, std::u16string(19, u'v')},
-        {"very long advertised version", Reply({M, "3.0", "u", "core", "2, 0, 7, " + std::string(5000, '9'), ""}), 1, 1, u"3.0"},
-    };
-    for (const auto& c : cases) {
-        const Walked w = Walk(c.reply);
-        EXPECT_EQ(w.result, c.result) << c.name;
-        EXPECT_EQ(w.product.reads, c.reads) << c.name;
-        EXPECT_EQ(w.newVersion, c.newVersion) << c.name;
-        EXPECT_EQ(w.downloadUrl, c.newVersion.empty() ? u"" : u"u") << c.name;
-    }
+TEST(WalkVersionReply, Table) {
+  const struct {
+    const char* name;
+    std::vector<uint8_t> reply;
+    int result;
+    int reads;
+    std::u16string newVersion;
+  } cases[] = {
+      {"magic only", Reply({M}), 0, 0, u""},
+      {"empty body", {}, 0, 0, u""},
+      {"magic in wrong case", Reply({"tavo-verlift", "3.0", "u", "core", "9"}), 0, 0, u""},
+      {"magic with suffix", Reply({M + "!", "3.0", "u", "core", "9"}), 0, 0, u""},
+      {"no pairs", Reply({M, "3.0", "u", ""}), 0, 0, u"3.0"},
+      {"unlisted key then older file", Reply({M, "3.0", "u", "other", "9", "core", "2, 0, 7, 63", ""}), 1, 1,
+       u"3.0"},
+      {"key listed with empty path", Reply({M, "3.0", "u", "blank", "9", ""}), 0, 0, u"3.0"},
+      {"equal then older", Reply({M, "3.0", "u", "core", "2, 0, 7, 62", "help", "1, 0, 0, 1", ""}), 1, 2,
+       u"3.0"},
+      {"older then newer stops early", Reply({M, "3.0", "u", "core", "2, 0, 8", "help", "0, 9", ""}), 1, 1,
+       u"3.0"},
+      {"all current", Reply({M, "3.0", "u", "core", "2, 0, 7, 62", "help", "0, 9", ""}), 0, 2, u"3.0"},
+      {"numeric comparison", Reply({M, "3.0", "u", "core", "2, 0, 7, 100", ""}), 1, 1, u"3.0"},
+      {"empty advertised version", Reply({M, "3.0", "u", "core", "", "help", "", ""}), 0, 2, u"3.0"},
+      {"missing file, version advertised", Reply({M, "3.0", "u", "gone", "1", ""}), 1, 1, u"3.0"},
+      {"missing file, nothing advertised", Reply({M, "3.0", "u", "gone", "", ""}), 0, 1, u"3.0"},
+      {"key without version at the end", Reply({M, "3.0", "u", "core"}), 0, 1, u"3.0"},
+      {"last string without NUL", Reply({M, "3.0", "u", "core", "2, 0, 7, 63"}, false), 1, 1, u"3.0"},
+      {"pairs after the terminator ignored", Reply({M, "3.0", "u", "", "core", "9"}), 0, 0, u"3.0"},
+      {"long new version cut", Reply({M, std::string(50, 'v'), "u", ""}), 0, 0, std::u16string(19, u'v')},
+      {"very long advertised version",
+       Reply({M, "3.0", "u", "core", "2, 0, 7, " + std::string(5000, '9'), ""}), 1, 1, u"3.0"},
+  };
+  for (const auto& c : cases) {
+    const Walked w = Walk(c.reply);
+    EXPECT_EQ(w.result, c.result) << c.name;
+    EXPECT_EQ(w.product.reads, c.reads) << c.name;
+    EXPECT_EQ(w.newVersion, c.newVersion) << c.name;
+    EXPECT_EQ(w.downloadUrl, c.newVersion.empty() ? u"" : u"u") << c.name;
+  }
 }
 
 // A reply padded with a long download address so that the walk's last pair ends at a given size.
-std::vector<uint8_t> PaddedReply(size_t size, const std::string& version, bool lastHasNul)
-{
-    const size_t fixed = (M.size() + 1) + 4 + 1 + 5 + version.size() + (lastHasNul ? 1 : 0);
-    return Reply({M, "3.0", std::string(size - fixed, 'u'), "core", version}, lastHasNul);
+std::vector<uint8_t> PaddedReply(size_t size, const std::string& version, bool lastHasNul) {
+  const size_t fixed = (M.size() + 1) + 4 + 1 + 5 + version.size() + (lastHasNul ? 1 : 0);
+  return Reply({M, "3.0", std::string(size - fixed, 'u'), "core", version}, lastHasNul);
 }
 
-TEST(WalkVersionReply, ReadSizes)
-{
-    std::vector<uint8_t> exact = PaddedReply(1024, "2, 0, 7, 63", true);
-    ASSERT_EQ(exact.size(), 1024u);
-    EXPECT_EQ(Walk(exact).result, 1);
-    exact.resize(2048, 0);  // the buffer grown for a second read that delivered nothing
-    EXPECT_EQ(Walk(exact).result, 1);
+TEST(WalkVersionReply, ReadSizes) {
+  std::vector<uint8_t> exact = PaddedReply(1024, "2, 0, 7, 63", true);
+  ASSERT_EQ(exact.size(), 1024u);
+  EXPECT_EQ(Walk(exact).result, 1);
+  exact.resize(2048, 0);  // the buffer grown for a second read that delivered nothing
+  EXPECT_EQ(Walk(exact).result, 1);
 
-    const std::vector<uint8_t> open = PaddedReply(1500, "2, 0, 7, 63", false);
-    ASSERT_EQ(open.size(), 1500u);
-    ASSERT_NE(open.back(), 0);
-    EXPECT_EQ(Walk(open).result, 1);
-    EXPECT_EQ(Walk(PaddedReply(1500, "2, 0, 7, 62", false)).result, 0);
+  const std::vector<uint8_t> open = PaddedReply(1500, "2, 0, 7, 63", false);
+  ASSERT_EQ(open.size(), 1500u);
+  ASSERT_NE(open.back(), 0);
+  EXPECT_EQ(Walk(open).result, 1);
+  EXPECT_EQ(Walk(PaddedReply(1500, "2, 0, 7, 62", false)).result, 0);
 }
 
-TEST(WalkVersionReply, OverlongTextsAreCutOrSkipped)
-{
-    // A download address that fits is kept whole; one unit more and none is kept.
-    EXPECT_EQ(Walk(Reply({M, "3.0", std::string(DownloadUrlCapacity - 1, 'd'), ""})).downloadUrl,
-              std::u16string(DownloadUrlCapacity - 1, u'd'));
-    EXPECT_EQ(Walk(Reply({M, "3.0", std::string(DownloadUrlCapacity, 'd'), ""})).downloadUrl, u"");
+TEST(WalkVersionReply, OverlongTextsAreCutOrSkipped) {
+  // A download address that fits is kept whole; one unit more and none is kept.
+  EXPECT_EQ(Walk(Reply({M, "3.0", std::string(DownloadUrlCapacity - 1, 'd'), ""})).downloadUrl,
+            std::u16string(DownloadUrlCapacity - 1, u'd'));
+  EXPECT_EQ(Walk(Reply({M, "3.0", std::string(DownloadUrlCapacity, 'd'), ""})).downloadUrl, u"");
 
-    // A key of 259 characters is looked up; one of 260 is skipped even though its first 259
-    // characters name an installed file.
-    const std::string key259(259, 'k');
-    FakeProduct product;
-    product.files[std::u16string(259, u'k')] = u"C:\\P\\core.dll";
-    const Walked fits = Walk(Reply({M, "3.0", "u", key259, "9", ""}), product);
-    EXPECT_EQ(fits.result, 1);
-    const Walked skipped = Walk(Reply({M, "3.0", "u", key259 + "k", "9", "core", "2, 0, 7, 62", ""}), product);
-    EXPECT_EQ(skipped.result, 0);
-    EXPECT_EQ(skipped.product.reads, 1);
-    EXPECT_EQ(skipped.product.lookedUp, std::vector<std::u16string>{u"core"});
+  // A key of 259 characters is looked up; one of 260 is skipped even though its first 259
+  // characters name an installed file.
+  const std::string key259(259, 'k');
+  FakeProduct product;
+  product.files[std::u16string(259, u'k')] = u"C:\\P\\core.dll";
+  const Walked fits = Walk(Reply({M, "3.0", "u", key259, "9", ""}), product);
+  EXPECT_EQ(fits.result, 1);
+  const Walked skipped = Walk(Reply({M, "3.0", "u", key259 + "k", "9", "core", "2, 0, 7, 62", ""}), product);
+  EXPECT_EQ(skipped.result, 0);
+  EXPECT_EQ(skipped.product.reads, 1);
+  EXPECT_EQ(skipped.product.lookedUp, std::vector<std::u16string>{u"core"});
 }
 
 // A key the code page cannot convert is skipped, never looked up as an empty key.
-size_t WidenFailingOnHighBytes(void* context, std::string_view text, char16_t* out, size_t capacity)
-{
-    if (static_cast<unsigned char>(text[0]) >= 0x80) {
-        out[0] = u'\0';
-        return 0;
-    }
-    return Widen(context, text, out, capacity);
+size_t WidenFailingOnHighBytes(void* context, std::string_view text, char16_t* out, size_t capacity) {
+  if (static_cast<unsigned char>(text[0]) >= 0x80) {
+    out[0] = u'\0';
+    return 0;
+  }
+  return Widen(context, text, out, capacity);
 }
 
-TEST(WalkVersionReply, UnconvertibleKeyIsSkipped)
-{
-    FakeProduct product;
-    product.files[u""] = u"C:\\P\\core.dll";
-    const ReplyIo io{&product, WidenFailingOnHighBytes, LookupFile, ReadVersion};
-    const std::vector<uint8_t> reply = Reply({M, "3.0", "u", "\xff\xfe", "9", "help", "1, 0, 0, 1", ""});
-    char16_t newVersion[NewVersionCapacity], downloadUrl[DownloadUrlCapacity];
-    EXPECT_EQ(WalkVersionReply(reply, io, newVersion, downloadUrl), 1);
-    EXPECT_EQ(product.lookedUp, std::vector<std::u16string>{u"help"});
+TEST(WalkVersionReply, UnconvertibleKeyIsSkipped) {
+  FakeProduct product;
+  product.files[u""] = u"C:\\P\\core.dll";
+  const ReplyIo io{&product, WidenFailingOnHighBytes, LookupFile, ReadVersion};
+  const std::vector<uint8_t> reply = Reply({M, "3.0", "u", "\xff\xfe", "9", "help", "1, 0, 0, 1", ""});
+  char16_t newVersion[NewVersionCapacity], downloadUrl[DownloadUrlCapacity];
+  EXPECT_EQ(WalkVersionReply(reply, io, newVersion, downloadUrl), 1);
+  EXPECT_EQ(product.lookedUp, std::vector<std::u16string>{u"help"});
 }
 
-TEST(WalkVersionReply, DataPastTheCapIsIgnored)
-{
-    // An unlisted pair fills the reply up to 'end'; an older "core" pair follows it.
-    const auto build = [](size_t end) {
-        const size_t head = M.size() + 1 + 4 + 2 + 6;  // magic, "3.0", "u", "other"
-        return Reply({M, "3.0", "u", "other", std::string(end - head - 1, '1'), "core", "9"});
-    };
-    EXPECT_EQ(Walk(build(ReplyCapBytes - 7)).result, 1);  // "core", "9" and their NULs end at the cap
-    EXPECT_EQ(Walk(build(ReplyCapBytes - 6)).result, 1);  // the cap ends "9" like the end of data
-    EXPECT_EQ(Walk(build(ReplyCapBytes - 5)).result, 0);  // "9" lies past the cap
-    EXPECT_EQ(Walk(build(ReplyCapBytes - 2)).result, 0);  // the key is cut to "co"
-    EXPECT_EQ(Walk(build(ReplyCapBytes)).result, 0);
+TEST(WalkVersionReply, DataPastTheCapIsIgnored) {
+  // An unlisted pair fills the reply up to 'end'; an older "core" pair follows it.
+  const auto build = [](size_t end) {
+    const size_t head = M.size() + 1 + 4 + 2 + 6;  // magic, "3.0", "u", "other"
+    return Reply({M, "3.0", "u", "other", std::string(end - head - 1, '1'), "core", "9"});
+  };
+  EXPECT_EQ(Walk(build(ReplyCapBytes - 7)).result, 1);  // "core", "9" and their NULs end at the cap
+  EXPECT_EQ(Walk(build(ReplyCapBytes - 6)).result, 1);  // the cap ends "9" like the end of data
+  EXPECT_EQ(Walk(build(ReplyCapBytes - 5)).result, 0);  // "9" lies past the cap
+  EXPECT_EQ(Walk(build(ReplyCapBytes - 2)).result, 0);  // the key is cut to "co"
+  EXPECT_EQ(Walk(build(ReplyCapBytes)).result, 0);
 }
 
-TEST(WalkVersionReply, EntriesPastTheLimitAreIgnored)
-{
-    // Unlisted entries, then an older "core": the last entry examined, or the first ignored.
-    for (const size_t unlisted : {ReplyEntryLimit - 1, ReplyEntryLimit}) {
-        std::vector<uint8_t> reply = Reply({M, "3.0", "u"});
-        for (size_t i = 0; i < unlisted; ++i)
-            reply.insert(reply.end(), {'x', 0, '1', 0});
-        reply.insert(reply.end(), {'c', 'o', 'r', 'e', 0, '9', 0});
-        const Walked w = Walk(reply);
-        EXPECT_EQ(w.result, unlisted < ReplyEntryLimit ? 1 : 0) << unlisted;
-        EXPECT_EQ(w.product.lookedUp.size(), ReplyEntryLimit) << unlisted;
-    }
+TEST(WalkVersionReply, EntriesPastTheLimitAreIgnored) {
+  // Unlisted entries, then an older "core": the last entry examined, or the first ignored.
+  for (const size_t unlisted : {ReplyEntryLimit - 1, ReplyEntryLimit}) {
+    std::vector<uint8_t> reply = Reply({M, "3.0", "u"});
+    for (size_t i = 0; i < unlisted; ++i) reply.insert(reply.end(), {'x', 0, '1', 0});
+    reply.insert(reply.end(), {'c', 'o', 'r', 'e', 0, '9', 0});
+    const Walked w = Walk(reply);
+    EXPECT_EQ(w.result, unlisted < ReplyEntryLimit ? 1 : 0) << unlisted;
+    EXPECT_EQ(w.product.lookedUp.size(), ReplyEntryLimit) << unlisted;
+  }
 }
 
-TEST(BuildQueryAddress, Table)
-{
-    const std::u16string h247 = u"http://" + std::u16string(240, u'h');
-    const struct {
-        std::u16string homepage;
-        bool ok;
-        std::u16string address;
-    } cases[] = {
-        {u"http://example.com", true, u"http://example.com/version.php"},
-        {u"http://example.com/", true, u"http://example.com//version.php"},
-        {h247, true, h247 + u"/version.php"},
-        {h247 + u"h", false, u""},
-        {u"", false, u""},
-    };
-    for (const auto& c : cases) {
-        char16_t out[QueryAddressCapacity];
-        std::fill(std::begin(out), std::end(out), u'#');
-        EXPECT_EQ(BuildQueryAddress(c.homepage, out), c.ok);
-        EXPECT_EQ(std::u16string(out), c.address);
-    }
+TEST(BuildQueryAddress, Table) {
+  const std::u16string h247 = u"http://" + std::u16string(240, u'h');
+  const struct {
+    std::u16string homepage;
+    bool ok;
+    std::u16string address;
+  } cases[] = {
+      {u"http://example.com", true, u"http://example.com/version.php"},
+      {u"http://example.com/", true, u"http://example.com//version.php"},
+      {h247, true, h247 + u"/version.php"},
+      {h247 + u"h", false, u""},
+      {u"", false, u""},
+  };
+  for (const auto& c : cases) {
+    char16_t out[QueryAddressCapacity];
+    std::fill(std::begin(out), std::end(out), u'#');
+    EXPECT_EQ(BuildQueryAddress(c.homepage, out), c.ok);
+    EXPECT_EQ(std::u16string(out), c.address);
+  }
 }
 
 }  // namespace

@@ -13,208 +13,176 @@
 namespace {
 
 struct Server {
-    SOCKET Listener = INVALID_SOCKET;
-    uint16_t Port = 0;
-    std::thread Thread;
-    std::atomic<bool> Stopping{false};
-    std::mutex Lock;  // guards the fields below
-    ServeMode Mode = ServeMode::Answer;
-    int Status = 404;
-    std::string Body;
-    std::vector<std::string> Requests;
-    std::vector<SOCKET> Held;
-    // Bumped by ServerServe so that a streaming answer stops when the test moves on.
-    uint32_t Generation = 0;
+  SOCKET Listener = INVALID_SOCKET;
+  uint16_t Port = 0;
+  std::thread Thread;
+  std::atomic<bool> Stopping{false};
+  std::mutex Lock;  // guards the fields below
+  ServeMode Mode = ServeMode::Answer;
+  int Status = 404;
+  std::string Body;
+  std::vector<std::string> Requests;
+  std::vector<SOCKET> Held;
+  // Bumped by ServerServe so that a streaming answer stops when the test moves on.
+  uint32_t Generation = 0;
 };
 
 Server server;
 
-std::string ReadHead(SOCKET client)
-{
-    std::string head;
-    char chunk[1024];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-        const int count = recv(client, chunk, sizeof chunk, 0);
-        if (count <= 0)
-            break;
-        head.append(chunk, static_cast<size_t>(count));
+std::string ReadHead(SOCKET client) {
+  std::string head;
+  char chunk[1024];
+  while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+    const int count = recv(client, chunk, sizeof chunk, 0);
+    if (count <= 0) break;
+    head.append(chunk, static_cast<size_t>(count));
+  }
+  return head;
+}
+
+bool SendAll(SOCKET client, const char* data, size_t size) {
+  while (size > 0) {
+    const int count = send(client, data, static_cast<int>(std::min<size_t>(size, 65536)), 0);
+    if (count <= 0) return false;
+    data += count;
+    size -= static_cast<size_t>(count);
+  }
+  return true;
+}
+
+bool Current(uint32_t generation) {
+  std::lock_guard<std::mutex> hold(server.Lock);
+  return generation == server.Generation && !server.Stopping.load();
+}
+
+void Answer(SOCKET client, ServeMode mode, int status, const std::string& body, uint32_t generation) {
+  std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
+                     "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
+  if (mode == ServeMode::Answer) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  if (mode == ServeMode::EndlessChunked) head += "Transfer-Encoding: chunked\r\n";
+  head += "\r\n";
+  bool open = SendAll(client, head.data(), head.size());
+  if (mode == ServeMode::EndlessChunked) {
+    auto chunk = [](const std::string& data) {
+      char size[16];
+      char* end = std::to_chars(size, size + sizeof size, data.size(), 16).ptr;
+      return std::string(size, end) + "\r\n" + data + "\r\n";
+    };
+    const std::string first = chunk(body), filler = chunk(std::string(65536, 'x'));
+    open = open && (body.empty() || SendAll(client, first.data(), first.size()));  // size 0 would end it
+    while (open && Current(generation)) open = SendAll(client, filler.data(), filler.size());
+  } else if (mode == ServeMode::Trickle) {
+    for (size_t at = 0; open && Current(generation); ++at) {
+      open = SendAll(client, at < body.size() ? &body[at] : "x", 1);
+      Sleep(100);
     }
-    return head;
-}
-
-bool SendAll(SOCKET client, const char* data, size_t size)
-{
-    while (size > 0) {
-        const int count = send(client, data, static_cast<int>(std::min<size_t>(size, 65536)), 0);
-        if (count <= 0)
-            return false;
-        data += count;
-        size -= static_cast<size_t>(count);
+  } else {
+    open = open && SendAll(client, body.data(), body.size());
+    if (mode == ServeMode::Endless) {
+      const std::string filler(65536, 'x');
+      while (open && Current(generation)) open = SendAll(client, filler.data(), filler.size());
     }
-    return true;
+  }
+  shutdown(client, SD_SEND);
+  closesocket(client);
 }
 
-bool Current(uint32_t generation)
-{
-    std::lock_guard<std::mutex> hold(server.Lock);
-    return generation == server.Generation && !server.Stopping.load();
-}
-
-void Answer(SOCKET client, ServeMode mode, int status, const std::string& body, uint32_t generation)
-{
-    std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
-                       "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
-    if (mode == ServeMode::Answer)
-        head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    if (mode == ServeMode::EndlessChunked)
-        head += "Transfer-Encoding: chunked\r\n";
-    head += "\r\n";
-    bool open = SendAll(client, head.data(), head.size());
-    if (mode == ServeMode::EndlessChunked) {
-        auto chunk = [](const std::string& data) {
-            char size[16];
-            char* end = std::to_chars(size, size + sizeof size, data.size(), 16).ptr;
-            return std::string(size, end) + "\r\n" + data + "\r\n";
-        };
-        const std::string first = chunk(body), filler = chunk(std::string(65536, 'x'));
-        open = open && (body.empty() || SendAll(client, first.data(), first.size()));  // size 0 would end it
-        while (open && Current(generation))
-            open = SendAll(client, filler.data(), filler.size());
-    } else if (mode == ServeMode::Trickle) {
-        for (size_t at = 0; open && Current(generation); ++at) {
-            open = SendAll(client, at < body.size() ? &body[at] : "x", 1);
-            Sleep(100);
-        }
-    } else {
-        open = open && SendAll(client, body.data(), body.size());
-        if (mode == ServeMode::Endless) {
-            const std::string filler(65536, 'x');
-            while (open && Current(generation))
-                open = SendAll(client, filler.data(), filler.size());
-        }
+void Serve() {
+  while (!server.Stopping.load()) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(server.Listener, &ready);
+    timeval wait = {0, 50000};
+    if (select(0, &ready, nullptr, nullptr, &wait) <= 0) continue;
+    const SOCKET client = accept(server.Listener, nullptr, nullptr);
+    if (client == INVALID_SOCKET) continue;
+    DWORD timeout = 5000;
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    const std::string head = ReadHead(client);
+    ServeMode mode;
+    int status;
+    std::string body;
+    uint32_t generation;
+    {
+      std::lock_guard<std::mutex> hold(server.Lock);
+      server.Requests.push_back(head);
+      mode = server.Mode;
+      status = server.Status;
+      body = server.Body;
+      generation = server.Generation;
+      if (mode == ServeMode::NeverAnswer) server.Held.push_back(client);
     }
-    shutdown(client, SD_SEND);
-    closesocket(client);
+    if (mode != ServeMode::NeverAnswer) Answer(client, mode, status, body, generation);
+  }
 }
 
-void Serve()
-{
-    while (!server.Stopping.load()) {
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(server.Listener, &ready);
-        timeval wait = {0, 50000};
-        if (select(0, &ready, nullptr, nullptr, &wait) <= 0)
-            continue;
-        const SOCKET client = accept(server.Listener, nullptr, nullptr);
-        if (client == INVALID_SOCKET)
-            continue;
-        DWORD timeout = 5000;
-        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-        const std::string head = ReadHead(client);
-        ServeMode mode;
-        int status;
-        std::string body;
-        uint32_t generation;
-        {
-            std::lock_guard<std::mutex> hold(server.Lock);
-            server.Requests.push_back(head);
-            mode = server.Mode;
-            status = server.Status;
-            body = server.Body;
-            generation = server.Generation;
-            if (mode == ServeMode::NeverAnswer)
-                server.Held.push_back(client);
-        }
-        if (mode != ServeMode::NeverAnswer)
-            Answer(client, mode, status, body, generation);
-    }
+void DropHeld() {
+  for (SOCKET held : server.Held) closesocket(held);
+  server.Held.clear();
 }
 
-void DropHeld()
-{
-    for (SOCKET held : server.Held)
-        closesocket(held);
-    server.Held.clear();
-}
-
-SOCKET BindLoopback(uint16_t& port)
-{
-    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener == INVALID_SOCKET)
-        return listener;
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    int length = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        closesocket(listener);
-        return INVALID_SOCKET;
-    }
-    port = ntohs(address.sin_port);
-    return listener;
+SOCKET BindLoopback(uint16_t& port) {
+  const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (listener == INVALID_SOCKET) return listener;
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  int length = sizeof address;
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    closesocket(listener);
+    return INVALID_SOCKET;
+  }
+  port = ntohs(address.sin_port);
+  return listener;
 }
 
 }  // namespace
 
-bool ServerStart()
-{
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
-        return false;
-    server.Listener = BindLoopback(server.Port);
-    if (server.Listener == INVALID_SOCKET || listen(server.Listener, 8) != 0)
-        return false;
-    server.Stopping.store(false);
-    server.Thread = std::thread(Serve);
-    return true;
+bool ServerStart() {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+  server.Listener = BindLoopback(server.Port);
+  if (server.Listener == INVALID_SOCKET || listen(server.Listener, 8) != 0) return false;
+  server.Stopping.store(false);
+  server.Thread = std::thread(Serve);
+  return true;
 }
 
-void ServerStop()
-{
-    server.Stopping.store(true);
-    if (server.Thread.joinable())
-        server.Thread.join();
-    {
-        std::lock_guard<std::mutex> hold(server.Lock);
-        DropHeld();
-    }
-    if (server.Listener != INVALID_SOCKET)
-        closesocket(server.Listener);
-    server.Listener = INVALID_SOCKET;
-    WSACleanup();
-}
-
-uint16_t ServerPort()
-{
-    return server.Port;
-}
-
-void ServerServe(ServeMode mode, int status, std::string body)
-{
+void ServerStop() {
+  server.Stopping.store(true);
+  if (server.Thread.joinable()) server.Thread.join();
+  {
     std::lock_guard<std::mutex> hold(server.Lock);
-    server.Mode = mode;
-    server.Status = status;
-    server.Body = std::move(body);
-    server.Requests.clear();
-    ++server.Generation;
     DropHeld();
+  }
+  if (server.Listener != INVALID_SOCKET) closesocket(server.Listener);
+  server.Listener = INVALID_SOCKET;
+  WSACleanup();
 }
 
-std::vector<std::string> ServerRequests()
-{
-    std::lock_guard<std::mutex> hold(server.Lock);
-    return server.Requests;
+uint16_t ServerPort() { return server.Port; }
+
+void ServerServe(ServeMode mode, int status, std::string body) {
+  std::lock_guard<std::mutex> hold(server.Lock);
+  server.Mode = mode;
+  server.Status = status;
+  server.Body = std::move(body);
+  server.Requests.clear();
+  ++server.Generation;
+  DropHeld();
 }
 
-uint16_t RefusedPort()
-{
-    uint16_t port = 0;
-    const SOCKET probe = BindLoopback(port);
-    if (probe == INVALID_SOCKET)
-        return 0;
-    closesocket(probe);
-    return port;
+std::vector<std::string> ServerRequests() {
+  std::lock_guard<std::mutex> hold(server.Lock);
+  return server.Requests;
+}
+
+uint16_t RefusedPort() {
+  uint16_t port = 0;
+  const SOCKET probe = BindLoopback(port);
+  if (probe == INVALID_SOCKET) return 0;
+  closesocket(probe);
+  return port;
 }

@@ -6,11 +6,11 @@
 #include <vector>
 
 enum class ServeMode {
-    Answer,          // status line, Content-Length and the body, then close
-    NeverAnswer,     // accept, read the request, then hold the connection without a word
-    Trickle,         // a 200 head without length, then one byte of body every 100 ms
-    Endless,         // a 200 head without length, the body, then filler bytes as fast as they go
-    EndlessChunked,  // a chunked 200: the body as one chunk, then filler chunks as fast as they go
+  Answer,          // status line, Content-Length and the body, then close
+  NeverAnswer,     // accept, read the request, then hold the connection without a word
+  Trickle,         // a 200 head without length, then one byte of body every 100 ms
+  Endless,         // a 200 head without length, the body, then filler bytes as fast as they go
+  EndlessChunked,  // a chunked 200: the body as one chunk, then filler chunks as fast as they go
 };
 
 bool ServerStart();
