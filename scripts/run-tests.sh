@@ -13,6 +13,8 @@ build=$root/build
 jobs=2
 stages=("$@")
 [[ ${#stages[@]} == 0 ]] && stages=(native tsan fuzz wine)
+# A fresh clone has no build/ yet, and the stages' logs go there before any build makes it.
+mkdir -p "$build"
 
 passed=0 failed=0 failures=() wine_target=
 
