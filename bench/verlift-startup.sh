@@ -10,8 +10,7 @@ build=$root/build/win-$HB_WINE_ARCH
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$HB_WINE_ARCH.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON >/dev/null
+"$root/scripts/configure-windows.sh" "$build" >/dev/null
 cmake --build "$build" -j2 --target Verlift >/dev/null
 "$HB_WINE_ARCH-w64-mingw32-g++-posix" -Os -fno-exceptions -fno-rtti -municode -mwindows -static -s \
   "$root/bench/bare_main.cpp" -o "$work/bare.exe"

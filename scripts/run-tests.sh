@@ -80,7 +80,7 @@ run_wine() {
   [[ $arch == x86_64 ]] && bits=64
   wine_target="wine: ran the $arch build under $bits-bit Wine: $HB_WINE_ARCH_WHY"
   echo "$wine_target"
-  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON >/dev/null &&
+  "$root/scripts/configure-windows.sh" "$dir" >/dev/null &&
     cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("wine: build"); return; }
   # Every Wine command of the session runs with the same display.
   rm -rf "$dir/gtest-xml"

@@ -16,8 +16,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
 echo "Building $* for $HB_WINE_ARCH ($HB_WINE_ARCH_WHY) in $build"
-if ! { cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$HB_WINE_ARCH.cmake" \
-         -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON &&
+if ! { scripts/configure-windows.sh "$build" &&
        cmake --build "$build" -j2 --target "$@"; } >"$log" 2>&1; then
   cat "$log"
   echo "$label: the build failed" >&2

@@ -20,8 +20,7 @@ if [[ ${HB_SCREENSHOT_INSIDE:-} != 1 ]]; then
     command -v "$tool" >/dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
   done
   if [[ ! -f $build/CMakeCache.txt ]]; then
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$HB_WINE_ARCH.cmake" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=ON >/dev/null
+    "$root/scripts/configure-windows.sh" "$build" >/dev/null
   fi
   cmake --build "$build" -j2 --target gen_hushbell show_config Verlift installer >/dev/null
   mkdir -p "$out"
