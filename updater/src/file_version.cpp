@@ -54,28 +54,20 @@ void CopyCut(const wchar_t* text, size_t available, char16_t (&destination)[Loca
   destination[length] = u'\0';
 }
 
+bool ResolveVersion(VersionApi& api) {
+  return Resolve(api.Module, "GetFileVersionInfoSizeW", api.GetFileVersionInfoSizeW) &&
+         Resolve(api.Module, "GetFileVersionInfoW", api.GetFileVersionInfoW) &&
+         Resolve(api.Module, "VerQueryValueW", api.VerQueryValueW);
+}
+
 }  // namespace
 
 int LoadVersionLibrary() {
   if (Version.Module != nullptr) return 1;
-  const HMODULE module = LoadSystemLibrary(L"version.dll");
-  if (module == nullptr) return 0;
-  VersionApi api = {};
-  api.Module = module;
-  if (!Resolve(module, "GetFileVersionInfoSizeW", api.GetFileVersionInfoSizeW) ||
-      !Resolve(module, "GetFileVersionInfoW", api.GetFileVersionInfoW) ||
-      !Resolve(module, "VerQueryValueW", api.VerQueryValueW)) {
-    FreeLibrary(module);
-    return 0;
-  }
-  Version = api;
-  return 1;
+  return LoadSystemApi(L"version.dll", Version, ResolveVersion) ? 1 : 0;
 }
 
-void FreeVersionLibrary() {
-  if (Version.Module != nullptr) FreeLibrary(Version.Module);
-  Version = VersionApi{};
-}
+void FreeVersionLibrary() { FreeSystemApi(Version); }
 
 int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_t* path) {
   destination[0] = u'\0';

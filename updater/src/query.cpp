@@ -42,27 +42,17 @@ struct InternetApi {
 
 InternetApi Net;
 
-int LoadInternetLibrary() {
-  const HMODULE module = LoadSystemLibrary(L"wininet.dll");
-  if (module == nullptr) return 0;
-  InternetApi api = {};
-  api.Module = module;
-  if (!Resolve(module, "InternetOpenW", api.InternetOpenW) ||
-      !Resolve(module, "InternetSetOptionW", api.InternetSetOptionW) ||
-      !Resolve(module, "InternetOpenUrlW", api.InternetOpenUrlW) ||
-      !Resolve(module, "InternetReadFile", api.InternetReadFile) ||
-      !Resolve(module, "InternetCloseHandle", api.InternetCloseHandle)) {
-    FreeLibrary(module);
-    return 0;
-  }
-  Net = api;
-  return 1;
+bool ResolveInternet(InternetApi& api) {
+  return Resolve(api.Module, "InternetOpenW", api.InternetOpenW) &&
+         Resolve(api.Module, "InternetSetOptionW", api.InternetSetOptionW) &&
+         Resolve(api.Module, "InternetOpenUrlW", api.InternetOpenUrlW) &&
+         Resolve(api.Module, "InternetReadFile", api.InternetReadFile) &&
+         Resolve(api.Module, "InternetCloseHandle", api.InternetCloseHandle);
 }
 
-void FreeInternetLibrary() {
-  if (Net.Module != nullptr) FreeLibrary(Net.Module);
-  Net = InternetApi{};
-}
+int LoadInternetLibrary() { return LoadSystemApi(L"wininet.dll", Net, ResolveInternet) ? 1 : 0; }
+
+void FreeInternetLibrary() { FreeSystemApi(Net); }
 
 // Shared between the query and its watchdog thread.
 struct QueryWatch {
