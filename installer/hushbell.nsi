@@ -23,6 +23,8 @@ RequestExecutionLevel admin
 !define CHECKER_KEY "SOFTWARE\Brennick\Verlift"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell"
 !define UNINSTALLER "uninstall-hushbell.exe"
+; Winamp's main window: while it exists, Winamp holds the plug-in loaded.
+!define PLAYER_WINDOW "Winamp v1.x"
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -37,6 +39,7 @@ VIAddVersionKey "CompanyName" "Brennick"
 VIAddVersionKey "LegalCopyright" "Brennick"
 
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
 !define MUI_ABORTWARNING
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will install ${PRODUCT} into the Plugins folder of this Winamp installation. To use another Winamp installation, choose its folder."
 !define MUI_FINISHPAGE_RUN
@@ -49,7 +52,22 @@ VIAddVersionKey "LegalCopyright" "Brennick"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; A loaded plug-in can be neither replaced nor removed, and a half-done upgrade would claim a
+; version that is not there. So nothing is written or removed while Winamp runs: the user closes
+; it and retries, or cancels; a silent run ends at once with exit code 2.
+!macro REQUIRE_PLAYER_CLOSED
+  player_check:
+  FindWindow $0 "${PLAYER_WINDOW}"
+  StrCmp $0 0 player_closed
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Winamp is running. Close Winamp, then click Retry." \
+    /SD IDCANCEL IDRETRY player_check
+  SetErrorLevel 2
+  Abort "Winamp is running."
+  player_closed:
+!macroend
+
 Section "Install"
+  !insertmacro REQUIRE_PLAYER_CLOSED
   SetOutPath "$INSTDIR\Plugins"
   File "${BIN_DIR}\gen_hushbell.dll"
   ; The checker's description of this product. Keys are written one by one so that an
@@ -80,10 +98,10 @@ Function ConfigureNow
 FunctionEnd
 
 Section "Uninstall"
-  ; A running Winamp keeps the plug-in loaded: then it goes at the next restart.
-  Delete /REBOOTOK "$INSTDIR\Plugins\gen_hushbell.dll"
+  !insertmacro REQUIRE_PLAYER_CLOSED
+  Delete "$INSTDIR\Plugins\gen_hushbell.dll"
   Delete "$INSTDIR\Plugins\gen_hushbell.ini"
-  Delete /REBOOTOK "${CHECKER_DIR}\Verlift.exe"
+  Delete "${CHECKER_DIR}\Verlift.exe"
   RMDir "${CHECKER_DIR}"
   RMDir "$PROGRAMFILES\Brennick"
   DeleteRegValue HKLM "${CHECKER_KEY}" "2.0"

@@ -54,10 +54,19 @@ check "updater INI lists the installed plug-in" grep -qxF "gen_hushbell=$winamp_
 value=$(wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
 check "registry names the checker" test "$value" = 'C:\Program Files\Brennick\Verlift\Verlift.exe'
 
-HB_WINAMP="$winamp_win" HB_SITE="http://127.0.0.1:$port" wine "$bin/installed_checks.exe"
+HB_WINAMP="$winamp_win" HB_SITE="http://127.0.0.1:$port" wine "$bin/installed_checks.exe" --gtest_filter='Installed.*'
 check "installed plug-in and checker" test $? -eq 0
 check "the checker asked the site" grep -q '/newer/version.php' "$work/php.log"
 check "the forced check asked the site" grep -q '/equal/version.php' "$work/php.log"
+
+# With the player running, setup and uninstaller end with an error before changing anything.
+files() { (cd "$1" && find . -type f -exec md5sum {} + | sort); }
+echo older >"$winamp/Plugins/gen_hushbell.dll"
+before=$(files "$winamp")
+HB_WINAMP="$winamp_win" HB_SETUP="Z:${bin//\//\\}\\hushbell-setup.exe" \
+  wine "$bin/installed_checks.exe" --gtest_filter='RunningPlayer.*'
+check "setup and uninstaller refuse while the player runs" test $? -eq 0
+check "the install is untouched" test "$(files "$winamp")" = "$before"
 
 wine "$winamp_win\\uninstall-hushbell.exe" /S "_?=$winamp_win" >/dev/null 2>&1
 check "uninstaller exits" test $? -eq 0

@@ -1,6 +1,7 @@
 // Runs inside an installed Winamp folder (HB_WINAMP) against a local copy of the web site
 // (HB_SITE): the installed plug-in, loaded by the stand-in host, starts the installed checker,
 // which shows its dialog over the host window when the site advertises a newer plug-in.
+// install_test.sh runs each suite at its own step; RunningPlayer needs the installer (HB_SETUP).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,42 +11,72 @@
 
 namespace {
 
-std::string Env(const char* name) {
-  char value[1024];
-  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
+// Wide throughout: install folders may hold characters outside the ANSI code page.
+std::wstring Env(const wchar_t* name) {
+  wchar_t value[1024];
+  DWORD length = GetEnvironmentVariableW(name, value, 1024);
+  return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
+}
+
+// The stand-in host takes 8-bit paths.
+std::string Ansi(const std::wstring& text) {
+  char value[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, value, sizeof value - 1, nullptr, nullptr);
+  return value;
 }
 
 struct Installed {
-  std::string Winamp = Env("HB_WINAMP");
-  std::string Site = Env("HB_SITE");
-  std::string Plugin() const { return Winamp + "\\Plugins\\gen_hushbell.dll"; }
-  std::string UpdaterIni() const { return Winamp + "\\Plugins\\gen_hushbell.ini"; }
+  std::wstring Winamp = Env(L"HB_WINAMP");
+  std::wstring Site = Env(L"HB_SITE");
+  std::wstring Plugin() const { return Winamp + L"\\Plugins\\gen_hushbell.dll"; }
+  std::wstring UpdaterIni() const { return Winamp + L"\\Plugins\\gen_hushbell.ini"; }
 };
 
 // Points the installed checker at one of the local sites and forgets the last check.
-void UseSite(const Installed& installed, const std::string& path) {
-  std::string homepage = installed.Site + path;
-  WritePrivateProfileStringA("Update", "homepage", homepage.c_str(), installed.UpdaterIni().c_str());
-  WritePrivateProfileStringA("LastCheck", nullptr, nullptr, installed.UpdaterIni().c_str());
+void UseSite(const Installed& installed, const std::wstring& path) {
+  std::wstring homepage = installed.Site + path;
+  WritePrivateProfileStringW(L"Update", L"homepage", homepage.c_str(), installed.UpdaterIni().c_str());
+  WritePrivateProfileStringW(L"LastCheck", nullptr, nullptr, installed.UpdaterIni().c_str());
 }
 
 HWND FindUpdateDialog() { return FindWindowA("#32770", "Automatic Update Check"); }
 
 bool LastCheckWritten(const Installed& installed) {
-  return GetPrivateProfileIntA("LastCheck", "hi", 0, installed.UpdaterIni().c_str()) != 0;
+  return GetPrivateProfileIntW(L"LastCheck", L"hi", 0, installed.UpdaterIni().c_str()) != 0;
+}
+
+// Runs a command line to its end and returns its exit code; a window that `dialog` finds
+// meanwhile is closed with `button` and reported in `seen`.
+DWORD RunToEnd(std::wstring command, HWND (*dialog)() = nullptr, WPARAM button = IDCANCEL,
+               bool* seen = nullptr) {
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return 0xDEAD;
+  while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+    HWND found = dialog != nullptr ? dialog() : nullptr;
+    if (found == nullptr) continue;
+    if (seen != nullptr) *seen = true;
+    PostMessageA(found, WM_COMMAND, button, 0);
+  }
+  DWORD exitCode = 0xDEAD;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return exitCode;
 }
 
 TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
   Installed installed;
   ASSERT_FALSE(installed.Winamp.empty());
-  UseSite(installed, "/newer");
-  std::string settings = installed.Winamp + "\\winamp.ini";
+  UseSite(installed, L"/newer");
+  std::string settings = Ansi(installed.Winamp + L"\\winamp.ini");
   WritePrivateProfileStringA("Hushbell", "Verlift", "1", settings.c_str());
   WritePrivateProfileStringA("Hushbell", "LockAction", "0", settings.c_str());
 
   ASSERT_TRUE(HostCreate(settings.c_str()));
-  ASSERT_NE(HostLoadPlugin(installed.Plugin().c_str()), nullptr);
+  ASSERT_NE(HostLoadPlugin(Ansi(installed.Plugin()).c_str()), nullptr);
   ASSERT_EQ(HostInitPlugin(), 0);
 
   HWND dialog = nullptr;
@@ -66,30 +97,30 @@ TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
   HostDestroy();
 }
 
+// Also run on an install whose folder the ANSI code page cannot hold: the checker must find the
+// installed plug-in's version, or it offers the update whatever the site advertises.
 TEST(Installed, ForcedCheckAgainstTheBuiltVersionShowsNothing) {
   Installed installed;
-  UseSite(installed, "/equal");
-  std::string command = "\"" + installed.Winamp.substr(0, 2) +
-                        "\\Program Files\\Brennick\\Verlift\\Verlift.exe\" \"" + installed.UpdaterIni() +
-                        "\" /FORCE";
-  STARTUPINFOA startup{sizeof startup};
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &process));
+  UseSite(installed, L"/equal");
   bool dialogSeen = false;
-  while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
-    if (FindUpdateDialog() != nullptr) {
-      dialogSeen = true;
-      PostMessageA(FindUpdateDialog(), WM_COMMAND, IDCANCEL, 0);
-    }
-  }
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(RunToEnd(L"\"" + installed.Winamp.substr(0, 2) +
+                         L"\\Program Files\\Brennick\\Verlift\\Verlift.exe\" \"" + installed.UpdaterIni() +
+                         L"\" /FORCE",
+                     FindUpdateDialog, IDCANCEL, &dialogSeen),
+            0u);
   EXPECT_FALSE(dialogSeen);
   EXPECT_TRUE(LastCheckWritten(installed));
+}
+
+// Setup and uninstaller started while the player's main window is open: 2, "aborted by the script".
+TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
+  Installed installed;
+  std::wstring setup = Env(L"HB_SETUP");
+  ASSERT_FALSE(setup.empty());
+  ASSERT_TRUE(HostCreate(nullptr));
+  EXPECT_EQ(RunToEnd(L"\"" + setup + L"\" /S /D=" + installed.Winamp), 2u);
+  EXPECT_EQ(RunToEnd(L"\"" + installed.Winamp + L"\\uninstall-hushbell.exe\" /S _?=" + installed.Winamp), 2u);
+  HostDestroy();
 }
 
 }  // namespace
