@@ -20,8 +20,14 @@ RequestExecutionLevel admin
 
 !define PRODUCT "Tavo Hushbell"
 !define CHECKER_DIR "$PROGRAMFILES\Brennick\Verlift"
+!define CHECKER "${CHECKER_DIR}\Verlift.exe"
 !define CHECKER_KEY "SOFTWARE\Brennick\Verlift"
+; Windows' count of the installs that use a shared file, by the file's path.
+!define SHARED_DLLS "Software\Microsoft\Windows\CurrentVersion\SharedDLLs"
+; Each player folder has an uninstall entry of its own: this one, or this one followed by
+; ".2", ".3" ... up to ".${MAX_INSTALLS}".
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell"
+!define MAX_INSTALLS 16
 !define UNINSTALLER "uninstall-hushbell.exe"
 ; Winamp's main window: while it exists, Winamp holds the plug-in loaded.
 !define PLAYER_WINDOW "Winamp v1.x"
@@ -66,8 +72,45 @@ VIAddVersionKey "LegalCopyright" "Brennick"
   player_closed:
 !macroend
 
+Var UninstallKey  ; the uninstall entry of the install in $INSTDIR
+Var HasEntry      ; 1: that entry exists, and with it this folder's one use of the checker
+
+; Finds the uninstall entry whose InstallLocation is $INSTDIR, else the first free one ($HasEntry
+; 0; $UninstallKey empty when all are taken).
+!macro FIND_UNINSTALL_KEY un
+Function ${un}FindUninstallKey
+  StrCpy $UninstallKey ""
+  StrCpy $HasEntry 0
+  StrCpy $0 1
+  ${Do}
+    StrCpy $1 "${UNINSTALL_KEY}"
+    ${If} $0 > 1
+      StrCpy $1 "${UNINSTALL_KEY}.$0"
+    ${EndIf}
+    ReadRegStr $2 HKLM $1 "InstallLocation"
+    ${If} $2 == $INSTDIR
+      StrCpy $UninstallKey $1
+      StrCpy $HasEntry 1
+      ${Break}
+    ${ElseIf} $2 == ""
+    ${AndIf} $UninstallKey == ""
+      StrCpy $UninstallKey $1
+    ${EndIf}
+    IntOp $0 $0 + 1
+  ${LoopWhile} $0 <= ${MAX_INSTALLS}
+FunctionEnd
+!macroend
+!insertmacro FIND_UNINSTALL_KEY ""
+!insertmacro FIND_UNINSTALL_KEY "un."
+
 Section "Install"
   !insertmacro REQUIRE_PLAYER_CLOSED
+  Call FindUninstallKey
+  ${If} $UninstallKey == ""
+    MessageBox MB_ICONSTOP "${PRODUCT} is installed in ${MAX_INSTALLS} Winamp folders already. Uninstall one first." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
   SetOutPath "$INSTDIR\Plugins"
   File "${BIN_DIR}\gen_hushbell.dll"
   ; The checker's description of this product. Keys are written one by one so that an
@@ -77,18 +120,48 @@ Section "Install"
   WriteINIStr "$INSTDIR\Plugins\gen_hushbell.ini" "Update" "interval" "7"
   WriteINIStr "$INSTDIR\Plugins\gen_hushbell.ini" "Files" "gen_hushbell" "$INSTDIR\Plugins\gen_hushbell.dll"
 
-  SetOutPath "${CHECKER_DIR}"
-  File "${BIN_DIR}\Verlift.exe"
-  WriteRegStr HKLM "${CHECKER_KEY}" "2.0" "${CHECKER_DIR}\Verlift.exe"
+  ; The checker is shared with Brennick's other products. Each install folder counts once (a
+  ; reinstall into the same folder does not count again); a copy nobody counted is in use by
+  ; someone. An older checker never replaces a newer one.
+  ReadRegDWORD $0 HKLM "${SHARED_DLLS}" "${CHECKER}"
+  IntOp $0 $0 + 0
+  ${If} ${FileExists} "${CHECKER}"
+  ${OrIf} $HasEntry = 1
+  ${AndIf} $0 = 0
+    StrCpy $0 1
+  ${EndIf}
+  ${If} $HasEntry = 0
+    IntOp $0 $0 + 1
+  ${EndIf}
+  WriteRegDWORD HKLM "${SHARED_DLLS}" "${CHECKER}" $0
+  GetDLLVersionLocal "${BIN_DIR}\Verlift.exe" $1 $2
+  ClearErrors
+  GetDLLVersion "${CHECKER}" $3 $4
+  ${If} ${Errors}  ; no checker there, or one without a version
+    StrCpy $3 0
+    StrCpy $4 0
+  ${EndIf}
+  ${If} $3 U> $1
+  ${ElseIf} $3 = $1
+  ${AndIf} $4 U> $2
+  ${Else}  ; not newer than this one
+    SetOutPath "${CHECKER_DIR}"
+    File "${BIN_DIR}\Verlift.exe"
+  ${EndIf}
+  WriteRegStr HKLM "${CHECKER_KEY}" "2.0" "${CHECKER}"
 
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} (Winamp plug-in)"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Brennick"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${If} $UninstallKey == "${UNINSTALL_KEY}"
+    WriteRegStr HKLM $UninstallKey "DisplayName" "${PRODUCT} (Winamp plug-in)"
+  ${Else}
+    WriteRegStr HKLM $UninstallKey "DisplayName" "${PRODUCT} (Winamp plug-in in $INSTDIR)"
+  ${EndIf}
+  WriteRegStr HKLM $UninstallKey "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM $UninstallKey "Publisher" "Brennick"
+  WriteRegStr HKLM $UninstallKey "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKLM $UninstallKey "InstallLocation" "$INSTDIR"
+  WriteRegDWORD HKLM $UninstallKey "NoModify" 1
+  WriteRegDWORD HKLM $UninstallKey "NoRepair" 1
 SectionEnd
 
 ; Opens the plug-in's own configuration dialog on Winamp's INI file, owned by this window.
@@ -101,12 +174,27 @@ Section "Uninstall"
   !insertmacro REQUIRE_PLAYER_CLOSED
   Delete "$INSTDIR\Plugins\gen_hushbell.dll"
   Delete "$INSTDIR\Plugins\gen_hushbell.ini"
-  Delete "${CHECKER_DIR}\Verlift.exe"
-  RMDir "${CHECKER_DIR}"
-  RMDir "$PROGRAMFILES\Brennick"
-  DeleteRegValue HKLM "${CHECKER_KEY}" "2.0"
-  DeleteRegKey /ifempty HKLM "${CHECKER_KEY}"
-  DeleteRegKey /ifempty HKLM "SOFTWARE\Brennick"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; This folder's use of the shared checker ends with its uninstall entry, so a second run
+  ; counts nothing. The last user takes the checker and the value naming it away.
+  Call un.FindUninstallKey
+  ${If} $HasEntry = 1
+    ReadRegDWORD $0 HKLM "${SHARED_DLLS}" "${CHECKER}"
+    IntOp $0 $0 - 1
+    ${If} $0 > 0
+      WriteRegDWORD HKLM "${SHARED_DLLS}" "${CHECKER}" $0
+    ${Else}
+      DeleteRegValue HKLM "${SHARED_DLLS}" "${CHECKER}"
+      Delete "${CHECKER}"
+      RMDir "${CHECKER_DIR}"
+      RMDir "$PROGRAMFILES\Brennick"
+      ReadRegStr $1 HKLM "${CHECKER_KEY}" "2.0"
+      ${If} $1 == "${CHECKER}"
+        DeleteRegValue HKLM "${CHECKER_KEY}" "2.0"
+      ${EndIf}
+      DeleteRegKey /ifempty HKLM "${CHECKER_KEY}"
+      DeleteRegKey /ifempty HKLM "SOFTWARE\Brennick"
+    ${EndIf}
+    DeleteRegKey HKLM $UninstallKey
+  ${EndIf}
   Delete "$INSTDIR\${UNINSTALLER}"
 SectionEnd

@@ -15,14 +15,33 @@ check() {  # check "what" command...
 run=hbinstall$$
 winamp_win="C:\\$run\\Winamp"
 winamp=$WINEPREFIX/drive_c/$run/Winamp
+# A second player, in a folder outside the ANSI code page.
+second_win="C:\\$run\\日本\\Winamp"
+second=$WINEPREFIX/drive_c/$run/日本/Winamp
 checker="$WINEPREFIX/drive_c/Program Files/Brennick/Verlift/Verlift.exe"
+checker_win='C:\Program Files\Brennick\Verlift\Verlift.exe'
+shared='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 work=$(mktemp -d)
 php_pid=
+# The checker's installs (SharedDLLs) and the uninstall entries outlive a failed run.
+forget_checker() {
+  rm -rf "${checker%/Verlift/*}"
+  wine reg delete "$shared" /v "$checker_win" /f
+  wine reg delete 'HKLM\SOFTWARE\Brennick' /f
+  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell' /f
+  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell.2' /f
+} >/dev/null 2>&1
 cleanup() {
   [[ -n $php_pid ]] && kill "$php_pid" 2>/dev/null
   rm -rf "$work" "$WINEPREFIX/drive_c/$run"
+  forget_checker
 }
 trap cleanup EXIT
+forget_checker
+checker_value() { wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+uses() { wine reg query "$shared" /v "$checker_win" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_DWORD *0x//p'; }
+setup() { wine "$bin/hushbell-setup.exe" /S "/D=$1" >/dev/null 2>&1; }
+uninstall() { wine "$2" /S "_?=$1" >/dev/null 2>&1; }  # uninstall FOLDER UNINSTALLER
 
 # Two sites: one whose manifest advertises a newer plug-in, one that matches the build.
 built=$(sed -n 's/^gen_hushbell = "\(.*\)"$/\1/p' "$site/release.ini")
@@ -40,7 +59,7 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-wine "$bin/hushbell-setup.exe" /S "/D=$winamp_win" >/dev/null 2>&1
+setup "$winamp_win"
 check "setup.exe /S exits" test $? -eq 0
 check "plug-in in Plugins" test -f "$winamp/Plugins/gen_hushbell.dll"
 check "plug-in identical to the build" cmp -s "$winamp/Plugins/gen_hushbell.dll" "$bin/gen_hushbell.dll"
@@ -51,8 +70,8 @@ check "updater INI checks weekly" grep -qx 'interval=7' <<<"$ini"
 check "updater INI names the product" grep -qx 'Name=Tavo Hushbell' <<<"$ini"
 check "updater INI names an https homepage" grep -qx 'homepage=https://[^ ]*' <<<"$ini"
 check "updater INI lists the installed plug-in" grep -qxF "gen_hushbell=$winamp_win\\Plugins\\gen_hushbell.dll" <<<"$ini"
-value=$(wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
-check "registry names the checker" test "$value" = 'C:\Program Files\Brennick\Verlift\Verlift.exe'
+check "registry names the checker" test "$(checker_value)" = "$checker_win"
+check "SharedDLLs counts the install" test "$(uses)" = 1
 
 HB_WINAMP="$winamp_win" HB_SITE="http://127.0.0.1:$port" wine "$bin/installed_checks.exe" --gtest_filter='Installed.*'
 check "installed plug-in and checker" test $? -eq 0
@@ -68,13 +87,42 @@ HB_WINAMP="$winamp_win" HB_SETUP="Z:${bin//\//\\}\\hushbell-setup.exe" \
 check "setup and uninstaller refuse while the player runs" test $? -eq 0
 check "the install is untouched" test "$(files "$winamp")" = "$before"
 
-wine "$winamp_win\\uninstall-hushbell.exe" /S "_?=$winamp_win" >/dev/null 2>&1
+# Two players share the checker: each folder counts once, however often it is installed or
+# uninstalled, and the checker goes with the last install.
+setup "$second_win" && setup "$second_win"
+check "the second install and its reinstall exit" test $? -eq 0
+check "SharedDLLs counts each folder once" test "$(uses)" = 2
+cp "$second/uninstall-hushbell.exe" "$work/"
+uninstall "$second_win" "$second_win\\uninstall-hushbell.exe"
+check "the second uninstaller exits" test $? -eq 0
+uninstall "$second_win" "$work/uninstall-hushbell.exe"
+check "a second uninstall of one folder counts nothing" test "$(uses)" = 1
+check "the checker stays for the other player" cmp -s "$checker" "$bin/Verlift.exe"
+check "its registry value stays" test "$(checker_value)" = "$checker_win"
+
+uninstall "$winamp_win" "$winamp_win\\uninstall-hushbell.exe"
 check "uninstaller exits" test $? -eq 0
 check "plug-in removed" test ! -e "$winamp/Plugins/gen_hushbell.dll"
 check "updater INI removed" test ! -e "$winamp/Plugins/gen_hushbell.ini"
 check "checker removed" test ! -e "$checker"
-wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 >/dev/null 2>&1
-check "registry value removed" test $? -ne 0
+check "registry value removed" test -z "$(checker_value)"
+check "SharedDLLs entry removed" test -z "$(uses)"
+
+# A newer checker that another product left uncounted: not replaced, counted, and left in place.
+mkdir -p "${checker%/*}"
+python3 - "$bin/Verlift.exe" "$checker" <<'PY'
+import struct, sys
+exe = bytearray(open(sys.argv[1], "rb").read())
+fixed = exe.index(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO; dwFileVersionMS follows at 8
+struct.pack_into("<I", exe, fixed + 8, struct.unpack_from("<I", exe, fixed + 8)[0] + 0x10000)
+open(sys.argv[2], "wb").write(exe)
+PY
+cp "$checker" "$work/newer.exe"
+setup "$winamp_win"
+check "a newer checker is not replaced" cmp -s "$checker" "$work/newer.exe"
+check "the uncounted checker counts as one use" test "$(uses)" = 2
+uninstall "$winamp_win" "$winamp_win\\uninstall-hushbell.exe"
+check "the other product's checker stays" test "$(uses)" = 1 -a -f "$checker"
 
 echo "installer checks: $fails failed"
 [[ $fails == 0 ]]
