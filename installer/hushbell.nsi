@@ -29,6 +29,7 @@ RequestExecutionLevel admin
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell"
 !define MAX_INSTALLS 16
 !define UNINSTALLER "uninstall-hushbell.exe"
+!define UPDATER_INI "$INSTDIR\Plugins\gen_hushbell.ini"
 ; Winamp's main window: while it exists, Winamp holds the plug-in loaded.
 !define PLAYER_WINDOW "Winamp v1.x"
 
@@ -113,12 +114,25 @@ Section "Install"
   ${EndIf}
   SetOutPath "$INSTDIR\Plugins"
   File "${BIN_DIR}\gen_hushbell.dll"
-  ; The checker's description of this product. Keys are written one by one so that an
-  ; earlier install's "LastCheck" section is kept.
-  WriteINIStr "$INSTDIR\Plugins\gen_hushbell.ini" "Update" "Name" "${PRODUCT}"
-  WriteINIStr "$INSTDIR\Plugins\gen_hushbell.ini" "Update" "homepage" "${HOMEPAGE}"
-  WriteINIStr "$INSTDIR\Plugins\gen_hushbell.ini" "Update" "interval" "7"
-  WriteINIStr "$INSTDIR\Plugins\gen_hushbell.ini" "Files" "gen_hushbell" "$INSTDIR\Plugins\gen_hushbell.dll"
+  ; The checker's description of this product, in a file that starts as UTF-16: the profile
+  ; functions keep a file's encoding, and an 8-bit file would hold a folder name outside the
+  ; ANSI code page as "?"s, so the checker would never find the plug-in's version. The time of
+  ; the checker's last check survives the rewrite.
+  ReadINIStr $5 "${UPDATER_INI}" "LastCheck" "lo"
+  ReadINIStr $6 "${UPDATER_INI}" "LastCheck" "hi"
+  FileOpen $0 "${UPDATER_INI}" w
+  FileWriteWord $0 0xFEFF
+  FileClose $0
+  WriteINIStr "${UPDATER_INI}" "Update" "Name" "${PRODUCT}"
+  WriteINIStr "${UPDATER_INI}" "Update" "homepage" "${HOMEPAGE}"
+  WriteINIStr "${UPDATER_INI}" "Update" "interval" "7"
+  WriteINIStr "${UPDATER_INI}" "Files" "gen_hushbell" "$INSTDIR\Plugins\gen_hushbell.dll"
+  ${If} $5 != ""
+    WriteINIStr "${UPDATER_INI}" "LastCheck" "lo" $5
+  ${EndIf}
+  ${If} $6 != ""
+    WriteINIStr "${UPDATER_INI}" "LastCheck" "hi" $6
+  ${EndIf}
 
   ; The checker is shared with Brennick's other products. Each install folder counts once (a
   ; reinstall into the same folder does not count again); a copy nobody counted is in use by
@@ -173,7 +187,7 @@ FunctionEnd
 Section "Uninstall"
   !insertmacro REQUIRE_PLAYER_CLOSED
   Delete "$INSTDIR\Plugins\gen_hushbell.dll"
-  Delete "$INSTDIR\Plugins\gen_hushbell.ini"
+  Delete "${UPDATER_INI}"
   ; This folder's use of the shared checker ends with its uninstall entry, so a second run
   ; counts nothing. The last user takes the checker and the value naming it away.
   Call un.FindUninstallKey

@@ -65,7 +65,8 @@ check "plug-in in Plugins" test -f "$winamp/Plugins/gen_hushbell.dll"
 check "plug-in identical to the build" cmp -s "$winamp/Plugins/gen_hushbell.dll" "$bin/gen_hushbell.dll"
 check "checker in Program Files" cmp -s "$checker" "$bin/Verlift.exe"
 check "uninstaller written" test -f "$winamp/uninstall-hushbell.exe"
-ini=$(tr -d '\r' <"$winamp/Plugins/gen_hushbell.ini")
+ini_text() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'; }
+ini=$(ini_text "$winamp/Plugins/gen_hushbell.ini")
 check "updater INI checks weekly" grep -qx 'interval=7' <<<"$ini"
 check "updater INI names the product" grep -qx 'Name=Tavo Hushbell' <<<"$ini"
 check "updater INI names an https homepage" grep -qx 'homepage=https://[^ ]*' <<<"$ini"
@@ -89,8 +90,19 @@ check "the install is untouched" test "$(files "$winamp")" = "$before"
 
 # Two players share the checker: each folder counts once, however often it is installed or
 # uninstalled, and the checker goes with the last install.
-setup "$second_win" && setup "$second_win"
-check "the second install and its reinstall exit" test $? -eq 0
+setup "$second_win"
+check "setup into a folder outside the ANSI code page exits" test $? -eq 0
+second_ini=$second/Plugins/gen_hushbell.ini
+check "its updater INI is UTF-16" test "$(head -c2 "$second_ini" | od -An -tx1)" = " ff fe"
+check "its updater INI lists the plug-in by its folder's name" \
+  grep -qxF "gen_hushbell=$second_win\\Plugins\\gen_hushbell.dll" <<<"$(ini_text "$second_ini")"
+HB_WINAMP="$second_win" HB_SITE="http://127.0.0.1:$port" \
+  wine "$bin/installed_checks.exe" --gtest_filter='Installed.Forced*'
+check "the checker reads that plug-in's version" test $? -eq 0
+last=$(ini_text "$second_ini" | grep -E '^(lo|hi)=')
+setup "$second_win"
+check "the reinstall exits" test $? -eq 0
+check "the reinstall keeps the last check time" test -n "$last" -a "$(ini_text "$second_ini" | grep -E '^(lo|hi)=')" = "$last"
 check "SharedDLLs counts each folder once" test "$(uses)" = 2
 cp "$second/uninstall-hushbell.exe" "$work/"
 uninstall "$second_win" "$second_win\\uninstall-hushbell.exe"
