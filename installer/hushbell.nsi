@@ -2,6 +2,7 @@
 ; the update checker into Program Files, and the registry value through which the plug-in
 ; finds the checker.
 ; makensis -DSOURCE_DIR=<repo> -DBIN_DIR=<built binaries> -DOUT_FILE=<setup.exe> -DHOMEPAGE=<site>
+; The tests also build it with -DCONFIGURE_NOW_TEST (at the end); that build is never shipped.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -52,6 +53,7 @@ VIAddVersionKey "LegalCopyright" "Brennick"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Configure now"
 !define MUI_FINISHPAGE_RUN_FUNCTION ConfigureNow
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -178,11 +180,122 @@ Section "Install"
   WriteRegDWORD HKLM $UninstallKey "NoRepair" 1
 SectionEnd
 
-; Opens the plug-in's own configuration dialog on Winamp's INI file, owned by this window.
-; Never reached in a silent install, which shows no finish page.
-Function ConfigureNow
-  System::Call '"$INSTDIR\Plugins\gen_hushbell.dll"::instConfig(p $HWNDPARENT, m "$INSTDIR\winamp.ini") i .r0 ?u'
+Var PlayerIni  ; Winamp's settings file as instConfig takes it, 8-bit; empty when it cannot
+
+; Replaces each {N} in $R0 with the shell's special folder number N (a CSIDL), as Winamp reads
+; paths.ini: {26} is the application data folder. Anything else stays as written.
+Function ExpandFolderTokens
+  StrCpy $R1 ""
+  ${Do}
+    StrCpy $R2 $R0 1
+    ${If} $R2 == ""
+      ${Break}
+    ${EndIf}
+    StrCpy $R0 $R0 "" 1
+    ${If} $R2 == "{"
+      StrCpy $R3 0
+      ${Do}
+        StrCpy $R4 $R0 1 $R3
+        ${If} $R4 == "}"
+        ${OrIf} $R4 == ""
+          ${Break}
+        ${EndIf}
+        IntOp $R3 $R3 + 1
+      ${Loop}
+      StrCpy $R5 $R0 $R3
+      IntOp $R6 $R5 + 0
+      ${If} $R4 == "}"
+      ${AndIf} $R6 == $R5
+        System::Call 'shell32::SHGetSpecialFolderPathW(p 0, w .R7, i R6, i 0) i .R8'
+        ${If} $R8 <> 0
+          StrCpy $R1 "$R1$R7"
+          IntOp $R3 $R3 + 1
+          StrCpy $R0 $R0 "" $R3
+          ${Continue}
+        ${EndIf}
+      ${EndIf}
+    ${EndIf}
+    StrCpy $R1 "$R1$R2"
+  ${Loop}
+  StrCpy $R0 $R1
 FunctionEnd
+
+; Empties $R0 unless it survives the conversion to the ANSI code page that instConfig's 8-bit
+; argument goes through.
+Function KeepIfAnsi
+  System::Call 'kernel32::lstrcpynA(m .R9, m R0, i ${NSIS_MAX_STRLEN})'
+  ${IfNot} $R0 S== $R9
+    StrCpy $R0 ""
+  ${EndIf}
+FunctionEnd
+
+; Finds Winamp's settings file where Winamp does: in the folder that inidir of section
+; [Winamp] in its paths.ini names (relative to Winamp's folder), else in Winamp's folder. A path
+; the ANSI code page cannot hold goes by its short (8.3) form, if it has one.
+Function ResolvePlayerIni
+  ReadINIStr $R0 "$INSTDIR\paths.ini" "Winamp" "inidir"
+  ${If} $R0 == ""
+    StrCpy $R0 $INSTDIR
+  ${Else}
+    Call ExpandFolderTokens
+    StrCpy $R1 $R0 1 1
+    StrCpy $R2 $R0 1
+    ${If} $R1 != ":"
+    ${AndIf} $R2 != "\"
+      StrCpy $R0 "$INSTDIR\$R0"
+    ${EndIf}
+    CreateDirectory $R0
+  ${EndIf}
+  System::Call 'kernel32::GetFullPathNameW(w "$R0\winamp.ini", i ${NSIS_MAX_STRLEN}, w .R0, p 0)'
+  StrCpy $R8 $R0
+  Call KeepIfAnsi
+  ${If} $R0 == ""
+    ; Only a file that exists has a short name.
+    ${IfNot} ${FileExists} $R8
+      FileOpen $R1 $R8 w
+      FileClose $R1
+    ${EndIf}
+    System::Call 'kernel32::GetShortPathNameW(w R8, w .R0, i ${NSIS_MAX_STRLEN}) i .R1'
+    ${If} $R1 = 0
+      StrCpy $R0 ""
+    ${EndIf}
+    Call KeepIfAnsi
+  ${EndIf}
+  StrCpy $PlayerIni $R0
+FunctionEnd
+
+; Without a path instConfig can take, the box stays unticked and says where to configure.
+Function FinishPageShow
+  Call ResolvePlayerIni
+  ${If} $PlayerIni == ""
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+    EnableWindow $mui.FinishPage.Run 0
+    SendMessage $mui.FinishPage.Run ${WM_SETTEXT} 0 "STR:Configure it in Winamp: Preferences, Plug-ins"
+  ${EndIf}
+FunctionEnd
+
+; Opens the plug-in's own configuration dialog on Winamp's settings file, owned by this window.
+; The plug-in comes from this installer's own copy: the one in Winamp's folder may be open to
+; processes that are not elevated. Never reached in a silent install, which has no finish page.
+Function ConfigureNow
+  ${If} $PlayerIni != ""
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\gen_hushbell.dll" "${BIN_DIR}\gen_hushbell.dll"
+    System::Call '"$PLUGINSDIR\gen_hushbell.dll"::instConfig(p $HWNDPARENT, m "$PlayerIni") i .r0 ?u'
+  ${EndIf}
+FunctionEnd
+
+!ifdef CONFIGURE_NOW_TEST
+; The tests' build: does what the finish page does with its box ticked, for the Winamp folder
+; given with /D=, and ends with the dialog's result (255: not opened). Installs nothing.
+Function .onInit
+  StrCpy $0 255
+  Call ResolvePlayerIni
+  Call ConfigureNow
+  SetErrorLevel $0
+  Quit
+FunctionEnd
+!endif
 
 Section "Uninstall"
   !insertmacro REQUIRE_PLAYER_CLOSED

@@ -33,7 +33,7 @@ forget_checker() {
 } >/dev/null 2>&1
 cleanup() {
   [[ -n $php_pid ]] && kill "$php_pid" 2>/dev/null
-  rm -rf "$work" "$WINEPREFIX/drive_c/$run"
+  rm -rf "$work" "$WINEPREFIX/drive_c/$run" "${appdata:-/nonexistent}/$run"*
   forget_checker
 }
 trap cleanup EXIT
@@ -135,6 +135,24 @@ check "a newer checker is not replaced" cmp -s "$checker" "$work/newer.exe"
 check "the uncounted checker counts as one use" test "$(uses)" = 2
 uninstall "$winamp_win" "$winamp_win\\uninstall-hushbell.exe"
 check "the other product's checker stays" test "$(uses)" = 1 -a -f "$checker"
+
+# "Configure now" saves where Winamp reads: in the folder paths.ini names ({26}: application
+# data), one outside the ANSI code page by its short name, else in Winamp's folder. The folder
+# holds no plug-in: the installer's own copy is the one loaded.
+appdata=$(winepath -u "$(wine cmd /c echo %APPDATA% | tr -d '\r')")
+player=$WINEPREFIX/drive_c/$run/Player
+for inidir in "" "{26}\\$run" "{26}\\$run-日本"; do
+  rm -rf "$player" && mkdir -p "$player"
+  settings=$player
+  if [[ -n $inidir ]]; then
+    { printf '\xff\xfe'; printf '[Winamp]\r\ninidir=%s\r\n' "$inidir" | iconv -t UTF-16LE; } >"$player/paths.ini"
+    settings=$appdata/${inidir#*\\}
+  fi
+  HB_WINAMP="C:\\$run\\Player" HB_CONFIGURE_SETUP="Z:${bin//\//\\}\\configure-now-setup.exe" \
+    wine "$bin/installed_checks.exe" --gtest_filter='ConfigureNow.*'
+  check "Configure now with inidir '$inidir' opens the dialog" test $? -eq 0
+  check "and saves into $settings/winamp.ini" grep -q '^LockAction=' "$settings/winamp.ini"
+done
 
 echo "installer checks: $fails failed"
 [[ $fails == 0 ]]

@@ -1,12 +1,14 @@
 // Runs inside an installed Winamp folder (HB_WINAMP) against a local copy of the web site
 // (HB_SITE): the installed plug-in, loaded by the stand-in host, starts the installed checker,
 // which shows its dialog over the host window when the site advertises a newer plug-in.
-// install_test.sh runs each suite at its own step; RunningPlayer needs the installer (HB_SETUP).
+// install_test.sh runs each suite at its own step; RunningPlayer needs the installer (HB_SETUP),
+// ConfigureNow its test build that runs only what "Configure now" runs (HB_CONFIGURE_SETUP).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
+#include "resource.h"
 #include "standin_host.h"
 
 namespace {
@@ -40,6 +42,11 @@ void UseSite(const Installed& installed, const std::wstring& path) {
 }
 
 HWND FindUpdateDialog() { return FindWindowA("#32770", "Automatic Update Check"); }
+
+HWND FindConfigDialog() {
+  HWND dialog = FindWindowA("#32770", nullptr);
+  return dialog != nullptr && GetDlgItem(dialog, IDC_LOCK_ACTION) != nullptr ? dialog : nullptr;
+}
 
 bool LastCheckWritten(const Installed& installed) {
   return GetPrivateProfileIntW(L"LastCheck", L"hi", 0, installed.UpdaterIni().c_str()) != 0;
@@ -121,6 +128,14 @@ TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
   EXPECT_EQ(RunToEnd(L"\"" + setup + L"\" /S /D=" + installed.Winamp), 2u);
   EXPECT_EQ(RunToEnd(L"\"" + installed.Winamp + L"\\uninstall-hushbell.exe\" /S _?=" + installed.Winamp), 2u);
   HostDestroy();
+}
+
+// For the Winamp folder HB_WINAMP: the plug-in's dialog opens, and OK saves (result 1).
+TEST(ConfigureNow, OpensThePluginsDialog) {
+  Installed installed;
+  std::wstring setup = Env(L"HB_CONFIGURE_SETUP");
+  ASSERT_FALSE(setup.empty());
+  EXPECT_EQ(RunToEnd(L"\"" + setup + L"\" /S /D=" + installed.Winamp, FindConfigDialog, IDOK), 1u);
 }
 
 }  // namespace
