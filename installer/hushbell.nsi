@@ -2,7 +2,6 @@
 ; the update checker into Program Files, and the registry value through which the plug-in
 ; finds the checker.
 ; makensis -DSOURCE_DIR=<repo> -DBIN_DIR=<built binaries> -DOUT_FILE=<setup.exe> -DHOMEPAGE=<site>
-; The tests also build it with -DCONFIGURE_NOW_TEST (at the end); that build is never shipped.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -53,9 +52,9 @@ VIAddVersionKey "LegalCopyright" "Brennick"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Configure now"
 !define MUI_FINISHPAGE_RUN_FUNCTION ConfigureNow
-!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -284,18 +283,6 @@ Function ConfigureNow
     System::Call '"$PLUGINSDIR\gen_hushbell.dll"::instConfig(p $HWNDPARENT, m "$PlayerIni") i .r0 ?u'
   ${EndIf}
 FunctionEnd
-
-!ifdef CONFIGURE_NOW_TEST
-; The tests' build: does what the finish page does with its box ticked, for the Winamp folder
-; given with /D=, and ends with the dialog's result (255: not opened). Installs nothing.
-Function .onInit
-  StrCpy $0 255
-  Call ResolvePlayerIni
-  Call ConfigureNow
-  SetErrorLevel $0
-  Quit
-FunctionEnd
-!endif
 
 Section "Uninstall"
   !insertmacro REQUIRE_PLAYER_CLOSED

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Silent install into a fresh Winamp folder, the installed plug-in and checker at work against
-# the real version.php under PHP's built-in server on 127.0.0.1, then the silent uninstall.
+# Silent installs into fresh Winamp folders (one named outside the ANSI code page), the installed
+# plug-in and checker at work against the real version.php under PHP's built-in server on
+# 127.0.0.1, a running player, the shared checker's count, silent uninstalls, and "Configure now"
+# clicked through an interactive setup.
 # Usage: install_test.sh BIN_DIR SITE_DIR
 set -uo pipefail
 bin=$1 site=$2
@@ -38,10 +40,13 @@ cleanup() {
 }
 trap cleanup EXIT
 forget_checker
-checker_value() { wine reg query 'HKLM\SOFTWARE\Brennick\Verlift' /v 2.0 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
-uses() { wine reg query "$shared" /v "$checker_win" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_DWORD *0x//p'; }
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_[A-Z]* *//p'; }
+checker_value() { reg_value 'HKLM\SOFTWARE\Brennick\Verlift' 2.0; }
+uses() { reg_value "$shared" "$checker_win"; }
 setup() { wine "$bin/hushbell-setup.exe" /S "/D=$1" >/dev/null 2>&1; }
 uninstall() { wine "$2" /S "_?=$1" >/dev/null 2>&1; }  # uninstall FOLDER UNINSTALLER
+checks() { HB_WINAMP=$1 wine "$bin/installed_checks.exe" --gtest_filter="$2"; }  # checks FOLDER SUITES
+export HB_SETUP="Z:${bin//\//\\}\\hushbell-setup.exe"
 
 # Two sites: one whose manifest advertises a newer plug-in, one that matches the build.
 built=$(sed -n 's/^gen_hushbell = "\(.*\)"$/\1/p' "$site/release.ini")
@@ -54,6 +59,7 @@ sed "s/^gen_hushbell = .*/gen_hushbell = \"$newer\"/" "$site/release.ini" >"$wor
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 php -S "127.0.0.1:$port" -t "$work/site" >"$work/php.log" 2>&1 &
 php_pid=$!
+export HB_SITE="http://127.0.0.1:$port"
 for _ in $(seq 50); do
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
   sleep 0.1
@@ -72,9 +78,9 @@ check "updater INI names the product" grep -qx 'Name=Tavo Hushbell' <<<"$ini"
 check "updater INI names an https homepage" grep -qx 'homepage=https://[^ ]*' <<<"$ini"
 check "updater INI lists the installed plug-in" grep -qxF "gen_hushbell=$winamp_win\\Plugins\\gen_hushbell.dll" <<<"$ini"
 check "registry names the checker" test "$(checker_value)" = "$checker_win"
-check "SharedDLLs counts the install" test "$(uses)" = 1
+check "SharedDLLs counts the install" test "$(uses)" = 0x1
 
-HB_WINAMP="$winamp_win" HB_SITE="http://127.0.0.1:$port" wine "$bin/installed_checks.exe" --gtest_filter='Installed.*'
+checks "$winamp_win" 'Installed.*'
 check "installed plug-in and checker" test $? -eq 0
 check "the checker asked the site" grep -q '/newer/version.php' "$work/php.log"
 check "the forced check asked the site" grep -q '/equal/version.php' "$work/php.log"
@@ -83,8 +89,7 @@ check "the forced check asked the site" grep -q '/equal/version.php' "$work/php.
 files() { (cd "$1" && find . -type f -exec md5sum {} + | sort); }
 echo older >"$winamp/Plugins/gen_hushbell.dll"
 before=$(files "$winamp")
-HB_WINAMP="$winamp_win" HB_SETUP="Z:${bin//\//\\}\\hushbell-setup.exe" \
-  wine "$bin/installed_checks.exe" --gtest_filter='RunningPlayer.*'
+checks "$winamp_win" 'RunningPlayer.*'
 check "setup and uninstaller refuse while the player runs" test $? -eq 0
 check "the install is untouched" test "$(files "$winamp")" = "$before"
 
@@ -96,19 +101,18 @@ second_ini=$second/Plugins/gen_hushbell.ini
 check "its updater INI is UTF-16" test "$(head -c2 "$second_ini" | od -An -tx1)" = " ff fe"
 check "its updater INI lists the plug-in by its folder's name" \
   grep -qxF "gen_hushbell=$second_win\\Plugins\\gen_hushbell.dll" <<<"$(ini_text "$second_ini")"
-HB_WINAMP="$second_win" HB_SITE="http://127.0.0.1:$port" \
-  wine "$bin/installed_checks.exe" --gtest_filter='Installed.Forced*'
+checks "$second_win" 'Installed.Forced*'
 check "the checker reads that plug-in's version" test $? -eq 0
 last=$(ini_text "$second_ini" | grep -E '^(lo|hi)=')
 setup "$second_win"
 check "the reinstall exits" test $? -eq 0
 check "the reinstall keeps the last check time" test -n "$last" -a "$(ini_text "$second_ini" | grep -E '^(lo|hi)=')" = "$last"
-check "SharedDLLs counts each folder once" test "$(uses)" = 2
+check "SharedDLLs counts each folder once" test "$(uses)" = 0x2
 cp "$second/uninstall-hushbell.exe" "$work/"
 uninstall "$second_win" "$second_win\\uninstall-hushbell.exe"
 check "the second uninstaller exits" test $? -eq 0
 uninstall "$second_win" "$work/uninstall-hushbell.exe"
-check "a second uninstall of one folder counts nothing" test "$(uses)" = 1
+check "a second uninstall of one folder counts nothing" test "$(uses)" = 0x1
 check "the checker stays for the other player" cmp -s "$checker" "$bin/Verlift.exe"
 check "its registry value stays" test "$(checker_value)" = "$checker_win"
 
@@ -132,13 +136,13 @@ PY
 cp "$checker" "$work/newer.exe"
 setup "$winamp_win"
 check "a newer checker is not replaced" cmp -s "$checker" "$work/newer.exe"
-check "the uncounted checker counts as one use" test "$(uses)" = 2
+check "the uncounted checker counts as one use" test "$(uses)" = 0x2
 uninstall "$winamp_win" "$winamp_win\\uninstall-hushbell.exe"
-check "the other product's checker stays" test "$(uses)" = 1 -a -f "$checker"
+check "the other product's checker stays" test "$(uses)" = 0x1 -a -f "$checker"
 
-# "Configure now" saves where Winamp reads: in the folder paths.ini names ({26}: application
-# data), one outside the ANSI code page by its short name, else in Winamp's folder. The folder
-# holds no plug-in: the installer's own copy is the one loaded.
+# "Configure now" on the finish page saves where Winamp reads: in the folder paths.ini names
+# ({26}: application data), one outside the ANSI code page by its short name, else in Winamp's
+# folder.
 appdata=$(winepath -u "$(wine cmd /c echo %APPDATA% | tr -d '\r')")
 player=$WINEPREFIX/drive_c/$run/Player
 for inidir in "" "{26}\\$run" "{26}\\$run-日本"; do
@@ -148,9 +152,8 @@ for inidir in "" "{26}\\$run" "{26}\\$run-日本"; do
     { printf '\xff\xfe'; printf '[Winamp]\r\ninidir=%s\r\n' "$inidir" | iconv -t UTF-16LE; } >"$player/paths.ini"
     settings=$appdata/${inidir#*\\}
   fi
-  HB_WINAMP="C:\\$run\\Player" HB_CONFIGURE_SETUP="Z:${bin//\//\\}\\configure-now-setup.exe" \
-    wine "$bin/installed_checks.exe" --gtest_filter='ConfigureNow.*'
-  check "Configure now with inidir '$inidir' opens the dialog" test $? -eq 0
+  checks "C:\\$run\\Player" 'ConfigureNow.*'
+  check "setup with inidir '$inidir' and Configure now ends" test $? -eq 0
   check "and saves into $settings/winamp.ini" grep -q '^LockAction=' "$settings/winamp.ini"
 done
 
