@@ -141,17 +141,15 @@ HWND SetupStep() {
   }
   HWND page = wizard != nullptr ? FindWindowExA(wizard, nullptr, "#32770", nullptr) : nullptr;
   if (page == nullptr || !IsWindowVisible(page)) return nullptr;
+  Installed installed;
   wchar_t folder[MAX_PATH] = {};
-  std::wstring wanted = Installed().Winamp;
-  if (GetDlgItemTextW(page, FolderEdit, folder, MAX_PATH) > 0 && wanted != folder) {
-    SetDlgItemTextW(page, FolderEdit, wanted.c_str());
+  if (GetDlgItemTextW(page, FolderEdit, folder, MAX_PATH) > 0 && installed.Winamp != folder) {
+    SetDlgItemTextW(page, FolderEdit, installed.Winamp.c_str());
     return nullptr;  // Next at the next look
   }
   char text[32] = {};
-  if (wizard != nullptr && GetDlgItemTextA(wizard, IDOK, text, sizeof text) > 0 && strstr(text, "Finish")) {
-    Installed installed;
+  if (GetDlgItemTextA(wizard, IDOK, text, sizeof text) > 0 && strstr(text, "Finish") != nullptr)
     CopyFileW(installed.UpdaterIni().c_str(), installed.Plugin().c_str(), FALSE);
-  }
   return wizard;
 }
 
