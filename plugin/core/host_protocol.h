@@ -7,8 +7,11 @@
 // A query is a synchronous message WM_USER with wParam 0 and the query's number as lParam.
 inline constexpr uint32_t HostQueryMessage = 0x400;
 inline constexpr uintptr_t HostQueryPlayState = 104;  // exactly 1: playing
-inline constexpr uintptr_t HostQueryIniPath = 334;    // the address of the host's INI path
-// Answers to query 334 below this are no address: the host did not answer.
+inline constexpr uintptr_t HostQueryIniPath = 334;    // the address of the host's INI path, 8-bit
+// The same path in UTF-16: a profile folder outside the ANSI code page has no 8-bit name. Older
+// players answer 1 or 0 (not supported).
+inline constexpr uintptr_t HostQueryWideIniPath = 1334;
+// Answers to the path queries below this are no address: the host did not answer.
 inline constexpr uintptr_t HostSmallestAddress = 0x10000;
 
 // A command is a synchronous WM_COMMAND with the command's number as wParam and lParam 0.

@@ -2,6 +2,7 @@
 // "Hushbell" section through replaceable profile functions.
 #include "settings.h"
 
+#include "text_bounds.h"
 #include "timeout_text.h"
 
 namespace {
@@ -26,6 +27,13 @@ constexpr SettingKey SettingKeys[] = {
     {"Verlift", 0, nullptr, &PluginState::UpdateCheck},
 };
 
+constexpr bool NamesFit() {
+  for (const SettingKey& key : SettingKeys)
+    if (BoundedLength(key.Name, ProfileTextCapacity) == ProfileTextCapacity) return false;
+  return sizeof SettingsSection <= ProfileTextCapacity;
+}
+static_assert(NamesFit());
+
 }  // namespace
 
 void LoadSettingsWith(PluginState& s, const ProfileIo& io) {
@@ -40,7 +48,7 @@ void LoadSettingsWith(PluginState& s, const ProfileIo& io) {
 
 void SaveSettingsWith(const PluginState& s, const ProfileIo& io) {
   for (const SettingKey& key : SettingKeys) {
-    char text[32];
+    char text[ProfileTextCapacity];
     FormatDecimal(key.Action ? int32_t{Get(s.*key.Action)} : Get(s.*key.Value), text);
     io.WriteString(io.Context, SettingsSection, key.Name, text);
   }

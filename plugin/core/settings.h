@@ -1,9 +1,13 @@
 // Loading and saving the plug-in's settings, portable: the profile functions come as arguments.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include "plugin_state.h"
 
 inline constexpr char SettingsSection[] = "Hushbell";
+// The section name, every key name and every value written fit in this many characters with the
+// terminator, so a profile layer may copy them into buffers of this size.
+inline constexpr size_t ProfileTextCapacity = 32;
 
 // The profile functions, replaceable so loading and saving run anywhere.
 struct ProfileIo {

@@ -16,6 +16,12 @@ bool QueryIsPlaying() {
                       HostQueryPlayState) == 1;
 }
 
+const wchar_t* QueryWideIniPath() {
+  LRESULT result = SendMessageA(Record.HostWindow, HostQueryMessage, 0, HostQueryWideIniPath);
+  if (static_cast<ULONG_PTR>(result) < HostSmallestAddress) return nullptr;
+  return reinterpret_cast<const wchar_t*>(result);
+}
+
 const char* QueryIniPath() {
   LRESULT result = SendMessageA(Record.HostWindow, HostQueryMessage, 0, HostQueryIniPath);
   if (static_cast<ULONG_PTR>(result) < HostSmallestAddress) return "winamp.ini";

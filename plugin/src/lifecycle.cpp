@@ -12,6 +12,56 @@ PluginRecord Record{PluginRecordVersion, PluginDescription, init, config, quit, 
 namespace {
 // The module reference the running timer holds (UI thread only).
 HMODULE TimerModuleReference;
+
+// The hook's place in the host window's chain (UI thread only). It outlives quit when a later
+// subclass holds it: then it stays there, forwarding only, until the process ends.
+struct {
+  HWND Window;      // the window it is in, or null
+  WNDPROC Forward;  // the procedure it replaced
+  bool Unicode;     // installed and forwarding with the W functions
+} Hook;
+
+LONG_PTR CurrentProc(HWND window) {
+  return Hook.Unicode ? GetWindowLongPtrW(window, GWLP_WNDPROC) : GetWindowLongPtrA(window, GWLP_WNDPROC);
+}
+
+// Puts the hook in front of the window's procedure; returns the procedure it forwards to, or
+// null. A Unicode window stays Unicode: through A functions every text message would be narrowed
+// to the ANSI code page and back.
+WNDPROC Subclass(HWND window) {
+  if (Hook.Window != nullptr && IsWindow(Hook.Window)) {
+    // Still in a chain from an earlier quit: a second copy of the hook would forward to itself,
+    // so the one in place takes up its work again; another window goes without it.
+    return Hook.Window == window ? Hook.Forward : nullptr;
+  }
+  Hook.Unicode = IsWindowUnicode(window) != FALSE;
+  // On 32-bit Windows SetWindowLongPtr{A|W} is SetWindowLong{A|W} itself.
+  const LONG_PTR ours = reinterpret_cast<LONG_PTR>(HostWindowHook);
+  Hook.Forward = reinterpret_cast<WNDPROC>(Hook.Unicode ? SetWindowLongPtrW(window, GWLP_WNDPROC, ours)
+                                                        : SetWindowLongPtrA(window, GWLP_WNDPROC, ours));
+  Hook.Window = Hook.Forward != nullptr ? window : nullptr;
+  return Hook.Forward;
+}
+
+// Puts back what the hook replaced, but only while the hook is the window's procedure: under a
+// later subclass that would drop the later one out of the chain, and when that one quits it
+// would put back the hook, in a module that may be gone by then.
+void Unsubclass() {
+  HWND window = Hook.Window;
+  if (IsWindow(window) && CurrentProc(window) != reinterpret_cast<LONG_PTR>(HostWindowHook)) {
+    // Left in the chain: its code must stay mapped for as long as the window may call it.
+    HMODULE self;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(&Record), &self);
+    return;
+  }
+  const LONG_PTR forward = reinterpret_cast<LONG_PTR>(Hook.Forward);
+  if (Hook.Unicode)
+    SetWindowLongPtrW(window, GWLP_WNDPROC, forward);
+  else
+    SetWindowLongPtrA(window, GWLP_WNDPROC, forward);
+  Hook.Window = nullptr;
+}
 }  // namespace
 
 // A host that unloads the module without quit would otherwise leave the timer calling into
@@ -59,9 +109,7 @@ int init() {
   LaunchUpdater();
   if (AnyTriggerEnabled(State)) SetPolling(true);
   OpenSessionWindow();
-  // On 32-bit Windows SetWindowLongPtrA is SetWindowLongA itself.
-  State.PreviousWindowProc = reinterpret_cast<void*>(
-      SetWindowLongPtrA(Record.HostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostWindowHook)));
+  State.PreviousWindowProc = reinterpret_cast<void*>(Subclass(Record.HostWindow));
   return 0;
 }
 
@@ -69,15 +117,16 @@ void quit() {
   SetPolling(false);
   CloseSessionWindow();
   if (State.PreviousWindowProc != nullptr) {
-    SetWindowLongPtrA(Record.HostWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(State.PreviousWindowProc));
+    // From here on the hook only forwards, wherever it stays.
     State.PreviousWindowProc = nullptr;
+    Unsubclass();
   }
 }
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  OnPowerBroadcast(State, WinMonitorIo(), message, wParam);
-  return CallWindowProcA(reinterpret_cast<WNDPROC>(State.PreviousWindowProc), window, message, wParam,
-                         lParam);
+  if (State.PreviousWindowProc != nullptr) OnPowerBroadcast(State, WinMonitorIo(), message, wParam);
+  return Hook.Unicode ? CallWindowProcW(Hook.Forward, window, message, wParam, lParam)
+                      : CallWindowProcA(Hook.Forward, window, message, wParam, lParam);
 }
 
 extern "C" int WINAPI instConfig(HWND window, const char* iniPath) {

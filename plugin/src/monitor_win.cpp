@@ -89,8 +89,10 @@ void StartPolling() {
   if (Get(State.TimerId) != 0) return;
   TimerOpen.store(1);
   // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns no callback is left running, so the
-  // host may unload the module right after quit.
-  UINT id = timeSetEvent(1000, 0, PollTickCallback, reinterpret_cast<DWORD_PTR>(Record.HostWindow),
+  // host may unload the module right after quit. A resolution of a whole second: the finest (0)
+  // would hold the system timer at about 1 ms for as long as the player runs, machine-wide on
+  // most Windows versions, for a poll that needs no better than its own period.
+  UINT id = timeSetEvent(1000, 1000, PollTickCallback, reinterpret_cast<DWORD_PTR>(Record.HostWindow),
                          TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
   if (id == 0) TimerOpen.store(0);
   Put(State.TimerId, id);

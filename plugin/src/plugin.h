@@ -19,16 +19,17 @@ inline constexpr char PluginDescription[] = "Tavo Hushbell";
 extern PluginRecord Record;
 extern PluginState State;
 
-// Host queries and commands (synchronous messages). Query 334 goes to the record's window, which
-// instConfig points at its caller's; the player's state and commands go to the player window
-// that init binds, which ticks read on the timer thread.
+// Host queries and commands (synchronous messages). The path queries go to the record's window,
+// which instConfig points at its caller's; the player's state and commands go to the player
+// window that init binds, which ticks read on the timer thread.
 bool QueryIsPlaying();
+// The host's INI path in UTF-16, or null when the host does not give it.
+const wchar_t* QueryWideIniPath();
 const char* QueryIniPath();
 void SendPlayerCommand(uint8_t action);
 void BindPlayerWindow(HWND window);
 
 // Settings in section "Hushbell" of the host's INI file, or of an installer's file.
-const char* SettingsIniPath();
 void LoadSettings();
 void SaveSettings();
 

@@ -1,4 +1,5 @@
-// Settings through the 8-bit profile functions.
+// Settings through the profile functions: the UTF-16 ones on the host's UTF-16 path when it gives
+// one (a profile folder outside the ANSI code page has no 8-bit name), the 8-bit ones otherwise.
 #include "plugin.h"
 #include "settings.h"
 
@@ -11,18 +12,39 @@ int32_t ReadProfileInt(void* context, const char* section, const char* key, int3
 void WriteProfileString(void* context, const char* section, const char* key, const char* value) {
   WritePrivateProfileStringA(section, key, value, static_cast<const char*>(context));
 }
+
+using ProfileText = wchar_t[ProfileTextCapacity];
+
+// Section, key names and values are ASCII and fit (settings.h).
+const wchar_t* Widen(const char* text, ProfileText& wide) {
+  size_t i = 0;
+  for (; i + 1 < ProfileTextCapacity && text[i] != '\0'; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  wide[i] = L'\0';
+  return wide;
+}
+
+int32_t ReadWideProfileInt(void* context, const char* section, const char* key, int32_t defaultValue) {
+  ProfileText wideSection, wideKey;
+  return static_cast<int32_t>(GetPrivateProfileIntW(Widen(section, wideSection), Widen(key, wideKey),
+                                                    defaultValue, static_cast<const wchar_t*>(context)));
+}
+
+void WriteWideProfileString(void* context, const char* section, const char* key, const char* value) {
+  ProfileText wideSection, wideKey, wideValue;
+  WritePrivateProfileStringW(Widen(section, wideSection), Widen(key, wideKey), Widen(value, wideValue),
+                             static_cast<const wchar_t*>(context));
+}
+
+// An installer's file is always an 8-bit path; the host is asked for its UTF-16 path first.
+ProfileIo SettingsProfile() {
+  if (State.IniPathOverride != nullptr)
+    return {const_cast<char*>(State.IniPathOverride), ReadProfileInt, WriteProfileString};
+  if (const wchar_t* wide = QueryWideIniPath())
+    return {const_cast<wchar_t*>(wide), ReadWideProfileInt, WriteWideProfileString};
+  return {const_cast<char*>(QueryIniPath()), ReadProfileInt, WriteProfileString};
+}
 }  // namespace
 
-const char* SettingsIniPath() {
-  return State.IniPathOverride != nullptr ? State.IniPathOverride : QueryIniPath();
-}
+void LoadSettings() { LoadSettingsWith(State, SettingsProfile()); }
 
-void LoadSettings() {
-  ProfileIo io{const_cast<char*>(SettingsIniPath()), ReadProfileInt, WriteProfileString};
-  LoadSettingsWith(State, io);
-}
-
-void SaveSettings() {
-  ProfileIo io{const_cast<char*>(SettingsIniPath()), ReadProfileInt, WriteProfileString};
-  SaveSettingsWith(State, io);
-}
+void SaveSettings() { SaveSettingsWith(State, SettingsProfile()); }

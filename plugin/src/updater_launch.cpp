@@ -2,6 +2,7 @@
 // beside this module and the host window as the owner of its dialog.
 #include "plugin.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace {
@@ -35,6 +36,14 @@ bool UpdaterIniPath(wchar_t (&path)[PathCapacity]) {
   path[length] = L'\0';
   return true;
 }
+
+// ShellExecuteW may hand the start to shell extensions, which need COM on the calling thread.
+// A thread whose COM is already set up otherwise (RPC_E_CHANGED_MODE) is left as it is.
+void StartWithShell(const wchar_t* program, const wchar_t* parameters) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  ShellExecuteW(nullptr, L"open", program, parameters, nullptr, SW_SHOW);
+  if (SUCCEEDED(com)) CoUninitialize();
+}
 }  // namespace
 
 void LaunchUpdater() {
@@ -48,7 +57,7 @@ void LaunchUpdater() {
     // The handle goes out as a signed decimal; the checker reads it back the same way.
     wsprintfW(parameters, L"\"%s\" /HANDLE:%i", ini,
               static_cast<int>(reinterpret_cast<INT_PTR>(Record.HostWindow)));
-    ShellExecuteW(nullptr, L"open", checker, parameters, nullptr, SW_SHOW);
+    StartWithShell(checker, parameters);
   }
   RegCloseKey(key);
 }

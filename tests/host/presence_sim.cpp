@@ -29,6 +29,7 @@ std::atomic<uint32_t> TicksCompleted{0};
 std::atomic<bool> TicksHeld{false};
 std::atomic<uint32_t> TicksInFlight{0};
 std::atomic<uint32_t> DesktopProbes{0};
+std::atomic<uint32_t> TimerResolution{0};
 // Registrations happen on the host's thread only.
 std::atomic<RegisterFn> RealRegister{nullptr};
 std::atomic<UnregisterFn> RealUnregister{nullptr};
@@ -93,6 +94,7 @@ MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK
   constexpr UINT CallbackKind = TIME_CALLBACK_EVENT_SET | TIME_CALLBACK_EVENT_PULSE;
   if ((flags & CallbackKind) != 0) return RealTimeSetEvent.load()(delay, resolution, callback, user, flags);
   PluginCallback.store(callback);
+  TimerResolution.store(resolution);
   return RealTimeSetEvent.load()(delay, resolution, CountingTick, user, flags);
 }
 
@@ -114,6 +116,7 @@ bool SimInstall(HMODULE plugin) {
   PluginCallback.store(nullptr);
   TicksHeld.store(false);
   DesktopProbes.store(0);
+  TimerResolution.store(0);
   Plugin = plugin;
   RefuseRegistration = false;
   Registered = nullptr;
@@ -152,6 +155,7 @@ void SimHoldTicks(bool hold) {
 }
 
 uint32_t SimDesktopProbes() { return DesktopProbes.load(); }
+uint32_t SimTimerResolution() { return TimerResolution.load(); }
 
 HWND SimSessionWindow() {
   HWND found = nullptr;

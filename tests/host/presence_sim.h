@@ -29,6 +29,8 @@ bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs);
 void SimHoldTicks(bool hold);
 // How often the plug-in has asked whether the desktop is locked.
 uint32_t SimDesktopProbes();
+// The resolution its last timer asked for.
+uint32_t SimTimerResolution();
 
 // The plug-in's own top-level window on this thread (its class belongs to the plug-in's
 // module), or null.

@@ -14,6 +14,7 @@ struct HostRecord {
   HWND Window;
   HWND Preferences;
   char IniPath[MAX_PATH];
+  wchar_t WideIniPath[MAX_PATH];  // empty: query 1334 is not known
   bool AnswerIni;
   int PlayState;
   int PlayQueries;
@@ -58,10 +59,14 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         ++Host.IniQueries;
         return Host.AnswerIni ? reinterpret_cast<LRESULT>(Host.IniPath) : 0;
       }
-      return 0;
+      if (static_cast<uintptr_t>(lParam) == HostQueryWideIniPath) {
+        ++Host.IniQueries;
+        if (Host.WideIniPath[0] != L'\0') return reinterpret_cast<LRESULT>(Host.WideIniPath);
+      }
+      return 1;  // what the player answers to a query it does not know
     case WM_COMMAND: Record(LOWORD(wParam)); return 0;
     case WM_HELP: ++Host.HelpMessages; return TRUE;
-    default: return DefWindowProcA(window, message, wParam, lParam);
+    default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 }  // namespace
@@ -71,14 +76,22 @@ bool HostCreate(const char* iniPath) {
   Host = HostRecord{};
   Host.AnswerIni = true;
   snprintf(Host.IniPath, sizeof Host.IniPath, "%s", iniPath != nullptr ? iniPath : "");
-  WNDCLASSA windowClass{};
+  // A Unicode window, as the player's is.
+  WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = HostProc;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "Winamp v1.x";
-  RegisterClassA(&windowClass);  // fails harmlessly when already registered
-  Host.Window = CreateWindowExA(0, "Winamp v1.x", "Stand-in player", WS_OVERLAPPEDWINDOW, 0, 0, 275, 116,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"Winamp v1.x";
+  RegisterClassW(&windowClass);  // fails harmlessly when already registered
+  Host.Window = CreateWindowExW(0, L"Winamp v1.x", L"Stand-in player", WS_OVERLAPPEDWINDOW, 0, 0, 275, 116,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   return Host.Window != nullptr;
+}
+
+void HostAnswerWideIniQuery(const wchar_t* path) {
+  lstrcpynW(Host.WideIniPath, path, MAX_PATH);
+  // Query 334 gets the same path narrowed, as the player's is.
+  if (!WideCharToMultiByte(CP_ACP, 0, path, -1, Host.IniPath, sizeof Host.IniPath, nullptr, nullptr))
+    Host.IniPath[0] = '\0';
 }
 
 void HostDestroy() {

@@ -31,6 +31,9 @@ int HostGetPlayState();
 // How often query 104 was asked; whether query 334 is answered at all.
 int HostPlayQueries();
 void HostAnswerIniQuery(bool answer);
+// Answers query 1334 with this UTF-16 path from now on, and 334 with it narrowed.
+void HostAnswerWideIniQuery(const wchar_t* path);
+// How often the host was asked for its INI path (queries 334 and 1334).
 int HostIniQueries();
 // How often WM_HELP reached the main window (a dialog passes it on to its owner).
 int HostHelpMessages();

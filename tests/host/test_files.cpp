@@ -11,9 +11,15 @@ std::string UniqueTempPath(const char* prefix) {
   return path;
 }
 
+std::wstring Wide(const std::string& utf8) {
+  wchar_t wide[MAX_PATH] = {};
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, MAX_PATH);
+  return wide;
+}
+
 std::string FileBytes(const std::string& path) {
   std::string bytes;
-  FILE* file = fopen(path.c_str(), "rb");
+  FILE* file = _wfopen(Wide(path).c_str(), L"rb");
   if (file == nullptr) return "<missing>";
   char chunk[4096];
   size_t got;
@@ -23,13 +29,13 @@ std::string FileBytes(const std::string& path) {
 }
 
 std::string IniValue(const std::string& path, const char* key) {
-  char value[128] = {};
-  GetPrivateProfileStringA("Hushbell", key, "<absent>", value, sizeof value, path.c_str());
-  return value;
+  wchar_t value[128] = {};
+  GetPrivateProfileStringW(L"Hushbell", Wide(key).c_str(), L"<absent>", value, 128, Wide(path).c_str());
+  return std::string(value, value + wcslen(value));  // the values are ASCII
 }
 
 void WriteIniValue(const std::string& path, const char* key, const char* value) {
-  WritePrivateProfileStringA("Hushbell", key, value, path.c_str());
+  WritePrivateProfileStringW(L"Hushbell", Wide(key).c_str(), Wide(value).c_str(), Wide(path).c_str());
 }
 
 void WriteIniInt(const std::string& path, const char* key, int value) {

@@ -8,6 +8,8 @@
 
 // A new empty file in %TEMP% with a unique name (tests run in parallel and share %TEMP%).
 std::string UniqueTempPath(const char* prefix);
+// Paths below are UTF-8, so they can name files outside the ANSI code page.
+std::wstring Wide(const std::string& utf8);
 std::string FileBytes(const std::string& path);  // "<missing>" when it cannot be read
 // Section "Hushbell" of an INI file.
 std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing

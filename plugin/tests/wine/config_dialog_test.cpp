@@ -71,10 +71,21 @@ class ConfigDialogTest : public ::testing::Test {
     Unload();
     HostDestroy();
     SetScreenSaverRunning(false);
-    for (const std::string& file : files_) DeleteFileA(file.c_str());
+    // Newest first: a folder is empty once the files made after it are gone.
+    for (auto file = files_.rbegin(); file != files_.rend(); ++file)
+      if (!DeleteFileW(Wide(*file).c_str())) RemoveDirectoryW(Wide(*file).c_str());
   }
   std::string NewIni() {
     files_.push_back(UniqueTempPath("hbc"));
+    return files_.back();
+  }
+  // An INI file in a folder named outside the ANSI code page (1252 here), as under a user
+  // profile named so: its 8-bit name is not the file's.
+  std::string NewForeignIni() {
+    std::string folder = NewIni() + " Łódź 日本";
+    EXPECT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
+    files_.push_back(folder);
+    files_.push_back(folder + "\\winamp.ini");
     return files_.back();
   }
   static bool Start(bool init = true) {
@@ -241,9 +252,10 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
 // Filling, enable rules, tab order, OK and Cancel.
 
 TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeepsThem) {
+  enum Through { Host, Installer, HostInUtf16 };
   struct FillCase {
     const char* Name;
-    bool ThroughInstaller;
+    Through Via;
     Values Stored;  // the file before (empty: nothing stored)
     Values Shown;
     bool LockGroupOn, SaverGroupOn;
@@ -251,40 +263,48 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
   };
   const FillCase cases[] = {
       {"every key stored, through the host",
-       false,
+       Host,
        {"2", "0", "15", "1", "1", "0", "2", "0"},
        {"2", "0", "15", "1", "1", "0", "2", "0"},
        true,
        true,
        {"2", "0", "15", "1", "1", "0", "2", "0"}},
       {"unknown lock action shows no choice and keeps its group on, through the installer",
-       true,
+       Installer,
        {"7", "1", "-3", "0", "0", "65536", "0", "0"},
        {"-1", "1", "-3", "0", "0", "65536", "0", "0"},
        true,
        false,
        {"255", "1", "-3", "0", "0", "65536", "0", "0"}},
       {"empty file gives the defaults, through the host",
-       false,
+       Host,
        {},
        {"1", "1", "0", "0", "0", "0", "0", "0"},
        true,
        false,
        {"1", "1", "0", "0", "0", "0", "0", "0"}},
       {"actions keep their low 8 bits, through the installer",
-       true,
+       Installer,
        {"258", "1", "5", "3", "0", "7", "3", "1"},
        {"2", "1", "5", "-1", "0", "7", "-1", "1"},
        true,
        true,
        {"2", "1", "5", "255", "0", "7", "255", "1"}},
+      {"the host's file has only a UTF-16 name, which it gives",
+       HostInUtf16,
+       {"258", "0", "15", "1", "1", "0", "7", "0"},
+       {"2", "0", "15", "1", "1", "0", "-1", "0"},
+       true,
+       true,
+       {"2", "0", "15", "1", "1", "0", "255", "0"}},
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    std::string file = c.ThroughInstaller ? NewIni() : ini_;
+    std::string file = c.Via == Installer ? NewIni() : c.Via == HostInUtf16 ? NewForeignIni() : ini_;
     WriteValues(file, c.Stored);
     const std::string hostFileBefore = FileBytes(ini_);
-    ASSERT_TRUE(Start(!c.ThroughInstaller));
+    if (c.Via == HostInUtf16) HostAnswerWideIniQuery(Wide(file).c_str());
+    ASSERT_TRUE(Start(c.Via != Installer));
     auto script = [&](HWND dialog) {
       for (int combo : ActionCombos)
         EXPECT_EQ(ComboItems(dialog, combo), (Values{"Do nothing", "Pause", "Stop"})) << combo;
@@ -297,7 +317,7 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
       }
       return IDOK;
     };
-    if (c.ThroughInstaller) {
+    if (c.Via == Installer) {
       EXPECT_EQ(Install(HostWindowHandle(), file.c_str(), script).Result, 1);
       EXPECT_EQ(HostIniQueries(), 0) << "the installer's file is used; the host is not asked";
       EXPECT_EQ(FileBytes(ini_), hostFileBefore);

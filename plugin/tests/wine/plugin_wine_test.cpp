@@ -92,21 +92,61 @@ TEST_F(PluginTest, SecondInitFailsWithoutReloadingOrResubclassing) {
   EXPECT_EQ(WindowProcOf(HostWindowHandle()), original);
 }
 
-WNDPROC ChainedPrevious;
-LRESULT CALLBACK LaterSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  return CallWindowProcA(ChainedPrevious, w, m, wp, lp);
+// Through a hook of the A kind every text message to the player's Unicode window is narrowed to
+// the ANSI code page and back.
+TEST_F(PluginTest, TheHookedPlayerWindowKeepsTitlesInEveryScript) {
+  ASSERT_TRUE(Start());
+  const wchar_t title[] = L"日本語 · Ελληνικά · Łódź";
+  SetWindowTextW(HostWindowHandle(), title);
+  wchar_t shown[64] = {};
+  SendMessageW(HostWindowHandle(), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(shown));
+  EXPECT_STREQ(shown, title);
 }
 
-TEST_F(PluginTest, QuitRestoresExactlyTheProcedureItReplaced) {
-  WNDPROC original = WindowProcOf(HostWindowHandle());
-  ASSERT_TRUE(Start());
+WNDPROC ChainedPrevious;
+int LaterSubclassMessages;
+LRESULT CALLBACK LaterSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  ++LaterSubclassMessages;
+  return CallWindowProcW(ChainedPrevious, w, m, wp, lp);
+}
+
+// Another plug-in subclasses the player after init and puts back the hook when it goes, after
+// this one is unloaded. A copy under its own name: the module stays pinned in this process.
+TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string copy = std::string(temp) + "hb_pinned.dll";
+  ASSERT_TRUE(CopyFileA("gen_hushbell.dll", copy.c_str(), FALSE));
+  WriteIniInts(ini_, {{"StandbyAction", 2}, {"LockAction", 0}});
+  HostSetPlayState(HostPlaying);
+  HWND window = HostWindowHandle();
+  WNDPROC original = WindowProcOf(window);
+  auto standbyAndPlayState = [window] {
+    SendMessageW(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    return SendMessageW(window, HostQueryMessage, 0, HostQueryPlayState);
+  };
+  ASSERT_NE(HostLoadPlugin(copy.c_str()), nullptr);
+  ASSERT_EQ(HostInitPlugin(), 0);
   ChainedPrevious = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(HostWindowHandle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
   HostQuitPlugin();
-  EXPECT_EQ(WindowProcOf(HostWindowHandle()), original);
-  // quit again only stops the (already stopped) timer and leaves the window alone.
+  HostUnloadPlugin();
+  LaterSubclassMessages = 0;
+  EXPECT_EQ(standbyAndPlayState(), HostPlaying) << "once quit, the hook only forwards";
+  EXPECT_EQ(LaterSubclassMessages, 3);
+  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ChainedPrevious));
+  EXPECT_EQ(SendMessageW(window, HostQueryMessage, 0, HostQueryPlayState), HostPlaying);
+
+  // A later start in the same process takes up the hook where it is.
+  ASSERT_NE(HostLoadPlugin(copy.c_str()), nullptr);
+  ASSERT_EQ(HostInitPlugin(), 0);
+  EXPECT_EQ(standbyAndPlayState(), HostStopped);
   HostQuitPlugin();
-  EXPECT_EQ(WindowProcOf(HostWindowHandle()), original);
+  EXPECT_EQ(WindowProcOf(window), original);
+  HostUnloadPlugin();
+  EXPECT_EQ(standbyAndPlayState(), HostStopped);
+  EXPECT_EQ(HostCommandCount(), 1u);
 }
 
 // Standby travels through the hooked window procedure of the host's main window.

@@ -102,6 +102,8 @@ TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLim
                                    {"ScreenSaverAction", 0},
                                    {"StandbyAction", 0}},
                                   c.PlayState));
+    // The finest resolution would keep the machine's timer at about 1 ms for the whole session.
+    EXPECT_EQ(SimTimerResolution(), 1000u);
 
     SimSetLocked(true);
     NextTick();

@@ -1,6 +1,7 @@
 // The plug-in starting the update checker: registry lookup, INI path beside the module and
 // the host window, with a recorder program standing in for the checker.
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "import_patch.h"
 #include "standin_host.h"
 
 namespace {
@@ -27,6 +29,22 @@ std::string ReadAll(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+enum Apartment { NoCom, SingleThreaded, MultiThreaded, NotStarted };
+
+// Probes this thread's COM with an initialisation that is undone at once.
+Apartment ApartmentNow() {
+  const HRESULT probe = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (probe == RPC_E_CHANGED_MODE) return MultiThreaded;
+  CoUninitialize();
+  return probe == S_FALSE ? SingleThreaded : NoCom;
+}
+
+Apartment AtStart;
+HINSTANCE WINAPI RecordApartment(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
+  AtStart = ApartmentNow();
+  return reinterpret_cast<HINSTANCE>(42);
 }
 
 void DeleteCheckerKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, CheckerKey); }
@@ -145,6 +163,32 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   std::string expected = folder_ + "gen_hushbell.ini\n/HANDLE:" +
                          std::to_string(static_cast<int>(reinterpret_cast<INT_PTR>(host))) + "\n--\n";
   EXPECT_EQ(ReadAll(record_), expected);
+}
+
+// ShellExecuteW may need COM on the calling thread; a thread whose COM was set up already is left
+// as it was found.
+TEST_F(UpdaterLaunchTest, StartsTheCheckerWithComSetUpAndLeavesTheThreadsComAsItWas) {
+  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+  WritePrivateProfileStringA("Hushbell", "Verlift", "1", settings_.c_str());
+  const Apartment cases[][2] = {
+      {NoCom, SingleThreaded}, {SingleThreaded, SingleThreaded}, {MultiThreaded, MultiThreaded}};
+  for (auto [before, atStart] : cases) {
+    if (before != NoCom)
+      CoInitializeEx(nullptr, before == SingleThreaded ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
+    AtStart = NotStarted;
+    ASSERT_TRUE(HostCreate(settings_.c_str()));
+    ASSERT_NE(HostLoadPlugin(dll_.c_str()), nullptr);
+    void* real = nullptr;
+    EXPECT_TRUE(HostPatchImport(HostPluginModule(), "shell32.dll", "ShellExecuteW",
+                                reinterpret_cast<void*>(RecordApartment), &real));
+    EXPECT_EQ(HostInitPlugin(), 0);
+    HostQuitPlugin();
+    HostUnloadPlugin();
+    HostDestroy();
+    EXPECT_EQ(AtStart, atStart) << before;
+    EXPECT_EQ(ApartmentNow(), before);
+    if (before != NoCom) CoUninitialize();
+  }
 }
 
 }  // namespace
