@@ -74,10 +74,11 @@ TEST(ShippedChecker, IsA32BitGuiProgramAskingForX86CommonControls) {
   EXPECT_EQ(exe.Machine, MachineI386);
   EXPECT_EQ(exe.Characteristics & DllFlag, 0);
   EXPECT_EQ(exe.Subsystem, GuiSubsystem);
-  // WinINet, VERSION and the common controls are loaded only when a check is due, from the system
-  // folder: imported, they would cost every start and could be planted beside the program.
-  EXPECT_EQ(ImportedDlls(exe),
-            (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL"}));
+  // WinINet, VERSION and the common controls are loaded only when a check is due, OLE32 only to
+  // open an address, all from the system folder: imported, they would cost every start and could
+  // be planted beside the program. ADVAPI32's registry is read at every scheduled start.
+  EXPECT_EQ(ImportedDlls(exe), (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL",
+                                                      "SHELL32.DLL", "USER32.DLL"}));
   std::span<const uint8_t> manifest = Resource(exe, RtManifest, 1);
   const std::string text(manifest.begin(), manifest.end());
   EXPECT_NE(text.find("processorArchitecture=\"X86\" publicKeyToken=\"6595b64144ccf1df\""),

@@ -48,6 +48,17 @@ bool IsMadeOf(std::u16string_view text, std::u16string_view extra) {
 constexpr std::u16string_view NameUnits = u"-._~!$&'()*+,;=", UserUnits = u"-._~!$&'()*+,;=:",
                               PathUnits = u"-._~!$&'()*+,;=:@/?";
 
+// One to five digits, at most 65535.
+bool IsPort(std::u16string_view port) {
+  if (port.empty() || port.size() > 5) return false;
+  uint32_t value = 0;
+  for (char16_t c : port) {
+    if (!IsDigit(c)) return false;
+    value = value * 10 + (c - u'0');
+  }
+  return value <= 65535;
+}
+
 // [user-info "@"] host [":" port]; the host is a name or a bracketed IPv6 literal, never empty.
 bool IsAuthority(std::u16string_view text) {
   const size_t at = text.rfind(u'@');
@@ -66,20 +77,53 @@ bool IsAuthority(std::u16string_view text) {
     hostEnd = std::min(text.find(u':'), text.size());
     if (hostEnd == 0 || !IsMadeOf(Part(text, 0, hostEnd), NameUnits)) return false;
   }
-  if (hostEnd == text.size()) return true;
-  const std::u16string_view port = Part(text, hostEnd + 1, text.size());
-  if (text[hostEnd] != u':' || port.empty() || port.size() > 5) return false;
-  uint32_t value = 0;
-  for (char16_t c : port) {
-    if (!IsDigit(c)) return false;
-    value = value * 10 + (c - u'0');
+  return hostEnd == text.size() || (text[hostEnd] == u':' && IsPort(Part(text, hostEnd + 1, text.size())));
+}
+
+// 127.0.0.0/8 in dotted decimal, four parts of 0 to 255 without leading zeros: resolvers read
+// "0127" as octal, "0x7f" as hexadecimal and "127.1" as another form of an address.
+bool IsLoopbackIpv4(std::u16string_view host) {
+  uint32_t parts = 0, value = 0, digits = 0;
+  for (size_t i = 0; i <= host.size(); ++i) {
+    if (i == host.size() || host[i] == u'.') {
+      if (digits == 0 || value > 255 || (parts == 0 && value != 127)) return false;
+      ++parts;
+      value = digits = 0;
+    } else if (!IsDigit(host[i]) || (digits == 1 && value == 0)) {
+      return false;
+    } else {
+      value = value * 10 + (host[i] - u'0');
+      if (++digits > 3) return false;
+    }
   }
-  return value <= 65535;
+  return parts == 4;
+}
+
+// A host of this computer, with a port if any, and nothing else: no user information, no
+// trailing dot, no escapes, so that no reader of the address can take another host from it.
+bool IsLoopbackAuthority(std::u16string_view text) {
+  size_t hostEnd = 5;
+  bool loopback = StartsWithNoCase(text, u"[::1]");
+  if (!loopback) {
+    hostEnd = std::min(text.find(u':'), text.size());
+    const std::u16string_view host = Part(text, 0, hostEnd);
+    loopback = IsLoopbackIpv4(host) || (hostEnd == 9 && StartsWithNoCase(host, u"localhost"));
+  }
+  return loopback &&
+         (hostEnd == text.size() || (text[hostEnd] == u':' && IsPort(Part(text, hostEnd + 1, text.size()))));
 }
 
 }  // namespace
 
+bool IsHttpsOrLoopback(std::u16string_view address) {
+  if (StartsWithNoCase(address, u"https://")) return true;
+  if (!StartsWithNoCase(address, u"http://")) return false;
+  address.remove_prefix(7);
+  return IsLoopbackAuthority(Part(address, 0, std::min(address.find_first_of(u"/?#"), address.size())));
+}
+
 bool IsWebAddress(std::u16string_view text) {
+  if (!IsHttpsOrLoopback(text)) return false;
   if (StartsWithNoCase(text, u"http://"))
     text.remove_prefix(7);
   else if (StartsWithNoCase(text, u"https://"))

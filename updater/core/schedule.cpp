@@ -12,10 +12,16 @@ void FormatLastCheck(uint64_t now, char16_t (&lo)[64], char16_t (&hi)[64]) {
   FormatDecimal(static_cast<int32_t>(static_cast<uint32_t>(now >> 32)), hi);
 }
 
-int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t now) {
+uint64_t LastCheckOf(uint64_t iniTime, uint64_t registryTime, uint64_t now) {
+  const bool iniAhead = iniTime > now, registryAhead = registryTime > now;
+  if (iniAhead != registryAhead) return iniAhead ? registryTime : iniTime;
+  return iniTime > registryTime ? iniTime : registryTime;
+}
+
+int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t registryTime, uint64_t now) {
   if (interval == 0) return 0;
-  if (lo == 0 && hi == 0) return 1;
-  const uint64_t last = JoinLastCheck(lo, hi);
+  const uint64_t last = LastCheckOf(JoinLastCheck(lo, hi), registryTime, now);
+  if (last == 0) return 1;
   // A stored time in the future means the clock was wrong when it was written; waiting for the
   // clock to catch up could silence checks for years, so check now and store a sane time.
   if (last > now) return 1;

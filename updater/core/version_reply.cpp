@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "dialog_text.h"
 #include "version_compare.h"
 
 namespace {
@@ -90,7 +91,7 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
 bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity]) {
   constexpr std::u16string_view Suffix = u"/version.php";
   out[0] = u'\0';
-  if (homepage.empty() || homepage.size() + Suffix.size() >= QueryAddressCapacity) return false;
+  if (!IsHttpsOrLoopback(homepage) || homepage.size() + Suffix.size() >= QueryAddressCapacity) return false;
   size_t at = 0;
   for (char16_t c : homepage) out[at++] = c;
   for (char16_t c : Suffix) out[at++] = c;

@@ -37,6 +37,7 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
                      char16_t (&newVersion)[NewVersionCapacity],
                      char16_t (&downloadUrl)[DownloadUrlCapacity]);
 
-// homepage + "/version.php"; false (and empty out) when homepage is empty or longer than 247
-// characters: no query rather than a query to a cut address.
+// homepage + "/version.php"; false (and empty out) when homepage is longer than 247 characters
+// (no query rather than a query to a cut address), or is neither https nor http to this computer
+// (IsHttpsOrLoopback): a reply from anyone on the way decides what the user is offered to install.
 bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity]);

@@ -1,9 +1,8 @@
 // The notification dialog: a newer version exists; download it, visit the homepage, or later.
 #include "verlift.h"
 
-#include <shellapi.h>
-
 #include "dialog_text.h"
+#include "open_address.h"
 #include "text_bounds.h"
 #include "resource.h"
 
@@ -11,12 +10,6 @@ namespace {
 
 constexpr size_t NameCapacity = 260;
 constexpr int PatternCapacity = 2048;  // 2047 characters + terminator
-
-// Hands a web address to the user's browser; anything else is dropped.
-void OpenWebAddress(const char16_t* address, size_t capacity) {
-  if (IsWebAddress(std::u16string_view(address, BoundedLength(address, capacity))))
-    ShellExecuteW(nullptr, L"open", Wide(address), nullptr, nullptr, SW_SHOWNORMAL);
-}
 
 }  // namespace
 

@@ -54,6 +54,33 @@ int32_t ReadInt(const wchar_t* section, const wchar_t* key) {
   return static_cast<int32_t>(GetPrivateProfileIntW(section, key, 0, Wide(IniPath)));
 }
 
+// The time kept for this user where the INI file cannot be written, 0 when there is none. Only a
+// value of the type and size written below counts.
+uint64_t ReadUserLastCheck() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, LastCheckKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+  uint64_t time = 0;
+  DWORD type = 0, size = sizeof time;
+  if (RegQueryValueExW(key, Wide(IniPath), nullptr, &type, reinterpret_cast<BYTE*>(&time), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_QWORD || size != sizeof time)
+    time = 0;
+  RegCloseKey(key);
+  return time;
+}
+
+// A user cannot write beside a plug-in under Program Files, and the checker asks for no
+// virtualisation: without a time kept elsewhere every start would check, and show any update
+// again. REG_QWORD holds the 64-bit time whole, in one value, as the number it is.
+void WriteUserLastCheck(uint64_t now) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, LastCheckKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  RegSetValueExW(key, Wide(IniPath), 0, REG_QWORD, reinterpret_cast<const BYTE*>(&now), sizeof now);
+  RegCloseKey(key);
+}
+
 // Everything only the dialog needs is had here, not at start: most runs find no check due.
 void ShowUpdateDialog(HINSTANCE instance) {
   // The manifest asks for the version 6 controls; registering them first is what makes the
@@ -85,8 +112,14 @@ int ParseCommandLine() {
   ForceCheck = parsed.ForceCheck;
   OwnerWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(parsed.OwnerWindow));
   if (found == 0) return 0;
-  for (size_t i = 0; i < IniPathCapacity; ++i) IniPath[i] = parsed.IniPath[i];
-  IniPath[IniPathCapacity - 1] = u'\0';
+  // The profile functions look for a bare file name in the Windows folder, the existence test in
+  // the current folder: the full path makes both mean the file that was found. One that does not
+  // fit is refused, never cut.
+  const DWORD length = GetFullPathNameW(Wide(parsed.IniPath), IniPathCapacity, Wide(IniPath), nullptr);
+  if (length == 0 || length >= IniPathCapacity) {
+    IniPath[0] = u'\0';
+    return 0;
+  }
   return 1;
 }
 
@@ -94,14 +127,16 @@ int IsCheckDue() {
   const int32_t interval = ReadInt(L"Update", L"interval");
   const int32_t lo = ReadInt(L"LastCheck", L"lo");
   const int32_t hi = ReadInt(L"LastCheck", L"hi");
-  return IsDueAt(interval, lo, hi, Now());
+  return IsDueAt(interval, lo, hi, ReadUserLastCheck(), Now());
 }
 
 void WriteLastCheck() {
+  const uint64_t now = Now();
   char16_t lo[64], hi[64];
-  FormatLastCheck(Now(), lo, hi);
-  WritePrivateProfileStringW(L"LastCheck", L"lo", Wide(lo), Wide(IniPath));
-  WritePrivateProfileStringW(L"LastCheck", L"hi", Wide(hi), Wide(IniPath));
+  FormatLastCheck(now, lo, hi);
+  const BOOL loWritten = WritePrivateProfileStringW(L"LastCheck", L"lo", Wide(lo), Wide(IniPath));
+  const BOOL hiWritten = WritePrivateProfileStringW(L"LastCheck", L"hi", Wide(hi), Wide(IniPath));
+  if (!loWritten || !hiWritten) WriteUserLastCheck(now);
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

@@ -11,6 +11,10 @@
 
 inline constexpr size_t HomepageCapacity = 2084;  // 2083 characters + terminator
 
+// Where the time of a check is kept for the user when the INI file cannot be written: a REG_QWORD
+// value named after the INI file's full path.
+inline constexpr wchar_t LastCheckKey[] = L"Software\\Brennick\\Verlift\\LastCheck";
+
 // One set per process, cleared at start. AppIcon is loaded only for the dialog.
 extern int32_t ForceCheck;
 extern HWND OwnerWindow;

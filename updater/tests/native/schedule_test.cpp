@@ -12,9 +12,10 @@ constexpr uint64_t Now = 133'000'000'000'000'000ull;  // a day in 2022
 constexpr uint64_t Second = 10'000'000ull;
 constexpr uint64_t Day = static_cast<uint64_t>(TicksPerDay);
 
-int DueWithLast(int32_t interval, uint64_t last, uint64_t now) {
+// last: the INI file's time; registry: the one kept where the INI file cannot be written.
+int DueWithLast(int32_t interval, uint64_t last, uint64_t now, uint64_t registry = 0) {
   return IsDueAt(interval, static_cast<int32_t>(static_cast<uint32_t>(last)),
-                 static_cast<int32_t>(static_cast<uint32_t>(last >> 32)), now);
+                 static_cast<int32_t>(static_cast<uint32_t>(last >> 32)), registry, now);
 }
 
 TEST(IsDueAt, Table) {
@@ -47,6 +48,26 @@ TEST(IsDueAt, Table) {
       {"largest interval", INT32_MAX, 1, Now, 0},
   };
   for (const auto& c : cases) EXPECT_EQ(DueWithLast(c.interval, c.last, c.now), c.due) << c.name;
+}
+
+TEST(IsDueAt, TheLaterOfTheTwoPlacesCountsUnlessItIsAhead) {
+  const struct {
+    const char* name;
+    uint64_t ini, registry;
+    int due;
+  } cases[] = {
+      {"registry only, a minute ago", 0, Now - 60 * Second, 0},
+      {"registry only, 7 days ago", 0, Now - 7 * Day, 1},
+      {"old INI time, recent registry time", Now - 30 * Day, Now - Day, 0},
+      {"recent INI time, old registry time", Now - Day, Now - 30 * Day, 0},
+      {"both old", Now - 8 * Day, Now - 30 * Day, 1},
+      // A time written while the clock was ahead must not force a check at every start while
+      // the other place holds a sound one.
+      {"registry time ahead, recent INI time", Now - Day, Now + 365 * Day, 0},
+      {"INI time ahead, recent registry time", Now + 365 * Day, Now - Day, 0},
+      {"both ahead", Now + Day, Now + 2 * Day, 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DueWithLast(7, c.ini, Now, c.registry), c.due) << c.name;
 }
 
 TEST(LastCheck, FormatsSignedHalvesAndRoundTrips) {

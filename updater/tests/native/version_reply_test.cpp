@@ -205,14 +205,17 @@ TEST(WalkVersionReply, EntriesPastTheLimitAreIgnored) {
 }
 
 TEST(BuildQueryAddress, Table) {
-  const std::u16string h247 = u"http://" + std::u16string(240, u'h');
+  const std::u16string h247 = u"https://" + std::u16string(239, u'h');
   const struct {
     std::u16string homepage;
     bool ok;
     std::u16string address;
   } cases[] = {
-      {u"http://example.com", true, u"http://example.com/version.php"},
-      {u"http://example.com/", true, u"http://example.com//version.php"},
+      {u"https://example.com", true, u"https://example.com/version.php"},
+      {u"https://example.com/", true, u"https://example.com//version.php"},
+      {u"http://127.0.0.1:8080", true, u"http://127.0.0.1:8080/version.php"},
+      // Plain http to another computer is never asked (IsHttpsOrLoopback).
+      {u"http://example.com", false, u""},
       {h247, true, h247 + u"/version.php"},
       {h247 + u"h", false, u""},
       {u"", false, u""},

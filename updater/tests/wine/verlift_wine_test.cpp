@@ -131,7 +131,7 @@ static_assert(VERLIFT_VERSION_BUILD > 0, "the older-version case counts the buil
 const std::string InstalledVersion = VersionText(VERLIFT_VERSION_BUILD);
 const std::string NewerVersion = VersionText(VERLIFT_VERSION_BUILD + 1);
 const std::string OlderVersion = VersionText(VERLIFT_VERSION_BUILD - 1);
-const std::string Download = "http://example.invalid/setup.exe";
+const std::string Download = "https://example.invalid/setup.exe";
 
 // NUL-ended strings, as the version reply is made.
 std::string Reply(std::initializer_list<std::string> strings) {
@@ -831,7 +831,7 @@ TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
 
 TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould) {
   // Opened as one argument, exactly as given, whatever a shell or a browser might make of it.
-  const std::string web = "http://example.invalid/get?file=set%20up.exe&lang=en&x='a'(b)*;c=%31,$!#top";
+  const std::string web = "https://example.invalid/get?file=set%20up.exe&lang=en&x='a'(b)*;c=%31,$!#top";
   const struct {
     const char* Name;
     std::string DownloadUrl;
@@ -848,6 +848,11 @@ TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould) {
       {"Download of a program path", "C:\\windows\\notepad.exe", WayOut::ClickDownload, false, false},
       {"Download of a file address", "file:///C:/windows/win.ini", WayOut::ClickDownload, false, false},
       {"Download of an empty address", "", WayOut::ClickDownload, false, false},
+      // Plain http only to this computer: on the way to another, anyone could swap the download.
+      {"Download over http to another computer", "http://example.invalid/setup.exe", WayOut::ClickDownload,
+       false, false},
+      {"Download over http to this computer", "http://localhost:8080/setup.exe", WayOut::ClickDownload, true,
+       false},
       // A reply never chooses the browser's arguments, nor anything but a whole web address.
       {"Download of an address with a quote", "http://127.0.0.1/dl\" \"--injected-flag",
        WayOut::ClickDownload, false, false},

@@ -1,0 +1,197 @@
+// Verlift.exe on the system people run: an INI file it may not write (Program Files), folder
+// names outside the ANSI code page, a bare INI name, plain http on the way to another computer,
+// and the shell called with COM initialised.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "import_patch.h"
+#include "open_address.h"
+#include "schedule.h"
+#include "test_server.h"
+#include "verlift.h"
+
+namespace {
+
+std::wstring BinDir() {
+  wchar_t path[MAX_PATH];
+  const std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return exe.substr(0, exe.find_last_of(L'\\') + 1);
+}
+
+uint64_t Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// A new folder in %TEMP%, its name outside code page 1252, removed again at the end.
+struct Folder {
+  explicit Folder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    Path = temp + name + L" " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(Path.c_str(), nullptr);
+  }
+  ~Folder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(Path), ignored);
+  }
+  std::wstring Path;
+};
+
+// Runs Verlift.exe in folder; it must end with exit code 0.
+void RunVerlift(const std::wstring& arguments, const std::wstring& folder) {
+  const std::wstring exe = BinDir() + L"Verlift.exe";
+  std::wstring line = L"\"" + exe + L"\" " + arguments;
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                             &startup, &info));
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD code = 99;
+  GetExitCodeProcess(info.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  TerminateProcess(info.hProcess, 99);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+
+std::string Homepage(const std::string& host) {
+  return "http://" + host + ":" + std::to_string(ServerPort()) + "/product";
+}
+
+TEST(VerliftOnTheRealSystem, AnIniFileItCannotWriteKeepsTheScheduleInTheUsersRegistry) {
+  const Folder folder(L"Program Files \u65E5\u672C \u0141\u00F3d\u017A");
+  const std::wstring ini = folder.Path + L"product.ini";
+  const std::string text = "[Update]\r\nhomepage=" + Homepage("127.0.0.1") + "\r\ninterval=7\r\n";
+  WriteBytes(ini, text);
+  // Open for reading only, and shared for reading only: the checker reads the file but cannot
+  // write it, as a user cannot write under Program Files.
+  const HANDLE held =
+      CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const uint64_t before = Now();
+  for (const size_t requests : {1u, 0u}) {
+    ServerServe(ServeMode::Answer, 404, "");
+    RunVerlift(L"\"" + ini + L"\"", folder.Path);
+    EXPECT_EQ(ServerRequests().size(), requests) << (requests ? "never checked" : "checked a moment ago");
+  }
+  CloseHandle(held);
+  uint64_t stored = 0;
+  DWORD size = sizeof stored;
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, LastCheckKey, ini.c_str(), RRF_RT_QWORD, nullptr, &stored, &size),
+            ERROR_SUCCESS);
+  EXPECT_GE(stored, before);
+  EXPECT_LE(stored, Now());
+  EXPECT_EQ(ReadBytes(ini), text);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, LastCheckKey, ini.c_str());
+}
+
+TEST(VerliftOnTheRealSystem, ABareIniNameIsTheFileInTheCurrentFolder) {
+  const Folder folder(L"\u0141\u00F3d\u017A");
+  const std::wstring name = L"bare " + std::to_wstring(GetCurrentProcessId()) + L".ini";
+  WriteBytes(folder.Path + name, "[Update]\r\ninterval=1\r\n");
+  const uint64_t before = Now();
+  RunVerlift(L"\"" + name + L"\"", folder.Path);
+  auto half = [&](const wchar_t* key) {
+    return static_cast<int32_t>(GetPrivateProfileIntW(L"LastCheck", key, 0, (folder.Path + name).c_str()));
+  };
+  const uint64_t stored = JoinLastCheck(half(L"lo"), half(L"hi"));
+  EXPECT_GE(stored, before);
+  EXPECT_LE(stored, Now());
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  EXPECT_EQ(GetFileAttributesW((windows + (L"\\" + name)).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Through a proxy, which is this test's server, the server sees whatever the checker asks for,
+// even of a host that does not exist, and whatever the checker did not ask for cannot be there.
+TEST(VerliftOnTheRealSystem, PlainHttpIsAskedOnlyOfThisComputer) {
+  const Folder folder(L"\u65E5\u672C");
+  const std::wstring proxy = L"http://127.0.0.1:" + std::to_wstring(ServerPort());
+  SetEnvironmentVariableW(L"http_proxy", proxy.c_str());
+  const struct {
+    std::string Homepage;
+    size_t Requests;
+  } cases[] = {
+      {Homepage("hushbell.invalid"), 0},
+      {Homepage("localhost"), 1},
+      {"https://hushbell.invalid/product", 1},  // asked of the proxy as CONNECT
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Homepage);
+    const std::wstring ini = folder.Path + L"product.ini";
+    WriteBytes(ini, "[Update]\r\nhomepage=" + c.Homepage + "\r\ninterval=0\r\n");
+    ServerServe(ServeMode::Answer, 404, "");
+    RunVerlift(L"\"" + ini + L"\" /FORCE", folder.Path);
+    EXPECT_EQ(ServerRequests().size(), c.Requests);
+    EXPECT_NE(GetPrivateProfileIntW(L"LastCheck", L"hi", 0, ini.c_str()), 0u) << "the check counts as made";
+  }
+  SetEnvironmentVariableW(L"http_proxy", nullptr);
+}
+
+// What the thread's COM apartment was each time the shell was asked to open an address.
+std::vector<int> Apartments;
+
+int Apartment() {
+  APTTYPE type;
+  APTTYPEQUALIFIER qualifier;
+  if (CoGetApartmentType(&type, &qualifier) != S_OK) return -1;
+  return type == APTTYPE_MAINSTA ? APTTYPE_STA : type;  // the process's first single-threaded one
+}
+
+HINSTANCE WINAPI RecordApartment(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
+  Apartments.push_back(Apartment());
+  return reinterpret_cast<HINSTANCE>(42);
+}
+
+TEST(VerliftOnTheRealSystem, TheShellOpensAddressesInASingleThreadedApartment) {
+  void* shellExecute = nullptr;
+  ASSERT_TRUE(HostPatchImport(GetModuleHandleW(nullptr), "shell32.dll", "ShellExecuteW",
+                              reinterpret_cast<void*>(RecordApartment), &shellExecute));
+  constexpr DWORD Uninitialised = ~DWORD{0};
+  const struct {
+    const char* Name;
+    DWORD Initialised;  // how the thread initialised COM itself
+    std::u16string Address;
+    int During;
+  } cases[] = {
+      {"not initialised", Uninitialised, u"https://example.invalid/setup.exe", APTTYPE_STA},
+      {"already single-threaded", COINIT_APARTMENTTHREADED, u"https://example.invalid/", APTTYPE_STA},
+      // COM refuses the single-threaded apartment; the thread's own must stay as it was.
+      {"already multithreaded", COINIT_MULTITHREADED, u"https://example.invalid/", APTTYPE_MTA},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Apartments.clear();
+    int before = 0, after = 0;
+    std::thread([&] {
+      if (c.Initialised != Uninitialised) CoInitializeEx(nullptr, c.Initialised);
+      before = Apartment();
+      OpenWebAddress(c.Address.c_str(), c.Address.size() + 1);
+      after = Apartment();
+      if (c.Initialised != Uninitialised) CoUninitialize();
+    }).join();
+    EXPECT_EQ(Apartments, std::vector<int>{c.During});
+    EXPECT_EQ(after, before);
+  }
+  HostPatchImport(GetModuleHandleW(nullptr), "shell32.dll", "ShellExecuteW", shellExecute, &shellExecute);
+}
+
+}  // namespace
