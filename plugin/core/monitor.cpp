@@ -93,6 +93,9 @@ Outcome ScreenSaverStep(PluginState& s, TickProbes& t) {
   Put(s.ScreenSaverEngaged, 0);
   if (!IsSet(s.ScreenSaverAutoResume) || !IsSet(s.WasPlaying)) return Outcome::Continue;
   Resume(io, s.ScreenSaverEngagedAtMs, Get(s.ScreenSaverTimeout));
+  // The screen saver is gone on this tick: a lock after it is a lock of its own, not the screen
+  // saver's, even when it comes before another tick has looked.
+  Put(s.ScreenSaverSeen, 0);
   return Outcome::KeepSaverSeen;
 }
 

@@ -206,6 +206,12 @@ const std::vector<Scenario> Scenarios = {
       {Free, "", Playing},
       {Locked, "1", Paused},
       {Free, "3", Playing}}},
+    // The tick that resumes has seen the screen saver gone: a lock right after it is a lock.
+    {"LockRightAfterScreenSaverResumeIsALock",
+     Saver1,
+     Free,
+     Playing,
+     {{Saver, "1", Paused}, {Saver}, {Free, "3", Playing}, {Locked, "1", Paused}, {Free, "3", Playing}}},
     {"SingleTickScreenSaverIntoLockedDesktop",
      Saver1,
      Free,
