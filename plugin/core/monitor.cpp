@@ -50,6 +50,7 @@ void Resume(const MonitorIo& io, uint64_t engagedAtMs, int32_t timeoutMinutes) {
 // What one tick has seen of the desktop: each probe is asked at most once per tick and its
 // answer reused by the later steps (-1: not asked yet).
 struct TickProbes {
+  const PluginState& S;
   const MonitorIo& Io;
   int8_t Locked = -1;
   int8_t Saver = -1;
@@ -60,8 +61,16 @@ bool LockedThisTick(TickProbes& t) {
   return t.Locked != 0;
 }
 
+// With the user's choice the display being off stands for a running screen saver everywhere,
+// so a screen saver that outlasts the display keeps the path engaged until both have ended. The
+// choice belongs to the screen-saver action: without one it does nothing.
+bool DisplayOffCounts(const TickProbes& t) {
+  return IsSet(t.S.ScreenSaverDisplayOff) && Get(t.S.ScreenSaverAction) != 0 &&
+         t.Io.DisplayState(t.Io.Context) == DisplayOff;
+}
+
 bool ScreenSaverThisTick(TickProbes& t) {
-  if (t.Saver < 0) t.Saver = t.Io.ProbeScreenSaver(t.Io.Context) ? 1 : 0;
+  if (t.Saver < 0) t.Saver = DisplayOffCounts(t) || t.Io.ProbeScreenSaver(t.Io.Context) ? 1 : 0;
   return t.Saver != 0;
 }
 
@@ -84,6 +93,9 @@ Outcome ScreenSaverStep(PluginState& s, TickProbes& t) {
   Put(s.ScreenSaverEngaged, 0);
   if (!IsSet(s.ScreenSaverAutoResume) || !IsSet(s.WasPlaying)) return Outcome::Continue;
   Resume(io, s.ScreenSaverEngagedAtMs, Get(s.ScreenSaverTimeout));
+  // The screen saver is gone on this tick: a lock after it is a lock of its own, not the screen
+  // saver's, even when it comes before another tick has looked.
+  Put(s.ScreenSaverSeen, 0);
   return Outcome::KeepSaverSeen;
 }
 
@@ -129,7 +141,7 @@ void SeedMonitor(PluginState& s, const MonitorIo& io) {
 
 void PollTick(PluginState& s, const MonitorIo& io) {
   if (IsSet(s.StandbyPending)) return;  // nothing is polled between suspend and resume
-  TickProbes probes{io};
+  TickProbes probes{s, io};
   if (ScreenSaverStep(s, probes) == Outcome::KeepSaverSeen) return;
   if (!IsSet(s.ScreenSaverEngaged) && LockStep(s, probes) == Outcome::KeepSaverSeen) return;
   Put(s.ScreenSaverSeen, ScreenSaverThisTick(probes));

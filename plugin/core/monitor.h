@@ -9,6 +9,8 @@ inline constexpr uintptr_t PbtApmSuspend = 4;
 inline constexpr uintptr_t PbtApmResumeCritical = 6;
 inline constexpr uintptr_t PbtApmResumeSuspend = 7;
 inline constexpr uintptr_t PbtApmResumeAutomatic = 18;
+// The display's power state as Windows reports it; only off counts as away, dimmed does not.
+inline constexpr uint32_t DisplayOff = 0, DisplayOn = 1, DisplayDimmed = 2;
 
 // Everything the monitor needs from the platform and the host, so the decisions run anywhere.
 struct MonitorIo {
@@ -20,6 +22,8 @@ struct MonitorIo {
   // for codes without one).
   void (*SendAction)(void* context, uint8_t action);
   uint64_t (*NowMs)(void* context);  // monotonic clock that keeps counting through standby
+  // The display state last reported (DisplayOn until a report): a stored value, cheap to read.
+  uint32_t (*DisplayState)(void* context);
 };
 bool AnyTriggerEnabled(const PluginState& s);  // LockAction or ScreenSaverAction non-zero
 void SeedMonitor(PluginState& s, const MonitorIo& io);

@@ -28,6 +28,7 @@ struct PluginState {
   std::atomic<uint8_t> ScreenSaverAction;
   std::atomic<int32_t> ScreenSaverAutoResume;
   std::atomic<int32_t> ScreenSaverTimeout;
+  std::atomic<int32_t> ScreenSaverDisplayOff;  // the display turning off counts as the screen saver
   std::atomic<uint8_t> StandbyAction;
   std::atomic<int32_t> UpdateCheck;
   const char* IniPathOverride;  // UI thread only

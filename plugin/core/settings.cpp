@@ -1,4 +1,4 @@
-// The table of the eight persisted settings and how they are read from and written to the
+// The table of the nine persisted settings and how they are read from and written to the
 // "Hushbell" section through replaceable profile functions.
 #include "settings.h"
 
@@ -25,6 +25,8 @@ constexpr SettingKey SettingKeys[] = {
     {"ScreenSaverTimeout", 0, nullptr, &PluginState::ScreenSaverTimeout},
     {"StandbyAction", 0, &PluginState::StandbyAction, nullptr},
     {"Verlift", 0, nullptr, &PluginState::UpdateCheck},
+    // Added last, so files written before it keep their order.
+    {"ScreenSaverDisplayOff", 0, nullptr, &PluginState::ScreenSaverDisplayOff},
 };
 
 constexpr bool NamesFit() {

@@ -17,8 +17,8 @@ struct ProfileIo {
   void (*WriteString)(void* context, const char* section, const char* key, const char* value);
 };
 
-// Reads the eight keys of section "Hushbell" in order, each with its default; action fields keep the low 8
+// Reads the nine keys of section "Hushbell" in order, each with its default; action fields keep the low 8
 // bits.
 void LoadSettingsWith(PluginState& s, const ProfileIo& io);
-// Writes the eight keys in the same order as decimals: actions unsigned 8-bit, the others signed 32-bit.
+// Writes the nine keys in the same order as decimals: actions unsigned 8-bit, the others signed 32-bit.
 void SaveSettingsWith(const PluginState& s, const ProfileIo& io);

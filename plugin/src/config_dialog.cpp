@@ -1,4 +1,4 @@
-// Configuration dialog: a modal dialog over the eight settings. Only OK writes the controls
+// Configuration dialog: a modal dialog over the nine settings. Only OK writes the controls
 // back, saves them and starts or stops the poll timer.
 #include "plugin.h"
 
@@ -26,6 +26,7 @@ constexpr EnableGroup EnableGroups[] = {
     {IDC_LOCK_ACTION, {IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_LOCK_ARROWS, IDC_LOCK_MINUTES}},
     {IDC_SAVER_ACTION, {IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_ARROWS, IDC_SAVER_MINUTES}},
 };
+static_assert(EnableGroups[1].Combo == IDC_SAVER_ACTION, "the display-off box follows the last group");
 
 // Tips in order of registration.
 struct ControlTip {
@@ -33,11 +34,17 @@ struct ControlTip {
   int String;
 };
 constexpr ControlTip ControlTips[] = {
-    {IDC_LOCK_ACTION, IDS_TIP_LOCK_ACTION},       {IDC_LOCK_RESUME, IDS_TIP_LOCK_RESUME},
-    {IDC_LOCK_TIMEOUT, IDS_TIP_LOCK_TIMEOUT},     {IDC_LOCK_ARROWS, IDS_TIP_LOCK_TIMEOUT},
-    {IDC_SAVER_ACTION, IDS_TIP_SAVER_ACTION},     {IDC_SAVER_RESUME, IDS_TIP_SAVER_RESUME},
-    {IDC_SAVER_TIMEOUT, IDS_TIP_SAVER_TIMEOUT},   {IDC_SAVER_ARROWS, IDS_TIP_SAVER_TIMEOUT},
-    {IDC_STANDBY_ACTION, IDS_TIP_STANDBY_ACTION}, {IDC_UPDATE_CHECK, IDS_TIP_UPDATE_CHECK},
+    {IDC_LOCK_ACTION, IDS_TIP_LOCK_ACTION},
+    {IDC_LOCK_RESUME, IDS_TIP_LOCK_RESUME},
+    {IDC_LOCK_TIMEOUT, IDS_TIP_LOCK_TIMEOUT},
+    {IDC_LOCK_ARROWS, IDS_TIP_LOCK_TIMEOUT},
+    {IDC_SAVER_ACTION, IDS_TIP_SAVER_ACTION},
+    {IDC_SAVER_RESUME, IDS_TIP_SAVER_RESUME},
+    {IDC_SAVER_TIMEOUT, IDS_TIP_SAVER_TIMEOUT},
+    {IDC_SAVER_ARROWS, IDS_TIP_SAVER_TIMEOUT},
+    {IDC_STANDBY_ACTION, IDS_TIP_STANDBY_ACTION},
+    {IDC_UPDATE_CHECK, IDS_TIP_UPDATE_CHECK},
+    {IDC_SAVER_DISPLAY_OFF, IDS_TIP_SAVER_DISPLAY_OFF},
 };
 
 // The tool record without its trailing reserved pointer, a size every version of the common
@@ -109,14 +116,18 @@ void FillConfigDialog(HWND dialog) {
   SetScrollRange(GetDlgItem(dialog, IDC_SAVER_ARROWS), SB_CTL, TimeoutMin, TimeoutMax, FALSE);
   FillActionCombo(dialog, IDC_STANDBY_ACTION, Get(State.StandbyAction));
   SendDlgItemMessageA(dialog, IDC_UPDATE_CHECK, BM_SETCHECK, Get(State.UpdateCheck), 0);
+  SendDlgItemMessageA(dialog, IDC_SAVER_DISPLAY_OFF, BM_SETCHECK, Get(State.ScreenSaverDisplayOff), 0);
 }
 
 void ApplyEnableRules(HWND dialog) {
+  BOOL on = FALSE;
   for (const EnableGroup& group : EnableGroups) {
     // No selection counts as on: an unknown action still has its options available.
-    BOOL on = SendDlgItemMessageA(dialog, group.Combo, CB_GETCURSEL, 0, 0) != 0;
+    on = SendDlgItemMessageA(dialog, group.Combo, CB_GETCURSEL, 0, 0) != 0;
     for (int control : group.Controls) EnableWindow(GetDlgItem(dialog, control), on);
   }
+  // Where Windows does not report the display, the choice could do nothing.
+  EnableWindow(GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF), on && DisplayNotificationAvailable());
 }
 
 void AddControlTip(HWND dialog, int controlId, int stringId) {
@@ -128,6 +139,13 @@ void AddControlTip(HWND dialog, int controlId, int stringId) {
   tool.uId = 0;
   GetClientRect(control, &tool.rect);
   tool.hinst = Record.ModuleInstance;
+  if (controlId == IDC_SAVER_DISPLAY_OFF && !DisplayNotificationAvailable()) {
+    // The box stays disabled, and a disabled control gets no mouse messages: its dialog does,
+    // so the tip that says why watches the box's area of the dialog.
+    tool.hwnd = dialog;
+    MapWindowPoints(control, dialog, reinterpret_cast<POINT*>(&tool.rect), 2);
+    stringId = IDS_TIP_DISPLAY_OFF_UNAVAILABLE;
+  }
   // The tooltip control loads the text from the module's string table.
   tool.lpszText = MAKEINTRESOURCEA(stringId);
   SendMessageA(Tooltip(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
@@ -157,6 +175,7 @@ void ReadConfigDialog(HWND dialog) {
   Put(State.ScreenSaverTimeout, ReadDecimal(dialog, IDC_SAVER_TIMEOUT));
   Put(State.StandbyAction, ReadAction(dialog, IDC_STANDBY_ACTION));
   Put(State.UpdateCheck, ReadCheck(dialog, IDC_UPDATE_CHECK));
+  Put(State.ScreenSaverDisplayOff, ReadCheck(dialog, IDC_SAVER_DISPLAY_OFF));
 }
 
 void StepTimeoutEdit(HWND dialog, int editId, WPARAM scrollCode) {

@@ -15,8 +15,10 @@ bool PlayingProbe(void*) { return QueryIsPlaying(); }
 void CommandSender(void*, uint8_t action) { SendPlayerCommand(action); }
 // Keeps counting through standby, so lock and screen-saver durations include it.
 uint64_t MonotonicMs(void*) { return GetTickCount64(); }
+uint32_t DisplayProbe(void*) { return ReportedDisplayState(); }
 
-constexpr MonitorIo Io{nullptr, LockedProbe, SaverProbe, PlayingProbe, CommandSender, MonotonicMs};
+constexpr MonitorIo Io{nullptr,       LockedProbe, SaverProbe,  PlayingProbe,
+                       CommandSender, MonotonicMs, DisplayProbe};
 
 // A tick only runs while the timer is open, and StopPolling waits for a running one to
 // finish. Sequentially consistent: the open flag and the busy count form a handshake
@@ -43,11 +45,13 @@ void WaitForRunningTick() {
 }
 
 // A hidden top-level window of the plug-in's own, on the host's thread, registered for the
-// session's notifications; the host's window may hold a registration of its own. Not a
-// message-only window: that Windows notifies those too could not be checked. UI thread only.
+// session's notifications and the display's; the host's window may hold a registration of its
+// own. Not a message-only window: that Windows notifies those too could not be checked. UI
+// thread only.
 constexpr char SessionWindowClass[] = "Hushbell session";
 HWND SessionWindow;
-HMODULE SessionModule;  // a reference: the window's procedure must stay mapped while it exists
+bool SessionRegistered;  // for the session's notifications; the display's may hold it alone
+HMODULE SessionModule;   // a reference: the window's procedure must stay mapped while it exists
 
 bool IsPresenceChange(WPARAM change) {
   switch (change) {
@@ -64,7 +68,9 @@ bool IsPresenceChange(WPARAM change) {
 // The notification only says when to look: the tick decides from the probes as always. No
 // early tick runs once StopPolling has returned: it runs on this thread too (quit, the dialog).
 LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_WTSSESSION_CHANGE && IsPresenceChange(wParam)) RunTick(Gate, TimerOpen, State, Io);
+  if ((message == WM_WTSSESSION_CHANGE && IsPresenceChange(wParam)) ||
+      TakeDisplayChange(message, wParam, lParam))
+    RunTick(Gate, TimerOpen, State, Io);
   return DefWindowProcA(window, message, wParam, lParam);
 }
 }  // namespace
@@ -120,8 +126,10 @@ void OpenSessionWindow() {
   RegisterClassA(&windowClass);
   SessionWindow = CreateWindowExA(WS_EX_TOOLWINDOW, SessionWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, SessionModule, nullptr);
+  SessionRegistered =
+      SessionWindow != nullptr && WTSRegisterSessionNotification(SessionWindow, NOTIFY_FOR_THIS_SESSION);
   // Without notifications the window has no use: the poll alone goes on as before.
-  if (SessionWindow != nullptr && !WTSRegisterSessionNotification(SessionWindow, NOTIFY_FOR_THIS_SESSION)) {
+  if (!RegisterDisplayNotification(SessionWindow) && !SessionRegistered && SessionWindow != nullptr) {
     DestroyWindow(SessionWindow);
     SessionWindow = nullptr;
   }
@@ -129,8 +137,10 @@ void OpenSessionWindow() {
 }
 
 void CloseSessionWindow() {
+  UnregisterDisplayNotification();
   if (SessionWindow != nullptr) {
-    WTSUnRegisterSessionNotification(SessionWindow);
+    if (SessionRegistered) WTSUnRegisterSessionNotification(SessionWindow);
+    SessionRegistered = false;
     DestroyWindow(SessionWindow);
     SessionWindow = nullptr;
   }

@@ -43,6 +43,14 @@ void StopPolling();
 // of which takes a tick at once. Opened by init and closed by quit, on the host's thread.
 void OpenSessionWindow();
 void CloseSessionWindow();
+// The display's power state, reported to that same window where Windows can (Vista and later).
+// Registered and unregistered with the window; a report is stored for the ticks to read.
+bool RegisterDisplayNotification(HWND window);  // false where unavailable or refused
+void UnregisterDisplayNotification();
+bool DisplayNotificationAvailable();  // what the dialog tells the user
+// Stores the state a WM_POWERBROADCAST carries; true when it was a display report.
+bool TakeDisplayChange(UINT message, WPARAM wParam, LPARAM lParam);
+uint32_t ReportedDisplayState();
 // Starts or stops the poll timer; while it runs it holds a reference on the module, so the
 // module cannot be unloaded under it.
 void SetPolling(bool run);

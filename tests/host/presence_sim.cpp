@@ -5,6 +5,7 @@
 #include <wtsapi32.h>
 
 #include <atomic>
+#include <cstring>
 
 #include "import_patch.h"
 #include "standin_host.h"
@@ -15,6 +16,9 @@ using GetTickCount64Fn = ULONGLONG(WINAPI*)();
 using TimeSetEventFn = MMRESULT(WINAPI*)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT);
 using RegisterFn = BOOL(WINAPI*)(HWND, DWORD);
 using UnregisterFn = BOOL(WINAPI*)(HWND);
+using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+using DisplayRegisterFn = decltype(&RegisterPowerSettingNotification);
+using DisplayUnregisterFn = decltype(&UnregisterPowerSettingNotification);
 
 // The plug-in's timer thread reads all of these while the host thread changes them.
 std::atomic<OpenInputDesktopFn> RealOpenInputDesktop{nullptr};
@@ -37,6 +41,12 @@ HMODULE Plugin;
 bool RefuseRegistration;
 HWND Registered;
 uint32_t Misdirected;
+std::atomic<GetProcAddressFn> RealGetProcAddress{nullptr};
+DisplayRegisterFn RealDisplayRegister;
+DisplayUnregisterFn RealDisplayUnregister;
+SimDisplay DisplayMode;
+HWND DisplayRegistered;
+HPOWERNOTIFY DisplayHandle;
 
 HDESK WINAPI LockableOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
   DesktopProbes.fetch_add(1);
@@ -88,6 +98,46 @@ BOOL WINAPI TrackedUnregister(HWND window) {
   return RealUnregister.load()(window);
 }
 
+HPOWERNOTIFY WINAPI TrackedDisplayRegister(HANDLE recipient, LPCGUID guid, DWORD flags) {
+  if (DisplayMode == SimDisplay::Refused) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (recipient != SimSessionWindow() || flags != DEVICE_NOTIFY_WINDOW_HANDLE || guid == nullptr ||
+      !IsEqualGUID(*guid, GUID_CONSOLE_DISPLAY_STATE) || DisplayRegistered != nullptr)
+    ++Misdirected;
+  HPOWERNOTIFY handle = RealDisplayRegister(recipient, guid, flags);
+  if (handle == nullptr) return nullptr;
+  DisplayRegistered = static_cast<HWND>(recipient);
+  DisplayHandle = handle;
+  return handle;
+}
+
+BOOL WINAPI TrackedDisplayUnregister(HPOWERNOTIFY handle) {
+  if (handle != DisplayHandle || DisplayRegistered == nullptr || !IsWindow(DisplayRegistered))
+    ++Misdirected;
+  else
+    DisplayRegistered = nullptr;
+  return RealDisplayUnregister(handle);
+}
+
+// Hands out the stand-ins for the display's two functions, or nothing as on Windows XP.
+FARPROC WINAPI TrackedGetProcAddress(HMODULE module, LPCSTR name) {
+  const FARPROC real = RealGetProcAddress.load()(module, name);
+  if (real == nullptr || IS_INTRESOURCE(name)) return real;
+  void* standIn = nullptr;
+  if (strcmp(name, "RegisterPowerSettingNotification") == 0) {
+    RealDisplayRegister = reinterpret_cast<DisplayRegisterFn>(reinterpret_cast<void*>(real));
+    standIn = reinterpret_cast<void*>(TrackedDisplayRegister);
+  } else if (strcmp(name, "UnregisterPowerSettingNotification") == 0) {
+    RealDisplayUnregister = reinterpret_cast<DisplayUnregisterFn>(reinterpret_cast<void*>(real));
+    standIn = reinterpret_cast<void*>(TrackedDisplayUnregister);
+  } else {
+    return real;
+  }
+  return DisplayMode == SimDisplay::Missing ? nullptr : reinterpret_cast<FARPROC>(standIn);
+}
+
 MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user,
                                      UINT flags) {
   // Only a function callback can be wrapped; an event to signal is left as it is.
@@ -121,7 +171,10 @@ bool SimInstall(HMODULE plugin) {
   RefuseRegistration = false;
   Registered = nullptr;
   Misdirected = 0;
-  return Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
+  DisplayMode = SimDisplay::Available;
+  DisplayRegistered = nullptr;
+  return Patch(plugin, "kernel32.dll", "GetProcAddress", TrackedGetProcAddress, RealGetProcAddress) &&
+         Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
          Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
          Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent) &&
          Patch(plugin, "wtsapi32.dll", "WTSRegisterSessionNotification", TrackedRegister, RealRegister) &&
@@ -174,3 +227,19 @@ bool SimAnnounce(WPARAM change) {
 void SimRefuseSessionRegistration(bool refuse) { RefuseRegistration = refuse; }
 HWND SimRegisteredWindow() { return Registered; }
 uint32_t SimMisdirectedRegistrations() { return Misdirected; }
+
+void SimSetDisplayNotification(SimDisplay mode) { DisplayMode = mode; }
+HWND SimDisplayRegisteredWindow() { return DisplayRegistered; }
+
+bool SimAnnounceDisplay(DWORD state) {
+  HWND window = SimSessionWindow();
+  if (window == nullptr) return false;
+  // Windows sends it; the setting lives on this side until the plug-in has handled it.
+  alignas(POWERBROADCAST_SETTING) BYTE buffer[sizeof(POWERBROADCAST_SETTING) + sizeof(DWORD)] = {};
+  auto* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(buffer);
+  setting->PowerSetting = GUID_CONSOLE_DISPLAY_STATE;
+  setting->DataLength = sizeof state;
+  memcpy(setting->Data, &state, sizeof state);
+  SendMessageA(window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(setting));
+  return true;
+}

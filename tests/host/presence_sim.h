@@ -2,7 +2,9 @@
 // rewriting its imports: a workstation that can be locked (its OpenInputDesktop fails while
 // locked), a clock that can be moved on (its GetTickCount64 reads real time plus an offset), a
 // count of its timer's ticks (its timeSetEvent callback runs inside a counting wrapper), and a
-// record of its registrations for session notifications (Wine only pretends to register).
+// record of its registrations for session and display notifications (Wine only pretends to
+// register). The display's functions are looked up at run time, so they are reached through
+// the plug-in's GetProcAddress, which hands out recording stand-ins for them.
 // Only the plug-in's own calls are affected; the host and Wine carry on as before.
 #pragma once
 #include <windows.h>
@@ -42,5 +44,14 @@ void SimRefuseSessionRegistration(bool refuse);
 // The window registered for this session's notifications now, or null.
 HWND SimRegisteredWindow();
 // Registrations or unregistrations that were not the plug-in's own window's, for this
-// session, at most once, and before the window was destroyed.
+// session (or the display's state), at most once, and before the window was destroyed.
 uint32_t SimMisdirectedRegistrations();
+
+// How the display's notification fares: registered, refused, or missing from this Windows.
+enum class SimDisplay { Available, Refused, Missing };
+void SimSetDisplayNotification(SimDisplay mode);
+// The window registered for the display's state now, or null.
+HWND SimDisplayRegisteredWindow();
+// Sends what Windows sends when the display's state changes (0 off, 1 on, 2 dimmed) to the
+// plug-in's window.
+bool SimAnnounceDisplay(DWORD state);

@@ -117,6 +117,7 @@ int main(int argc, char** argv) {
   WriteSetting(ini, "ScreenSaverTimeout", "0");
   WriteSetting(ini, "StandbyAction", "1");
   WriteSetting(ini, "Verlift", "1");
+  WriteSetting(ini, "ScreenSaverDisplayOff", "1");
   if (!HostCreate(ini) || HostLoadPlugin("gen_hushbell.dll") == nullptr) {
     fprintf(stderr, "show_config: cannot load gen_hushbell.dll\n");
     return 1;

@@ -12,7 +12,8 @@
 
 namespace {
 
-enum Desktop : uint8_t { Free, Locked, Saver, SaverLocked };
+// What the probes read, as bits: Dark is the display reported off, Dim reported dimmed.
+enum Desktop : uint8_t { Free, Locked, Saver, SaverLocked, Dark, DarkLocked, DarkSaver, Dim = 8 };
 enum Player : char { Playing = 'P', Paused = 'p', Stopped = 's', Keep = 0 };
 
 constexpr uint64_t Minute = 60000;
@@ -29,11 +30,14 @@ struct FakeHost {
   static FakeHost& Of(void* c) { return *static_cast<FakeHost*>(c); }
   static bool Locked_(void* c) {
     ++Of(c).ProbeCalls;
-    return Of(c).Desk == Locked || Of(c).Desk == SaverLocked;
+    return Of(c).Desk & Locked;
   }
   static bool Saver_(void* c) {
     ++Of(c).ProbeCalls;
-    return Of(c).Desk == Saver || Of(c).Desk == SaverLocked;
+    return Of(c).Desk & Saver;
+  }
+  static uint32_t Display_(void* c) {
+    return Of(c).Desk & Dark ? DisplayOff : Of(c).Desk & Dim ? DisplayDimmed : DisplayOn;
   }
   static bool Playing_(void* c) { return Of(c).State == Playing; }
   static uint64_t Now_(void* c) { return Of(c).Now; }
@@ -52,7 +56,7 @@ struct FakeHost {
       default: ADD_FAILURE() << "sender reached with code " << int(action);
     }
   }
-  MonitorIo Io() { return {this, Locked_, Saver_, Playing_, Send, Now_}; }
+  MonitorIo Io() { return {this, Locked_, Saver_, Playing_, Send, Now_, Display_}; }
 };
 
 struct Settings {
@@ -62,6 +66,7 @@ struct Settings {
   uint8_t ScreenSaverAction = 0;
   int32_t ScreenSaverAutoResume = 0;
   int32_t ScreenSaverTimeout = 0;
+  int32_t ScreenSaverDisplayOff = 0;
   uint8_t StandbyAction = 0;
 };
 
@@ -92,10 +97,12 @@ void Apply(PluginState& s, const Settings& c) {
   Put(s.ScreenSaverAction, c.ScreenSaverAction);
   Put(s.ScreenSaverAutoResume, c.ScreenSaverAutoResume);
   Put(s.ScreenSaverTimeout, c.ScreenSaverTimeout);
+  Put(s.ScreenSaverDisplayOff, c.ScreenSaverDisplayOff);
   Put(s.StandbyAction, c.StandbyAction);
 }
 
 constexpr Settings Saver1{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1};
+constexpr Settings Dark1{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverDisplayOff = 1};
 constexpr Settings Standby(uint8_t a) { return {.StandbyAction = a}; }
 const Step Suspend{.WParam = PbtApmSuspend};
 const Step Resume{.WParam = PbtApmResumeSuspend};
@@ -199,6 +206,12 @@ const std::vector<Scenario> Scenarios = {
       {Free, "", Playing},
       {Locked, "1", Paused},
       {Free, "3", Playing}}},
+    // The tick that resumes has seen the screen saver gone: a lock right after it is a lock.
+    {"LockRightAfterScreenSaverResumeIsALock",
+     Saver1,
+     Free,
+     Playing,
+     {{Saver, "1", Paused}, {Saver}, {Free, "3", Playing}, {Locked, "1", Paused}, {Free, "3", Playing}}},
     {"SingleTickScreenSaverIntoLockedDesktop",
      Saver1,
      Free,
@@ -322,12 +335,17 @@ const std::vector<Scenario> Scenarios = {
       {Locked, "1", Paused},
       {.Desk = Free, .Advance = 2147483647ull * Minute + 1}}},
     {"ScreenSaverTimeoutBoundary",
-     {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
+     {.ScreenSaverAction = 1,
+      .ScreenSaverAutoResume = 1,
+      .ScreenSaverTimeout = 1,
+      .ScreenSaverDisplayOff = 1},
      Free,
      Playing,
      {{.Desk = Saver, .Expect = "1", .After = Paused, .Advance = 30 * Minute},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = Minute},
       {Saver, "1", Paused},
+      {.Desk = Free, .Advance = Minute + 1},
+      {.Desk = Dark, .Expect = "1", .After = Paused, .Set = Playing},  // the display, alike
       {.Desk = Free, .Advance = Minute + 1}}},
     {"ScreenSaverTimeoutCountsFromStartAcrossPasswordLock",
      {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
@@ -342,6 +360,36 @@ const std::vector<Scenario> Scenarios = {
       {.Desk = Locked, .Advance = 19000},
       {.Desk = Free, .Advance = 1001},
       {Free, "", Paused}}},
+    // The display turning off stands for the screen saver, with the same rules; dimmed is not off.
+    {"DisplayOffNotDimmed", Dark1, Free, Playing, {{Dim}, {Dark, "1", Paused}, {Dark}, {Dim, "3", Playing}}},
+    {"DisplayOffWhilePaused", Dark1, Free, Paused, {{Dark}, {Free}}},
+    {"DisplayOffNoResume",
+     {.ScreenSaverAction = 1, .ScreenSaverDisplayOff = 1},
+     Free,
+     Playing,
+     {{Dark, "1", Paused}, {Free}}},
+    {"SaverOutlastsDisplay",
+     Dark1,
+     Free,
+     Playing,
+     {{Dark, "1", Paused}, {DarkSaver}, {Saver}, {Free, "3", Playing}}},
+    {"DisplayOffIntoLock",
+     Dark1,
+     Free,
+     Playing,
+     {{Dark, "1", Paused}, {Dark}, {DarkLocked}, {Locked}, {Free, "3", Playing}}},
+    {"DisplayOffInLock",
+     Dark1,
+     Free,
+     Playing,
+     {{Locked, "1", Paused}, {DarkLocked}, {Dark}, {Free, "3", Playing}}},
+    // Without the choice, or without a screen-saver action, the display is nothing; a lock is a lock.
+    {"NoChoice", Saver1, Free, Playing, {{Dark}, {DarkLocked, "1", Paused}, {Free, "3", Playing}}},
+    {"NoSaverAction",
+     {.ScreenSaverDisplayOff = 1},
+     Free,
+     Playing,
+     {{Dark}, {DarkLocked, "1", Paused}, {Free, "3", Playing}}},
 };
 
 class MonitorScenario : public testing::TestWithParam<Scenario> {};

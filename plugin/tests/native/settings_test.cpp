@@ -35,18 +35,13 @@ struct FakeProfile {
 };
 
 // LockAction, LockAutoResume, LockTimeout, ScreenSaverAction, ScreenSaverAutoResume, ScreenSaverTimeout,
-// StandbyAction, UpdateCheck.
-using Values = std::array<int32_t, 8>;
+// StandbyAction, UpdateCheck, ScreenSaverDisplayOff.
+using Values = std::array<int32_t, 9>;
 
 Values Read(const PluginState& s) {
-  return {Get(s.LockAction),
-          Get(s.LockAutoResume),
-          Get(s.LockTimeout),
-          Get(s.ScreenSaverAction),
-          Get(s.ScreenSaverAutoResume),
-          Get(s.ScreenSaverTimeout),
-          Get(s.StandbyAction),
-          Get(s.UpdateCheck)};
+  return {Get(s.LockAction),        Get(s.LockAutoResume),        Get(s.LockTimeout),
+          Get(s.ScreenSaverAction), Get(s.ScreenSaverAutoResume), Get(s.ScreenSaverTimeout),
+          Get(s.StandbyAction),     Get(s.UpdateCheck),           Get(s.ScreenSaverDisplayOff)};
 }
 void Store(PluginState& s, const Values& v) {
   Put(s.LockAction, v[0]);
@@ -57,17 +52,19 @@ void Store(PluginState& s, const Values& v) {
   Put(s.ScreenSaverTimeout, v[5]);
   Put(s.StandbyAction, v[6]);
   Put(s.UpdateCheck, v[7]);
+  Put(s.ScreenSaverDisplayOff, v[8]);
 }
 
 TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
   FakeProfile profile;
   PluginState s{};
-  Store(s, {9, 9, 9, 9, 9, 9, 9, 9});
+  Store(s, {9, 9, 9, 9, 9, 9, 9, 9, 9});
   LoadSettingsWith(s, profile.Io());
-  EXPECT_EQ(Read(s), (Values{1, 1, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Read(s), (Values{1, 1, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(profile.Log, (std::vector<std::string>{"LockAction=1", "LockAutoResume=1", "LockTimeout=0",
                                                    "ScreenSaverAction=0", "ScreenSaverAutoResume=0",
-                                                   "ScreenSaverTimeout=0", "StandbyAction=0", "Verlift=0"}));
+                                                   "ScreenSaverTimeout=0", "StandbyAction=0", "Verlift=0",
+                                                   "ScreenSaverDisplayOff=0"}));
 }
 
 TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
@@ -78,27 +75,28 @@ TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
                                   {"StandbyAction", "-1"},
                                   {"Verlift", "1"},
                                   {"LockAutoResume", "0"},
-                                  {"ScreenSaverAutoResume", "2"}}};
+                                  {"ScreenSaverAutoResume", "2"},
+                                  {"ScreenSaverDisplayOff", "1"}}};
   PluginState s{};
   LoadSettingsWith(s, profile.Io());
-  EXPECT_EQ(Read(s), (Values{2, 0, -7, 3, 2, 100000, 255, 1}));
+  EXPECT_EQ(Read(s), (Values{2, 0, -7, 3, 2, 100000, 255, 1, 1}));
 }
 
 TEST(Settings, SaveWritesDecimalsInOrder) {
   FakeProfile profile;
   PluginState s{};
-  Store(s, {255, 1, -5, 2, 0, std::numeric_limits<int32_t>::min(), 3, 1});
+  Store(s, {255, 1, -5, 2, 0, std::numeric_limits<int32_t>::min(), 3, 1, 1});
   SaveSettingsWith(s, profile.Io());
-  EXPECT_EQ(profile.Log,
-            (std::vector<std::string>{"LockAction:=255", "LockAutoResume:=1", "LockTimeout:=-5",
-                                      "ScreenSaverAction:=2", "ScreenSaverAutoResume:=0",
-                                      "ScreenSaverTimeout:=-2147483648", "StandbyAction:=3", "Verlift:=1"}));
+  EXPECT_EQ(profile.Log, (std::vector<std::string>{"LockAction:=255", "LockAutoResume:=1", "LockTimeout:=-5",
+                                                   "ScreenSaverAction:=2", "ScreenSaverAutoResume:=0",
+                                                   "ScreenSaverTimeout:=-2147483648", "StandbyAction:=3",
+                                                   "Verlift:=1", "ScreenSaverDisplayOff:=1"}));
 }
 
 TEST(Settings, RoundTrip) {
-  const Values cases[] = {{1, 1, 0, 0, 0, 0, 0, 0},
-                          {0, 0, 65535, 2, 1, 100000, 1, 1},
-                          {255, -1, std::numeric_limits<int32_t>::max(), 7, 0, -5, 2, 0}};
+  const Values cases[] = {{1, 1, 0, 0, 0, 0, 0, 0, 0},
+                          {0, 0, 65535, 2, 1, 100000, 1, 1, 1},
+                          {255, -1, std::numeric_limits<int32_t>::max(), 7, 0, -5, 2, 0, 0}};
   for (const Values& v : cases) {
     FakeProfile profile;
     PluginState saved{}, loaded{};

@@ -29,6 +29,7 @@ struct SharedHost {
   static bool IsLocked(void* c) { return Of(c).Locked; }
   static bool IsSaver(void* c) { return Of(c).Saver; }
   static uint64_t NowMs(void* c) { return Of(c).Now; }
+  static uint32_t DisplayIsOn(void*) { return DisplayOn; }
   static bool IsPlaying(void* c) {
     std::lock_guard<std::mutex> guard(Of(c).Mutex);
     return Of(c).Playing;
@@ -76,7 +77,8 @@ TEST(Concurrency, TicksWhileSettingsChange) {
                      SharedHost::IsSaver,
                      SharedHost::IsPlaying,
                      SharedHost::Send,
-                     SharedHost::NowMs};
+                     SharedHost::NowMs,
+                     SharedHost::DisplayIsOn};
   static PluginState s;  // zero-initialised like the module's global
   SeedMonitor(s, io);
   StoreSettings(s, 1, 1, 0, 1, 1, 0, 1);
@@ -183,7 +185,7 @@ struct TickProbe {
   static bool Yes(void*) { return true; }
   static void Send(void*, uint8_t) {}
   static uint64_t Zero(void*) { return 0; }
-  MonitorIo Io() { return {this, IsLocked, No, Yes, Send, Zero}; }
+  MonitorIo Io() { return {this, IsLocked, No, Yes, Send, Zero, SharedHost::DisplayIsOn}; }
 };
 
 struct Latch {

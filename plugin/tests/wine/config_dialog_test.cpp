@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialog_driver.h"
+#include "presence_sim.h"
 #include "standin_host.h"
 
 namespace {
@@ -31,7 +32,7 @@ DialogSession Install(HWND window, const char* ini, const DialogScript& script) 
 void ExpectGroups(HWND dialog, bool lockOn, bool saverOn) {
   for (int id : {LockResume, LockTimeout, LockArrows, LockMinutes})
     EXPECT_EQ(IsControlEnabled(dialog, id), lockOn) << id;
-  for (int id : {SaverResume, SaverTimeout, SaverArrows, SaverMinutes})
+  for (int id : {SaverResume, SaverTimeout, SaverArrows, SaverMinutes, SaverDisplayOff})
     EXPECT_EQ(IsControlEnabled(dialog, id), saverOn) << id;
 }
 
@@ -134,18 +135,19 @@ constexpr ControlLayout Layout[] = {
     {1007, "EDIT", "", EditStyle, 162, 37, 21, 14},
     {1008, "SCROLLBAR", "", ArrowStyle, 183, 37, 10, 14},
     {1015, "STATIC", "minutes", UnitStyle, 195, 37, 26, 14},
-    {-1, "BUTTON", "&Screen Saver", GroupStyle, 7, 56, 221, 48},
+    {-1, "BUTTON", "&Screen Saver", GroupStyle, 7, 56, 221, 60},
     {1011, "COMBOBOX", "", ComboStyle, 14, 66, 100, 240},
     {1010, "BUTTON", "Auto &Resume if paused/stopped less than", CheckStyle, 14, 86, 148, 14},
     {1009, "EDIT", "", EditStyle, 162, 86, 21, 14},
     {1013, "SCROLLBAR", "", ArrowStyle, 183, 86, 10, 14},
     {1016, "STATIC", "minutes", UnitStyle, 195, 86, 26, 14},
-    {-1, "BUTTON", "&PC Standby", GroupStyle, 7, 106, 221, 29},
-    {1012, "COMBOBOX", "", ComboStyle, 14, 116, 100, 240},
-    {-1, "BUTTON", "Online &Update", GroupStyle, 7, 138, 221, 29},
-    {1014, "BUTTON", "Automatically check for updates once a week", CheckStyle, 14, 151, 207, 10},
-    {1, "BUTTON", "OK", Child | BS_DEFPUSHBUTTON | WS_TABSTOP, 121, 173, 50, 14},
-    {2, "BUTTON", "Cancel", Child | BS_PUSHBUTTON | WS_TABSTOP, 178, 173, 50, 14},
+    {1017, "BUTTON", "Also when the display turns off", CheckStyle, 14, 101, 207, 10},
+    {-1, "BUTTON", "&PC Standby", GroupStyle, 7, 118, 221, 29},
+    {1012, "COMBOBOX", "", ComboStyle, 14, 128, 100, 240},
+    {-1, "BUTTON", "Online &Update", GroupStyle, 7, 150, 221, 29},
+    {1014, "BUTTON", "Automatically check for updates once a week", CheckStyle, 14, 163, 207, 10},
+    {1, "BUTTON", "OK", Child | BS_DEFPUSHBUTTON | WS_TABSTOP, 121, 185, 50, 14},
+    {2, "BUTTON", "Cancel", Child | BS_PUSHBUTTON | WS_TABSTOP, 178, 185, 50, 14},
 };
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR list) {
@@ -203,7 +205,7 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   EXPECT_EQ(dword(), DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_CONTEXTHELP |
                            DS_SETFONT});
   ASSERT_EQ(word(), std::size(Layout));
-  EXPECT_EQ(box(), (std::vector<WORD>{0, 0, 235, 194}));
+  EXPECT_EQ(box(), (std::vector<WORD>{0, 0, 235, 206}));
   EXPECT_EQ(nameOrOrdinal(), "") << "no menu";
   EXPECT_EQ(nameOrOrdinal(), "") << "the standard dialog class";
   EXPECT_EQ(text(), ConfigCaption);
@@ -264,39 +266,39 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
   const FillCase cases[] = {
       {"every key stored, through the host",
        Host,
-       {"2", "0", "15", "1", "1", "0", "2", "0"},
-       {"2", "0", "15", "1", "1", "0", "2", "0"},
+       {"2", "0", "15", "1", "1", "0", "2", "0", "1"},
+       {"2", "0", "15", "1", "1", "0", "2", "0", "1"},
        true,
        true,
-       {"2", "0", "15", "1", "1", "0", "2", "0"}},
+       {"2", "0", "15", "1", "1", "0", "2", "0", "1"}},
       {"unknown lock action shows no choice and keeps its group on, through the installer",
        Installer,
-       {"7", "1", "-3", "0", "0", "65536", "0", "0"},
-       {"-1", "1", "-3", "0", "0", "65536", "0", "0"},
+       {"7", "1", "-3", "0", "0", "65536", "0", "0", "1"},
+       {"-1", "1", "-3", "0", "0", "65536", "0", "0", "1"},
        true,
        false,
-       {"255", "1", "-3", "0", "0", "65536", "0", "0"}},
+       {"255", "1", "-3", "0", "0", "65536", "0", "0", "1"}},
       {"empty file gives the defaults, through the host",
        Host,
        {},
-       {"1", "1", "0", "0", "0", "0", "0", "0"},
+       {"1", "1", "0", "0", "0", "0", "0", "0", "0"},
        true,
        false,
-       {"1", "1", "0", "0", "0", "0", "0", "0"}},
+       {"1", "1", "0", "0", "0", "0", "0", "0", "0"}},
       {"actions keep their low 8 bits, through the installer",
        Installer,
-       {"258", "1", "5", "3", "0", "7", "3", "1"},
-       {"2", "1", "5", "-1", "0", "7", "-1", "1"},
+       {"258", "1", "5", "3", "0", "7", "3", "1", "0"},
+       {"2", "1", "5", "-1", "0", "7", "-1", "1", "0"},
        true,
        true,
-       {"2", "1", "5", "255", "0", "7", "255", "1"}},
+       {"2", "1", "5", "255", "0", "7", "255", "1", "0"}},
       {"the host's file has only a UTF-16 name, which it gives",
        HostInUtf16,
-       {"258", "0", "15", "1", "1", "0", "7", "0"},
-       {"2", "0", "15", "1", "1", "0", "-1", "0"},
+       {"258", "0", "15", "1", "1", "0", "7", "0", "1"},
+       {"2", "0", "15", "1", "1", "0", "-1", "0", "1"},
        true,
        true,
-       {"2", "0", "15", "1", "1", "0", "255", "0"}},
+       {"2", "0", "15", "1", "1", "0", "255", "0", "1"}},
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -365,15 +367,15 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
     return IDOK;
   });
   // The group boxes, labels and arrows take no tab stop.
-  EXPECT_EQ(tabOrder, (std::vector<int>{1004, 1005, 1007, 1011, 1010, 1009, 1012, 1014, 1, 2}));
-  EXPECT_EQ(StoredValues(ini_), (Values{"0", "1", "12", "1", "0", "0", "2", "0"}));
+  EXPECT_EQ(tabOrder, (std::vector<int>{1004, 1005, 1007, 1011, 1010, 1009, 1017, 1012, 1014, 1, 2}));
+  EXPECT_EQ(StoredValues(ini_), (Values{"0", "1", "12", "1", "0", "0", "2", "0", "0"}));
 }
 
 // Every control is changed each time; Cancel, the caption's close button and Esc keep none of
 // it, and Enter presses OK, which writes every key to the host's file.
 TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
-  const Values stored{"2", "0", "15", "1", "1", "3", "2", "0"};
-  const Values changed{"1", "1", "100000", "2", "0", "42", "1", "1"};
+  const Values stored{"2", "0", "15", "1", "1", "3", "2", "0", "0"};
+  const Values changed{"1", "1", "100000", "2", "0", "42", "1", "1", "1"};
   WriteValues(ini_, stored);
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
@@ -400,6 +402,7 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
       SendScroll(dialog, SaverArrows, SB_LINEUP);
       ChooseItem(dialog, StandbyAction, 1);
       Click(dialog, UpdateCheck);
+      Click(dialog, SaverDisplayOff);
       if (closer.Message == 0) return IDCANCEL;
       PostMessageA(dialog, closer.Message, closer.Code, 0);
       return 0;
@@ -414,7 +417,7 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
     DWORD length = GetPrivateProfileSectionA("Hushbell", section, sizeof section, ini_.c_str());
     int keys = 0;
     for (const char* key = section; key < section + length && *key != '\0'; key += strlen(key) + 1) ++keys;
-    EXPECT_EQ(keys, 8) << "exactly the eight keys";
+    EXPECT_EQ(keys, 9) << "exactly the nine keys";
   }
   Configure([&](HWND dialog) {
     EXPECT_EQ(ShownValues(dialog), changed);
@@ -550,8 +553,9 @@ TEST_F(ConfigDialogTest, OwnerIsThePreferencesWindowWhileItIsOpenOtherwiseTheHos
 }
 
 TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen) {
-  const int tips[][2] = {{1004, 4}, {1005, 5}, {1007, 6}, {1008, 6},  {1011, 7},  // control, string
-                         {1010, 8}, {1009, 9}, {1013, 9}, {1012, 10}, {1014, 11}};
+  const int tips[][2] = {
+      {1004, 4}, {1005, 5}, {1007, 6}, {1008, 6},  {1011, 7},  // control, string
+      {1010, 8}, {1009, 9}, {1013, 9}, {1012, 10}, {1014, 11}, {SaverDisplayOff, IDS_TIP_SAVER_DISPLAY_OFF}};
   ASSERT_TRUE(Start());
   HMODULE module = HostPluginModule();
   for (int opening = 0; opening < 2; ++opening) {
@@ -598,6 +602,44 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
     EXPECT_EQ(HostHelpMessages(), helpBefore + 1) << "WM_HELP reaches the owner";
     ASSERT_NE(tooltip, nullptr);
     EXPECT_FALSE(IsWindow(tooltip)) << "the tooltip goes with the dialog";
+  }
+}
+
+// Where Windows cannot report the display (no function, as on Windows XP, or a refused
+// registration), the box stays disabled and keeps its value; its tip, watching the box's area
+// of the dialog (a disabled control gets no mouse messages), says why.
+TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDisplay) {
+  const struct {
+    SimDisplay Mode;
+    bool Init;
+    bool Enabled;
+  } cases[] = {{SimDisplay::Available, true, true},
+               {SimDisplay::Refused, true, false},
+               {SimDisplay::Missing, true, false},
+               {SimDisplay::Missing, false, false}};
+  WriteIniInts(ini_, {{"ScreenSaverAction", 1}, {"ScreenSaverDisplayOff", 1}});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.Mode) << (c.Init ? " after init" : " without"));
+    ASSERT_TRUE(Start(false) && SimInstall(HostPluginModule()));
+    SimSetDisplayNotification(c.Mode);
+    ASSERT_TRUE(!c.Init || HostInitPlugin() == 0);
+    Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
+      EXPECT_EQ(IsControlEnabled(dialog, SaverDisplayOff), c.Enabled);
+      EXPECT_EQ(ShownValues(dialog)[8], "1");
+      std::vector<HWND> tooltips = ThreadTooltips(dialog);
+      EXPECT_EQ(tooltips.size(), 1u);
+      if (tooltips.size() != 1) return IDOK;
+      WCHAR text[512] = {}, expected[512] = {};
+      LoadStringW(HostPluginModule(), c.Enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE,
+                  expected, std::size(expected));
+      HWND box = GetDlgItem(dialog, SaverDisplayOff);
+      TTTOOLINFOW query{sizeof query, 0, c.Enabled ? box : dialog, 0, {}, nullptr, text};
+      SendMessageW(tooltips[0], TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
+      EXPECT_STREQ(text, expected);
+      return IDOK;
+    });
+    EXPECT_EQ(IniValue(ini_, "ScreenSaverDisplayOff"), "1");
+    Unload();
   }
 }
 
@@ -654,7 +696,7 @@ TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) 
   DialogSession confirmed = Install(installer, installerIni.c_str(), choose(SaverAction, 2, IDOK));
   EXPECT_EQ(confirmed.Owner, installer);
   EXPECT_EQ(confirmed.Result, 1);
-  EXPECT_EQ(StoredValues(installerIni), (Values{"1", "1", "0", "2", "0", "0", "0", "0"}));
+  EXPECT_EQ(StoredValues(installerIni), (Values{"1", "1", "0", "2", "0", "0", "0", "0", "0"}));
   EXPECT_EQ(HostIniQueries(), 0);
   EXPECT_EQ(FileBytes(ini_), "") << "the host's file is not touched";
   EXPECT_TRUE(TimerIs(Timer::Stopped)) << "no query and no command reached the installer's window";

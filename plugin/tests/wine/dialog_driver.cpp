@@ -152,7 +152,8 @@ Values ShownValues(HWND dialog) {
   return {number(LockAction, CB_GETCURSEL),    number(LockResume, BM_GETCHECK),
           ControlText(dialog, LockTimeout),    number(SaverAction, CB_GETCURSEL),
           number(SaverResume, BM_GETCHECK),    ControlText(dialog, SaverTimeout),
-          number(StandbyAction, CB_GETCURSEL), number(UpdateCheck, BM_GETCHECK)};
+          number(StandbyAction, CB_GETCURSEL), number(UpdateCheck, BM_GETCHECK),
+          number(SaverDisplayOff, BM_GETCHECK)};
 }
 
 Values StoredValues(const std::string& ini) {

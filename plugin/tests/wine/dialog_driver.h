@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "resource.h"
 #include "test_files.h"
 
 // Control identifiers of the dialog, as the host and translators know them.
@@ -24,6 +25,7 @@ enum ConfigControl : int {
   UpdateCheck = 1014,
   LockMinutes = 1015,
   SaverMinutes = 1016,
+  SaverDisplayOff = IDC_SAVER_DISPLAY_OFF,
 };
 
 inline constexpr char ConfigCaption[] = "Tavo Hushbell Configuration";
@@ -63,14 +65,14 @@ void SendHelp(HWND dialog, int id);
 std::vector<HWND> ThreadTooltips(HWND owner);
 
 // The settings keys in the order they are stored.
-inline constexpr const char* SettingKeys[8] = {
-    "LockAction",         "LockAutoResume", "LockTimeout", "ScreenSaverAction", "ScreenSaverAutoResume",
-    "ScreenSaverTimeout", "StandbyAction",  "Verlift"};
+inline constexpr const char* SettingKeys[9] = {
+    "LockAction",         "LockAutoResume", "LockTimeout", "ScreenSaverAction",    "ScreenSaverAutoResume",
+    "ScreenSaverTimeout", "StandbyAction",  "Verlift",     "ScreenSaverDisplayOff"};
 
 using Values = std::vector<std::string>;
 // The controls in the order their keys are stored: each choice as its item index (-1: none),
 // each check box as its check state, each edit as its text.
 Values ShownValues(HWND dialog);
-// The eight keys of an INI file ("<absent>" when missing), and writing the first values.size().
+// The nine keys of an INI file ("<absent>" when missing), and writing the first values.size().
 Values StoredValues(const std::string& ini);
 void WriteValues(const std::string& ini, const Values& values);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "import_patch.h"
+#include "monitor.h"
 #include "presence_sim.h"
 #include "standin_host.h"
 #include "test_files.h"
@@ -48,11 +49,13 @@ class PresenceTest : public ::testing::Test {
     ini_.clear();
   }
   // Loads the plug-in under the simulations, with these settings, and starts it.
-  void Start(std::initializer_list<IniInt> settings, int playState, bool refuseRegistration = false) {
+  void Start(std::initializer_list<IniInt> settings, int playState, bool refuseRegistration = false,
+             SimDisplay display = SimDisplay::Available) {
     WriteIniInts(ini_, settings);
     ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
     ASSERT_TRUE(SimInstall(HostPluginModule()));
     SimRefuseSessionRegistration(refuseRegistration);
+    SimSetDisplayNotification(display);
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
     initialised_ = true;
@@ -159,9 +162,12 @@ TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
   }
 }
 
+constexpr WPARAM Display = ~WPARAM{0};  // Announcement::Change for a display report
+
 struct Announcement {
   bool Locked;  // what the desktop reads when the notification arrives
   WPARAM Change;
+  DWORD DisplayState = DisplayOn;  // reported when Change is Display
 };
 
 struct AnnounceCase {
@@ -170,6 +176,7 @@ struct AnnounceCase {
   std::vector<Announcement> Announcements;
   bool Looks;  // whether the notifications made the plug-in look at the desktop
   std::vector<UINT> Expected;
+  int DisplayOffChoice = -1;  // with a screen-saver action: ScreenSaverDisplayOff; -1: no action
 };
 
 // The timer's ticks are held back: whatever is sent comes from the notifications alone, and it
@@ -190,18 +197,26 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
       {"lock announced while the desktop still reads unlocked", 1, {{false, WTS_SESSION_LOCK}}, true, {}},
       {"a logon is no reason to look", 1, {{true, WTS_SESSION_LOGON}}, false, {}},
       {"no lock or screen-saver action: no timer, nothing to do", 0, {{true, WTS_SESSION_LOCK}}, false, {}},
+      // Off stands for the screen saver, whose tick needs no look at the desktop.
+      {"display off, then on", 1, {{false, Display, DisplayOff}, {false, Display}}, false, {Pause, Play}, 1},
+      {"display dimmed", 1, {{false, Display, DisplayDimmed}}, true, {}, 1},
+      {"display off without the choice", 1, {{false, Display, DisplayOff}}, true, {}, 0},
   };
   for (const AnnounceCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start(
-        {{"LockAction", c.LockAction}, {"LockAutoResume", 1}, {"ScreenSaverAction", 0}, {"StandbyAction", 0}},
-        HostPlaying));
+    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", c.LockAction},
+                                   {"LockAutoResume", 1},
+                                   {"ScreenSaverAction", c.DisplayOffChoice >= 0},
+                                   {"ScreenSaverAutoResume", 1},
+                                   {"ScreenSaverDisplayOff", c.DisplayOffChoice},
+                                   {"StandbyAction", 0}},
+                                  HostPlaying));
     SimHoldTicks(true);
     const uint32_t probes = SimDesktopProbes();
     for (const Announcement& a : c.Announcements) {
       SimSetLocked(a.Locked);
-      ASSERT_TRUE(SimAnnounce(a.Change));
+      ASSERT_TRUE(a.Change == Display ? SimAnnounceDisplay(a.DisplayState) : SimAnnounce(a.Change));
       HostPump(0);
     }
     EXPECT_EQ(Commands(), c.Expected);
@@ -223,16 +238,28 @@ TEST_F(PresenceTest, LockAnnouncedTooEarlyIsTakenOverByTheNextTick) {
   EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
 }
 
-// A window of the plug-in's own, never the host's, holds the registration from init to quit;
-// where registering fails, no window stays and the poll alone goes on.
+// A window of the plug-in's own, never the host's, holds the registrations from init to quit;
+// either one keeps it, and where both fail, no window stays and the poll alone goes on.
 TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
-  for (const bool refused : {false, true}) {
-    SCOPED_TRACE(refused ? "registration refused" : "registered");
+  const struct {
+    const char* Name;
+    bool SessionRefused;
+    SimDisplay Display;
+  } cases[] = {{"both registered", false, SimDisplay::Available},
+               {"session refused", true, SimDisplay::Available},
+               {"display refused", false, SimDisplay::Refused},
+               {"display missing", false, SimDisplay::Missing},
+               {"both refused", true, SimDisplay::Refused}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const bool refused = c.SessionRefused && c.Display != SimDisplay::Available;
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying, refused));
+    ASSERT_NO_FATAL_FAILURE(
+        Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying, c.SessionRefused, c.Display));
     HWND window = SimSessionWindow();
     EXPECT_EQ(window == nullptr, refused);
-    EXPECT_EQ(SimRegisteredWindow(), window);
+    EXPECT_EQ(SimRegisteredWindow(), c.SessionRefused ? nullptr : window);
+    EXPECT_EQ(SimDisplayRegisteredWindow(), c.Display == SimDisplay::Available ? window : nullptr);
     char className[64] = "";
     if (window != nullptr) {
       EXPECT_FALSE(IsWindowVisible(window));
@@ -246,6 +273,7 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     initialised_ = false;
     EXPECT_EQ(SimSessionWindow(), nullptr);
     EXPECT_EQ(SimRegisteredWindow(), nullptr);
+    EXPECT_EQ(SimDisplayRegisteredWindow(), nullptr);
     EXPECT_EQ(SimMisdirectedRegistrations(), 0u);
     WNDCLASSA windowClass;
     if (window != nullptr)
