@@ -9,7 +9,7 @@ JOBS := 2
 CMAKE_DIST := cmake -S . -B $(DIST_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=OFF
 DELIVERABLES := gen_hushbell Verlift installer
 
-.PHONY: all deps-build deps-test dist test fuzz demo bench-wts bench-verlift screenshots clean
+.PHONY: all deps-build deps-test dist test fuzz demo bench-wts bench-start bench-verlift screenshots clean
 
 all: dist
 
@@ -46,6 +46,11 @@ demo: deps-test
 # poll alone (a measurement, not a test).
 bench-wts: deps-test
 	scripts/bench-wts.sh
+
+# What the plug-in costs the player's start (LoadLibrary, init, the work left for later, quit)
+# against an empty plug-in built beside it.
+bench-start: deps-test
+	scripts/bench-start.sh
 
 # Start-up of Verlift.exe when no check is due (the common start) against a program that does
 # nothing, side by side with hyperfine (BENCH_RUNS runs each).
