@@ -58,12 +58,13 @@ struct Row {
 // One start and stop of the player with the plug-in; false when the plug-in would not run.
 bool StartOnce(Row& row, int round, const char* dll) {
   const double before = NowMs();
-  if (HostLoadPlugin(dll) == nullptr) return false;
+  HostPluginRecord* record = HostLoadPlugin(dll);
+  if (record == nullptr) return false;
   const double loaded = NowMs();
-  const int result = HostInitPlugin();
+  // The record's own init, as the player calls it while it starts; its message loop runs after.
+  const int result = record->init();
   const double initialised = NowMs();
   if (result != 0) return false;
-  // The player's message loop runs on; whatever the plug-in left for it happens here.
   if (row.UpdateCheck >= 0)
     while (!PluginWindowExists() && NowMs() - initialised < DeferredDeadlineMs) HostPump(1);
   const double settled = NowMs();
@@ -71,11 +72,14 @@ bool StartOnce(Row& row, int round, const char* dll) {
   const double quitted = NowMs();
   const bool left = row.UpdateCheck >= 0 && PluginWindowExists();
   HostUnloadPlugin();
+  // A checker's start may still hold the module: the next load must start from scratch.
+  const char* name = strrchr(dll, '\\') + 1;
+  for (int wait = 0; GetModuleHandleA(name) != nullptr && wait < 2000; ++wait) HostPump(1);
   row.Load[round] = loaded - before;
   row.Init[round] = initialised - loaded;
   row.Deferred[round] = row.UpdateCheck >= 0 ? settled - initialised : 0;
   row.Quit[round] = quitted - settled;
-  return !left;
+  return !left && GetModuleHandleA(name) == nullptr;
 }
 
 // The update checker the plug-in finds in the registry: a program that only records its start.

@@ -62,6 +62,21 @@ void Unsubclass() {
     SetWindowLongPtrA(window, GWLP_WNDPROC, forward);
   Hook.Window = nullptr;
 }
+
+// The host calls init while it starts, and its window waits for whatever init does. So init
+// does only what must hold when it returns and posts this message to the player's window; the
+// rest starts when the hook meets it, once the player's message loop runs. UI thread only.
+UINT FinishStartMessage;
+bool FinishStartPending;
+
+// What init leaves until the player's start is over: the checker, the poll and the plug-in's
+// own window. Run once per init, and never after quit.
+void FinishStart() {
+  FinishStartPending = false;
+  LaunchUpdater();
+  if (AnyTriggerEnabled(State)) SetPolling(true);
+  OpenSessionWindow();
+}
 }  // namespace
 
 // A host that unloads the module without quit would otherwise leave the timer calling into
@@ -106,14 +121,18 @@ int init() {
   BindPlayerWindow(Record.HostWindow);
   SeedMonitor(State, WinMonitorIo());
   LoadSettings();
-  LaunchUpdater();
-  if (AnyTriggerEnabled(State)) SetPolling(true);
-  OpenSessionWindow();
   State.PreviousWindowProc = reinterpret_cast<void*>(Subclass(Record.HostWindow));
+  // Without the hook nothing would ever meet the message: not initialised, nothing to start.
+  if (State.PreviousWindowProc == nullptr) return 0;
+  if (FinishStartMessage == 0) FinishStartMessage = RegisterWindowMessageA("Hushbell finish start");
+  FinishStartPending = true;
+  // A queue that takes no more messages: start it all now rather than never.
+  if (FinishStartMessage == 0 || !PostMessageA(Record.HostWindow, FinishStartMessage, 0, 0)) FinishStart();
   return 0;
 }
 
 void quit() {
+  FinishStartPending = false;  // a message still on its way finds nothing to do
   SetPolling(false);
   CloseSessionWindow();
   if (State.PreviousWindowProc != nullptr) {
@@ -124,6 +143,11 @@ void quit() {
 }
 
 LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The message is the plug-in's alone: the player has nothing to do with it.
+  if (message == FinishStartMessage && FinishStartMessage != 0) {
+    if (FinishStartPending) FinishStart();
+    return 0;
+  }
   if (State.PreviousWindowProc != nullptr) OnPowerBroadcast(State, WinMonitorIo(), message, wParam);
   return Hook.Unicode ? CallWindowProcW(Hook.Forward, window, message, wParam, lParam)
                       : CallWindowProcA(Hook.Forward, window, message, wParam, lParam);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "text_bounds.h"
 #include "tick_gate.h"
 
 namespace {
@@ -52,6 +53,46 @@ constexpr char SessionWindowClass[] = "Hushbell session";
 HWND SessionWindow;
 bool SessionRegistered;  // for the session's notifications; the display's may hold it alone
 HMODULE SessionModule;   // a reference: the window's procedure must stay mapped while it exists
+
+// wtsapi32 is loaded only when the window opens, and only from the system folder: imported, it
+// made every start of the player wait for its load.
+using SessionRegisterFn = BOOL(WINAPI*)(HWND, DWORD);
+using SessionUnregisterFn = BOOL(WINAPI*)(HWND);
+HMODULE SessionApi;
+SessionUnregisterFn UnregisterSession;
+
+HMODULE LoadFromSystemFolder(const wchar_t* name) {
+  wchar_t path[MAX_PATH];
+  const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
+  const size_t length = BoundedLength(name, MAX_PATH);
+  if (folder == 0 || folder + 1 + length >= MAX_PATH) return nullptr;
+  path[folder] = L'\\';
+  for (size_t i = 0; i <= length; ++i) path[folder + 1 + i] = name[i];
+  return LoadLibraryW(path);
+}
+
+// Registers the window for the session's notifications; false where the system offers none.
+bool RegisterSession(HWND window) {
+  SessionApi = LoadFromSystemFolder(L"wtsapi32.dll");
+  if (SessionApi == nullptr) return false;
+  auto registerSession = reinterpret_cast<SessionRegisterFn>(
+      reinterpret_cast<void*>(GetProcAddress(SessionApi, "WTSRegisterSessionNotification")));
+  UnregisterSession = reinterpret_cast<SessionUnregisterFn>(
+      reinterpret_cast<void*>(GetProcAddress(SessionApi, "WTSUnRegisterSessionNotification")));
+  if (registerSession != nullptr && UnregisterSession != nullptr &&
+      registerSession(window, NOTIFY_FOR_THIS_SESSION))
+    return true;
+  FreeLibrary(SessionApi);
+  SessionApi = nullptr;
+  return false;
+}
+
+void UnregisterSessionWindow(HWND window) {
+  if (SessionApi == nullptr) return;
+  UnregisterSession(window);
+  FreeLibrary(SessionApi);
+  SessionApi = nullptr;
+}
 
 bool IsPresenceChange(WPARAM change) {
   switch (change) {
@@ -126,8 +167,7 @@ void OpenSessionWindow() {
   RegisterClassA(&windowClass);
   SessionWindow = CreateWindowExA(WS_EX_TOOLWINDOW, SessionWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, SessionModule, nullptr);
-  SessionRegistered =
-      SessionWindow != nullptr && WTSRegisterSessionNotification(SessionWindow, NOTIFY_FOR_THIS_SESSION);
+  SessionRegistered = SessionWindow != nullptr && RegisterSession(SessionWindow);
   // Without notifications the window has no use: the poll alone goes on as before.
   if (!RegisterDisplayNotification(SessionWindow) && !SessionRegistered && SessionWindow != nullptr) {
     DestroyWindow(SessionWindow);
@@ -139,7 +179,7 @@ void OpenSessionWindow() {
 void CloseSessionWindow() {
   UnregisterDisplayNotification();
   if (SessionWindow != nullptr) {
-    if (SessionRegistered) WTSUnRegisterSessionNotification(SessionWindow);
+    if (SessionRegistered) UnregisterSessionWindow(SessionWindow);
     SessionRegistered = false;
     DestroyWindow(SessionWindow);
     SessionWindow = nullptr;

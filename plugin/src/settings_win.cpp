@@ -1,6 +1,9 @@
 // Settings through the profile functions: the UTF-16 ones on the host's UTF-16 path when it gives
 // one (a profile folder outside the ANSI code page has no 8-bit name), the 8-bit ones otherwise.
+#include <string_view>
+
 #include "plugin.h"
+#include "profile_section.h"
 #include "settings.h"
 
 namespace {
@@ -43,8 +46,42 @@ ProfileIo SettingsProfile() {
     return {const_cast<wchar_t*>(wide), ReadWideProfileInt, WriteWideProfileString};
   return {const_cast<char*>(QueryIniPath()), ReadProfileInt, WriteProfileString};
 }
+
+// Room for far more than the plug-in's own keys; a section that does not fit is read key by key.
+constexpr DWORD SectionCapacity = 2048;
+
+template <class Char>
+int32_t ReadFromSection(void* context, const char*, const char* key, int32_t defaultValue) {
+  return ProfileIntFromBlock(*static_cast<const std::basic_string_view<Char>*>(context), key, defaultValue);
+}
+
+// `read` fills a block with the whole section and returns its length, as GetPrivateProfileSection does.
+template <class Char, class Read>
+void LoadFromSection(const ProfileIo& keyByKey, Read read) {
+  Char block[SectionCapacity];
+  const DWORD length = read(block);
+  if (length >= SectionCapacity - 2) return LoadSettingsWith(State, keyByKey);  // cut off
+  std::basic_string_view<Char> section(block, length);
+  LoadSettingsWith(State, ProfileIo{&section, ReadFromSection<Char>, keyByKey.WriteString});
+}
 }  // namespace
 
-void LoadSettings() { LoadSettingsWith(State, SettingsProfile()); }
+// One read of the section instead of one per key: init, which the player's start waits for,
+// loads the settings, and each profile read opens and parses the file anew.
+void LoadSettings() {
+  const ProfileIo profile = SettingsProfile();
+  if (profile.ReadInt == ReadWideProfileInt) {
+    LoadFromSection<wchar_t>(profile, [&](wchar_t* block) {
+      ProfileText section;
+      return GetPrivateProfileSectionW(Widen(SettingsSection, section), block, SectionCapacity,
+                                       static_cast<const wchar_t*>(profile.Context));
+    });
+  } else {
+    LoadFromSection<char>(profile, [&](char* block) {
+      return GetPrivateProfileSectionA(SettingsSection, block, SectionCapacity,
+                                       static_cast<const char*>(profile.Context));
+    });
+  }
+}
 
 void SaveSettings() { SaveSettingsWith(State, SettingsProfile()); }

@@ -1,9 +1,13 @@
 // Starts the update checker, found through a machine-wide registry value, with the INI file
-// beside this module and the host window as the owner of its dialog.
+// beside this module and the host window as the owner of its dialog. The start goes through the
+// shell, which can take long (associations, a virus scanner looking at the program), so it runs
+// on a short-lived thread of its own and the player never waits for it.
 #include "plugin.h"
 
 #include <objbase.h>
 #include <shellapi.h>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own base, which is its handle
 
 namespace {
 constexpr wchar_t CheckerKey[] = L"SOFTWARE\\Brennick\\Verlift";
@@ -38,26 +42,41 @@ bool UpdaterIniPath(wchar_t (&path)[PathCapacity]) {
 }
 
 // ShellExecuteW may hand the start to shell extensions, which need COM on the calling thread.
-// A thread whose COM is already set up otherwise (RPC_E_CHANGED_MODE) is left as it is.
 void StartWithShell(const wchar_t* program, const wchar_t* parameters) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   ShellExecuteW(nullptr, L"open", program, parameters, nullptr, SW_SHOW);
   if (SUCCEEDED(com)) CoUninitialize();
 }
+
+// Runs on its own thread, which holds a reference on the module until its very last instruction.
+DWORD WINAPI LaunchThread(void* hostWindow) {
+  HKEY key = nullptr;
+  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key) == ERROR_SUCCESS) {
+    wchar_t checker[PathCapacity];
+    wchar_t ini[PathCapacity];
+    if (ReadCheckerPath(key, checker) && UpdaterIniPath(ini)) {
+      wchar_t parameters[ParametersCapacity];
+      // The handle goes out as a signed decimal; the checker reads it back the same way.
+      wsprintfW(parameters, L"\"%s\" /HANDLE:%i", ini,
+                static_cast<int>(reinterpret_cast<INT_PTR>(hostWindow)));
+      StartWithShell(checker, parameters);
+    }
+    RegCloseKey(key);
+  }
+  FreeLibraryAndExitThread(reinterpret_cast<HMODULE>(&__ImageBase), 0);
+}
 }  // namespace
 
 void LaunchUpdater() {
   if (Get(State.UpdateCheck) == 0) return;
-  HKEY key = nullptr;
-  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key) != ERROR_SUCCESS) return;
-  wchar_t checker[PathCapacity];
-  wchar_t ini[PathCapacity];
-  if (ReadCheckerPath(key, checker) && UpdaterIniPath(ini)) {
-    wchar_t parameters[ParametersCapacity];
-    // The handle goes out as a signed decimal; the checker reads it back the same way.
-    wsprintfW(parameters, L"\"%s\" /HANDLE:%i", ini,
-              static_cast<int>(reinterpret_cast<INT_PTR>(Record.HostWindow)));
-    StartWithShell(checker, parameters);
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&Record),
+                          &self))
+    return;
+  HANDLE thread = CreateThread(nullptr, 0, LaunchThread, Record.HostWindow, 0, nullptr);
+  if (thread == nullptr) {
+    FreeLibrary(self);
+    return;
   }
-  RegCloseKey(key);
+  CloseHandle(thread);
 }

@@ -37,6 +37,7 @@ std::atomic<uint32_t> TimerResolution{0};
 // Registrations happen on the host's thread only.
 std::atomic<RegisterFn> RealRegister{nullptr};
 std::atomic<UnregisterFn> RealUnregister{nullptr};
+std::atomic<GetProcAddressFn> RealGetProcAddress{nullptr};
 HMODULE Plugin;
 bool RefuseRegistration;
 HWND Registered;
@@ -121,10 +122,20 @@ BOOL WINAPI TrackedDisplayUnregister(HPOWERNOTIFY handle) {
   return RealDisplayUnregister(handle);
 }
 
-// Hands out the stand-ins for the display's two functions, or nothing as on Windows XP.
+// Hands out the stand-ins for the session's two functions, and for the display's two, or
+// nothing for the display's as on Windows XP.
 FARPROC WINAPI TrackedGetProcAddress(HMODULE module, LPCSTR name) {
   const FARPROC real = RealGetProcAddress.load()(module, name);
   if (real == nullptr || IS_INTRESOURCE(name)) return real;
+  // The session's functions, which the plug-in loads from wtsapi32 at run time.
+  if (strcmp(name, "WTSRegisterSessionNotification") == 0) {
+    RealRegister.store(reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(real)));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(TrackedRegister));
+  }
+  if (strcmp(name, "WTSUnRegisterSessionNotification") == 0) {
+    RealUnregister.store(reinterpret_cast<UnregisterFn>(reinterpret_cast<void*>(real)));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(TrackedUnregister));
+  }
   void* standIn = nullptr;
   if (strcmp(name, "RegisterPowerSettingNotification") == 0) {
     RealDisplayRegister = reinterpret_cast<DisplayRegisterFn>(reinterpret_cast<void*>(real));
@@ -177,8 +188,7 @@ bool SimInstall(HMODULE plugin) {
          Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
          Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
          Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent) &&
-         Patch(plugin, "wtsapi32.dll", "WTSRegisterSessionNotification", TrackedRegister, RealRegister) &&
-         Patch(plugin, "wtsapi32.dll", "WTSUnRegisterSessionNotification", TrackedUnregister, RealUnregister);
+         Patch(plugin, "kernel32.dll", "GetProcAddress", TrackingGetProcAddress, RealGetProcAddress);
 }
 
 void SimSetLocked(bool locked) { Locked.store(locked); }

@@ -151,7 +151,13 @@ HostPluginRecord* HostLoadPlugin(const char* dllPath) {
   return Host.Record;
 }
 
-int HostInitPlugin() { return Host.Record->init(); }
+int HostInitPlugin() {
+  const int result = Host.Record->init();
+  // The player's message loop runs once its start is over: what the plug-in posted to its window
+  // meanwhile is handled then.
+  HostPump(0);
+  return result;
+}
 void HostConfigPlugin() { Host.Record->config(); }
 void HostQuitPlugin() { Host.Record->quit(); }
 HMODULE HostPluginModule() { return Host.Plugin; }

@@ -49,6 +49,7 @@ void HostPump(DWORD milliseconds);
 HostPluginRecord* HostLoadPlugin(const char* dllPath);
 // The path of gen_hushbell.dll beside this program; false when it does not fit `size`.
 bool HostPluginBesideProgram(char* path, size_t size);
+// init, then the messages it left for the player's loop (the record's own init leaves them queued).
 int HostInitPlugin();
 void HostConfigPlugin();
 void HostQuitPlugin();

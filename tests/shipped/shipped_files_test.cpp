@@ -44,7 +44,7 @@ TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
   // Windows system DLLs only: no C++ runtime, no threads library.
   EXPECT_EQ(ImportedDlls(dll),
             (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "OLE32.DLL", "SHELL32.DLL",
-                                   "USER32.DLL", "WINMM.DLL", "WTSAPI32.DLL"}));
+                                   "USER32.DLL", "WINMM.DLL"}));
   ExpectFileVersion(dll);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "profile_section.h"
 #include "settings.h"
 #include "timeout_text.h"
 
@@ -105,6 +106,33 @@ TEST(Settings, RoundTrip) {
     LoadSettingsWith(loaded, profile.Io());
     EXPECT_EQ(Read(loaded), v);
   }
+}
+
+// The section read once must give what one GetPrivateProfileInt per key gave (the Wine test
+// compares the two on the same file).
+TEST(Settings, SectionBlockReadsAsTheProfileFunctionsWould) {
+  using namespace std::literals;
+  const auto block = "LockAction=2\0lockaction=3\0LockActionX=4\0Verlift\0Name=\"5\"\0Single='6'\0Empty=\0"sv;
+  const struct {
+    std::string_view Key;
+    int32_t Expected;
+  } lookups[] = {{"LOCKACTION", 2}, {"LockActio", 77}, {"Verlift", 77}, {"Name", 5},
+                 {"Single", 6},     {"Empty", 77},     {"Gone", 77}};
+  for (const auto& row : lookups) EXPECT_EQ(ProfileIntFromBlock(block, row.Key, 77), row.Expected) << row.Key;
+  EXPECT_EQ(ProfileIntFromBlock(u"LockAction=0x10\0"sv, "lockAction", 77), 16);
+  EXPECT_EQ(ProfileIntFromBlock(""sv, "LockAction", 1), 1);
+
+  const struct {
+    std::string_view Text;
+    int32_t Expected;
+  } values[] = {{" 12", 12},       {"-7", -7},
+                {"+3", 3},         {"0x1F", 31},
+                {"0o17", 15},      {"0b101", 5},
+                {"12abc", 12},     {"abc", 0},
+                {"4294967297", 1}, {"-0x10", -16},
+                {"0x", 0},         {"258", 258},
+                {"0b2", 0},        {"-2147483648", INT32_MIN}};
+  for (const auto& row : values) EXPECT_EQ(ProfileIntFromText(row.Text, 77), row.Expected) << row.Text;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "presence_sim.h"
+#include "profile_section.h"
 #include "standin_host.h"
 #include "test_files.h"
 
@@ -278,6 +279,30 @@ TEST_F(PluginTest, FiftyLoadInitQuitUnloadCyclesWithTheTimerRunning) {
   HostPump(1200);
   EXPECT_EQ(HostPluginModule(), nullptr);
   EXPECT_EQ(GetModuleHandleA("gen_hushbell.dll"), nullptr);
+}
+
+// init reads the settings' section once; each key must come out as GetPrivateProfileIntA
+// reads it from the same file, whatever a hand-edited file holds.
+TEST_F(PluginTest, SectionReadOnceGivesWhatEachKeysProfileReadGives) {
+  const char* values[] = {"2",     " 12 ",        "-7",         "+3",    "0x1F",  "0o17",       "0b101",
+                          "12abc", "abc",         "4294967297", "-0x10", "\"5\"", "",           "0x",
+                          "258",   "-2147483648", "\"6",        "' 7'",  "1 2",   "99999999999"};
+  std::string text = "[hushbell]\r\n; LockAction=9\r\nlockaction = 3\r\nNoValue\r\n";
+  for (size_t i = 0; i < std::size(values); ++i) text += "Key" + std::to_string(i) + "=" + values[i] + "\r\n";
+  text += "LOCKACTION=4\r\n[Other]\r\nKey0=8\r\n";
+  HANDLE file = CreateFileA(ini_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+  CloseHandle(file);
+  char block[4096];
+  const DWORD length = GetPrivateProfileSectionA("Hushbell", block, sizeof block, ini_.c_str());
+  const std::string_view section(block, length);
+  std::vector<std::string> keys = {"LockAction", "NoValue", "Missing"};
+  for (size_t i = 0; i < std::size(values); ++i) keys.push_back("Key" + std::to_string(i));
+  for (const std::string& key : keys)
+    EXPECT_EQ(ProfileIntFromBlock(section, key, 77),
+              static_cast<int32_t>(GetPrivateProfileIntA("Hushbell", key.c_str(), 77, ini_.c_str())))
+        << key;
 }
 
 }  // namespace

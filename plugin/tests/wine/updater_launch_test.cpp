@@ -4,12 +4,14 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "import_patch.h"
+#include "presence_sim.h"
 #include "standin_host.h"
 
 namespace {
@@ -41,8 +43,11 @@ Apartment ApartmentNow() {
   return probe == S_FALSE ? SingleThreaded : NoCom;
 }
 
-Apartment AtStart;
+// Written by the thread that starts the checker.
+std::atomic<Apartment> AtStart;
+std::atomic<DWORD> StartThread;
 HINSTANCE WINAPI RecordApartment(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
+  StartThread = GetCurrentThreadId();
   AtStart = ApartmentNow();
   return reinterpret_cast<HINSTANCE>(42);
 }
@@ -95,16 +100,22 @@ class UpdaterLaunchTest : public ::testing::Test {
     HostDestroy();
     return host;
   }
+  size_t Starts() {
+    std::string text = ReadAll(record_);
+    size_t found = 0;
+    for (size_t at = text.find("--\n"); at != std::string::npos; at = text.find("--\n", at + 1)) ++found;
+    return found;
+  }
   bool WaitForRecord(size_t starts, DWORD timeoutMs) {
     ULONGLONG end = GetTickCount64() + timeoutMs;
     while (GetTickCount64() < end) {
-      std::string text = ReadAll(record_);
-      size_t found = 0;
-      for (size_t at = text.find("--\n"); at != std::string::npos; at = text.find("--\n", at + 1)) ++found;
-      if (found >= starts) return true;
+      if (Starts() >= starts) return true;
       Sleep(50);
     }
     return false;
+  }
+  void SetRecorderAsChecker() {
+    SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
   }
   std::string folder_, dll_, settings_, record_;
   std::wstring recorder_;
@@ -114,7 +125,7 @@ class UpdaterLaunchTest : public ::testing::Test {
 // then shows that it is the only one that reached the recorder.
 TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAndHostWindow) {
   // Value set but update checks off.
-  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+  SetRecorderAsChecker();
   RunHost(false);
   // Checks on, but no key.
   DeleteCheckerKey();
@@ -132,7 +143,7 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   RunHost(true);
   // A module path longer than the buffer: the system cuts it, and a cut path would hand the
   // checker an INI file that is not this plug-in's.
-  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+  SetRecorderAsChecker();
   std::wstring deep = L"\\\\?\\" + std::wstring(folder_.begin(), folder_.end());
   while (deep.size() < 300) {
     deep += L"a-folder-name-that-makes-the-path-long\\";
@@ -156,7 +167,7 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
     RemoveDirectoryW(deep.c_str());
   }
 
-  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+  SetRecorderAsChecker();
   HWND host = RunHost(true);
   ASSERT_TRUE(WaitForRecord(1, 5000));
   Sleep(300);
@@ -165,30 +176,61 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   EXPECT_EQ(ReadAll(record_), expected);
 }
 
-// ShellExecuteW may need COM on the calling thread; a thread whose COM was set up already is left
-// as it was found.
-TEST_F(UpdaterLaunchTest, StartsTheCheckerWithComSetUpAndLeavesTheThreadsComAsItWas) {
-  SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
+// ShellExecuteW may need COM on the calling thread: the checker starts from a thread of its own
+// with COM set up, and the player's thread is left as it was found.
+TEST_F(UpdaterLaunchTest, StartsTheCheckerOffThePlayersThreadWithComSetUp) {
+  SetRecorderAsChecker();
   WritePrivateProfileStringA("Hushbell", "Verlift", "1", settings_.c_str());
-  const Apartment cases[][2] = {
-      {NoCom, SingleThreaded}, {SingleThreaded, SingleThreaded}, {MultiThreaded, MultiThreaded}};
-  for (auto [before, atStart] : cases) {
-    if (before != NoCom)
-      CoInitializeEx(nullptr, before == SingleThreaded ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
+  for (Apartment before : {NoCom, MultiThreaded}) {
+    if (before != NoCom) CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     AtStart = NotStarted;
+    StartThread = 0;
     ASSERT_TRUE(HostCreate(settings_.c_str()));
     ASSERT_NE(HostLoadPlugin(dll_.c_str()), nullptr);
     void* real = nullptr;
     EXPECT_TRUE(HostPatchImport(HostPluginModule(), "shell32.dll", "ShellExecuteW",
                                 reinterpret_cast<void*>(RecordApartment), &real));
     EXPECT_EQ(HostInitPlugin(), 0);
+    for (int wait = 0; AtStart == NotStarted && wait < 500; ++wait) Sleep(10);
     HostQuitPlugin();
     HostUnloadPlugin();
     HostDestroy();
-    EXPECT_EQ(AtStart, atStart) << before;
+    EXPECT_EQ(AtStart, SingleThreaded) << before;
+    EXPECT_NE(StartThread, GetCurrentThreadId()) << before;
     EXPECT_EQ(ApartmentNow(), before);
     if (before != NoCom) CoUninitialize();
   }
+}
+
+// init leaves the checker, the poll and the plug-in's window until the player's message loop
+// runs. Even cycles quit before that: they must start none of them, then or later. Odd cycles
+// let the loop run: each starts the checker once, off the player's thread, whose reference
+// keeps the module mapped until it is done.
+TEST_F(UpdaterLaunchTest, FiftyCyclesStartTheCheckerOnlyFromStartsThePlayerFinished) {
+  SetRecorderAsChecker();
+  WritePrivateProfileStringA("Hushbell", "Verlift", "1", settings_.c_str());
+  WritePrivateProfileStringA("Hushbell", "LockAction", "1", settings_.c_str());
+  ASSERT_TRUE(HostCreate(settings_.c_str()));
+  for (int cycle = 0; cycle < 50; ++cycle) {
+    HostPluginRecord* record = HostLoadPlugin(dll_.c_str());
+    ASSERT_NE(record, nullptr) << cycle;
+    ASSERT_TRUE(SimInstall(HostPluginModule())) << cycle;
+    const bool finished = cycle % 2 == 1;
+    ASSERT_EQ(finished ? HostInitPlugin() : record->init(), 0) << cycle;
+    EXPECT_EQ(SimSessionWindow() != nullptr, finished) << cycle;
+    HostQuitPlugin();
+    // The message a quit overtook, and the first tick a timer would have made.
+    HostPump(cycle == 0 ? 1200 : 5);
+    EXPECT_EQ(SimSessionWindow(), nullptr) << cycle;
+    EXPECT_EQ(SimRegisteredWindow(), nullptr) << cycle;
+    if (cycle == 0) EXPECT_EQ(SimTicksStarted(), 0u);
+    HostUnloadPlugin();
+  }
+  HostDestroy();
+  EXPECT_TRUE(WaitForRecord(25, 30000));
+  Sleep(1000);
+  EXPECT_EQ(Starts(), 25u);
+  EXPECT_EQ(GetModuleHandleA("gen_hushbell.dll"), nullptr);
 }
 
 }  // namespace
