@@ -13,6 +13,8 @@ constexpr uint16_t MachineI386 = 0x14c;
 constexpr uint16_t DllFlag = 0x2000;
 constexpr uint16_t GuiSubsystem = 2;
 constexpr uint32_t RtVersion = 16, RtManifest = 24;
+// What a download of the plug-in and its checker may cost, in bytes.
+constexpr size_t PluginSizeLimit = 29696, CheckerSizeLimit = 33792;
 
 PeImage Shipped(const char* name) {
   PeImage image;
@@ -41,6 +43,7 @@ TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
             (std::map<std::string, uint32_t>{
                 {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
   EXPECT_EQ(ExportedFunctionCount(dll), 3u);
+  EXPECT_LE(dll.Bytes.size(), PluginSizeLimit);
   // Windows system DLLs only: no C++ runtime, no threads library.
   EXPECT_EQ(ImportedDlls(dll),
             (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "OLE32.DLL", "SHELL32.DLL",
@@ -74,6 +77,7 @@ TEST(ShippedChecker, IsA32BitGuiProgramAskingForX86CommonControls) {
   EXPECT_EQ(exe.Machine, MachineI386);
   EXPECT_EQ(exe.Characteristics & DllFlag, 0);
   EXPECT_EQ(exe.Subsystem, GuiSubsystem);
+  EXPECT_LE(exe.Bytes.size(), CheckerSizeLimit);
   // WinINet, VERSION and the common controls are loaded only when a check is due, OLE32 only to
   // open an address, all from the system folder: imported, they would cost every start and could
   // be planted beside the program. ADVAPI32's registry is read at every scheduled start.
