@@ -50,19 +50,8 @@ ProfileIo SettingsProfile() {
 // Room for far more than the plug-in's own keys; a section that does not fit is read key by key.
 constexpr DWORD SectionCapacity = 2048;
 
-template <class Char>
 int32_t ReadFromSection(void* context, const char*, const char* key, int32_t defaultValue) {
-  return ProfileIntFromBlock(*static_cast<const std::basic_string_view<Char>*>(context), key, defaultValue);
-}
-
-// `read` fills a block with the whole section and returns its length, as GetPrivateProfileSection does.
-template <class Char, class Read>
-void LoadFromSection(const ProfileIo& keyByKey, Read read) {
-  Char block[SectionCapacity];
-  const DWORD length = read(block);
-  if (length >= SectionCapacity - 2) return LoadSettingsWith(State, keyByKey);  // cut off
-  std::basic_string_view<Char> section(block, length);
-  LoadSettingsWith(State, ProfileIo{&section, ReadFromSection<Char>, keyByKey.WriteString});
+  return ProfileIntFromBlock(*static_cast<const std::wstring_view*>(context), key, defaultValue);
 }
 }  // namespace
 
@@ -70,18 +59,22 @@ void LoadFromSection(const ProfileIo& keyByKey, Read read) {
 // loads the settings, and each profile read opens and parses the file anew.
 void LoadSettings() {
   const ProfileIo profile = SettingsProfile();
+  wchar_t block[SectionCapacity];
+  DWORD length;
   if (profile.ReadInt == ReadWideProfileInt) {
-    LoadFromSection<wchar_t>(profile, [&](wchar_t* block) {
-      ProfileText section;
-      return GetPrivateProfileSectionW(Widen(SettingsSection, section), block, SectionCapacity,
+    ProfileText section;
+    length = GetPrivateProfileSectionW(Widen(SettingsSection, section), block, SectionCapacity,
                                        static_cast<const wchar_t*>(profile.Context));
-    });
   } else {
-    LoadFromSection<char>(profile, [&](char* block) {
-      return GetPrivateProfileSectionA(SettingsSection, block, SectionCapacity,
+    char narrow[SectionCapacity];
+    length = GetPrivateProfileSectionA(SettingsSection, narrow, SectionCapacity,
                                        static_cast<const char*>(profile.Context));
-    });
+    // The keys and the numbers are ASCII, so each byte may stand for itself.
+    for (DWORD i = 0; i < length && i < SectionCapacity; ++i) block[i] = static_cast<unsigned char>(narrow[i]);
   }
+  if (length >= SectionCapacity - 2) return LoadSettingsWith(State, profile);  // cut off: key by key
+  std::wstring_view section(block, length);
+  LoadSettingsWith(State, ProfileIo{&section, ReadFromSection, profile.WriteString});
 }
 
 void SaveSettings() { SaveSettingsWith(State, SettingsProfile()); }
