@@ -187,8 +187,7 @@ bool SimInstall(HMODULE plugin) {
   return Patch(plugin, "kernel32.dll", "GetProcAddress", TrackedGetProcAddress, RealGetProcAddress) &&
          Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
          Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
-         Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent) &&
-         Patch(plugin, "kernel32.dll", "GetProcAddress", TrackingGetProcAddress, RealGetProcAddress);
+         Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent);
 }
 
 void SimSetLocked(bool locked) { Locked.store(locked); }
