@@ -7,29 +7,30 @@
 #include <cstdint>
 #include <string_view>
 
-// The value of `key` in `block` (names compared without regard to ASCII case, the first entry
-// wins, one pair of enclosing quotes, double or single, dropped, as the profile functions do); false when
-// the section has no such entry.
+// The value of `key` in `block` (names compared without regard to case, the first entry wins,
+// one pair of enclosing quotes, double or single, dropped, as the profile functions do); false
+// when the section has no such entry. `key` is letters only, so setting bit 5 folds its case.
 template <class Char>
 constexpr bool FindProfileValue(std::basic_string_view<Char> block, std::string_view key,
                                 std::basic_string_view<Char>* value) {
-  auto lower = [](uint32_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-  while (!block.empty() && block[0] != Char{}) {
-    const size_t end = block.find(Char{});
-    // No substr: it may throw, and the plug-in is built without exceptions.
-    const std::basic_string_view<Char> entry(block.data(), end == block.npos ? block.size() : end);
-    block.remove_prefix(end == block.npos ? block.size() : end + 1);
-    const size_t equals = entry.find(Char('='));
-    if (equals != key.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < key.size() && same; ++i)
-      same = lower(static_cast<uint32_t>(entry[i])) == lower(static_cast<unsigned char>(key[i]));
-    if (!same) continue;
-    std::basic_string_view<Char> text(entry.data() + equals + 1, entry.size() - equals - 1);
-    if (text.size() >= 2 && (text.front() == Char('"') || text.front() == Char('\'')) &&
-        text.back() == text.front())
-      text = std::basic_string_view<Char>(text.data() + 1, text.size() - 2);
-    *value = text;
+  const Char* at = block.data();
+  const Char* const end = at + block.size();
+  while (at < end && *at != Char{}) {
+    const Char* const entry = at;
+    while (at < end && *at != Char{}) ++at;
+    const size_t length = static_cast<size_t>(at++ - entry);
+    size_t i = 0;
+    while (i < key.size() && i < length &&
+           (static_cast<uint32_t>(entry[i]) | 0x20) == (static_cast<unsigned char>(key[i]) | 0x20u))
+      ++i;
+    if (i != key.size() || i >= length || entry[i] != Char('=')) continue;
+    const Char* text = entry + i + 1;
+    size_t size = length - i - 1;
+    if (size >= 2 && (text[0] == Char('"') || text[0] == Char('\'')) && text[size - 1] == text[0]) {
+      ++text;
+      size -= 2;
+    }
+    *value = std::basic_string_view<Char>(text, size);
     return true;
   }
   return false;

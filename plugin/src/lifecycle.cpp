@@ -1,7 +1,8 @@
 // Entry points: the module entry, the exports, the record operations and the window hook.
 #include "plugin.h"
 
-PluginState State;
+// Constant-initialised: no code runs to set it up when the module loads.
+constinit PluginState State{};
 
 namespace {
 void config() { ShowConfigDialog(); }
