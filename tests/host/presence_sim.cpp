@@ -37,7 +37,6 @@ std::atomic<uint32_t> TimerResolution{0};
 // Registrations happen on the host's thread only.
 std::atomic<RegisterFn> RealRegister{nullptr};
 std::atomic<UnregisterFn> RealUnregister{nullptr};
-std::atomic<GetProcAddressFn> RealGetProcAddress{nullptr};
 HMODULE Plugin;
 bool RefuseRegistration;
 HWND Registered;
