@@ -161,8 +161,8 @@ TEST(WalkVersionReply, OverlongTextsAreCutOrSkipped) {
   EXPECT_EQ(skipped.product.lookedUp, std::vector<std::u16string>{u"core"});
 }
 
-// The copy that cuts the reply's texts and the installed versions to their buffers: never past
-// capacity or available, never keeping half of a surrogate pair where it cuts.
+// The copy that cuts the reply's texts and the installed versions to their buffers, never past
+// capacity or available, and the step that keeps such a cut from splitting a surrogate pair.
 TEST(BoundedCopy, CutsWithinBothBoundsAndBetweenSurrogatePairs) {
   using namespace std::string_literals;
   const struct {
@@ -170,27 +170,24 @@ TEST(BoundedCopy, CutsWithinBothBoundsAndBetweenSurrogatePairs) {
     size_t capacity, available;
     std::u16string expected;
   } cases[] = {
-      {u"abcdef", 4, 6, u"abc"},
-      {u"abcdef", 7, 6, u"abcdef"},
-      {u"abcdef", 9, 2, u"ab"},
-      {u"ab\0cd"s, 9, 5, u"ab"},
-      {u"ab\U0001F514c", 4, 5, u"ab"},
-      {u"ab\U0001F514c", 5, 5, u"ab\U0001F514"},
-      {u"a\U0001F514", 3, 3, u"a"},
-      {u"a\U0001F514", 4, 3, u"a\U0001F514"},
-      {u"abc", 1, 3, u""},
+      {u"abcdef", 4, 6, u"abc"}, {u"abcdef", 7, 6, u"abcdef"}, {u"abcdef", 9, 2, u"ab"},
+      {u"ab\0cd"s, 9, 5, u"ab"}, {u"abc", 1, 3, u""},
   };
   for (const auto& c : cases) {
     std::u16string out(c.capacity, u'#');
     EXPECT_EQ(BoundedCopy(out.data(), c.capacity, c.text.data(), c.available), c.expected.size());
     EXPECT_EQ(out.substr(0, c.expected.size() + 1), c.expected + u'\0');
   }
-  char16_t untouched = u'#';
-  EXPECT_EQ(BoundedCopy(&untouched, 0, u"abc", 3), 0u);
-  EXPECT_EQ(untouched, u'#');
   char16_t wide[4];
   BoundedCopy(wide, 4, "\xe9\xff", 2);  // 8-bit units widen unsigned
   EXPECT_EQ(std::u16string(wide), u"\u00e9\u00ff");
+
+  const std::pair<std::u16string, std::u16string> cuts[] = {
+      {u"ab\xD83D", u"ab"}, {u"ab\U0001F514", u"ab\U0001F514"}, {u"a\xDC14", u"a\xDC14"}, {u"", u""}};
+  for (auto [text, kept] : cuts) {
+    EXPECT_EQ(KeepWholePairs(text.data(), text.size()), kept.size());
+    EXPECT_EQ(std::u16string(text.c_str()), kept);
+  }
 }
 
 // A key the code page cannot convert is skipped, never looked up as an empty key.
