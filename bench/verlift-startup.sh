@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Builds Verlift and comes back below, in its bin folder with the Wine session up.
-[[ ${1:-} == --measure ]] || exec "$root/scripts/run-windows-program.sh" bench "$0" Verlift -- --measure "${1:-40}"
+[[ ${1:-} == --measure ]] || exec "$root/scripts/run-windows-program.sh" bench "$root/bench/verlift-startup.sh" Verlift -- --measure "${1:-40}"
 runs=$2
 source "$root/scripts/wine-env.sh"
 work=$(mktemp -d)
