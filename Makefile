@@ -5,7 +5,7 @@ BUILD := build
 # The shipped 32-bit files, built apart from the Windows tests' build (build/win-ARCH), so that
 # neither configuration undoes the other.
 DIST_BUILD := $(BUILD)/dist
-JOBS := 2
+JOBS := $(shell . scripts/jobs.sh && echo $$HB_JOBS)
 CMAKE_DIST := cmake -S . -B $(DIST_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DHB_BUILD_TESTS=OFF
 DELIVERABLES := gen_hushbell Verlift installer
 

@@ -1,4 +1,4 @@
-# 32-bit Windows build: the two deliverables, the stand-in host and the Wine tests.
+# Windows build (i686 or x86_64): the two deliverables, the stand-in host and the Wine tests.
 enable_language(RC)
 set(HB_BUILD_TESTS ON CACHE BOOL "build the Windows tests (run under Wine)")
 
@@ -12,7 +12,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
 endif()
 set(HB_DELIVERABLE_LINK ${HB_STATIC_LINK} -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 add_link_options(${HB_STATIC_LINK})
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}")
+# Resource scripts include by path from the source root; the version headers find common/.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/common")
 
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 add_compile_options(-Os -ffunction-sections -fdata-sections)

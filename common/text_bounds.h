@@ -1,10 +1,8 @@
-// Small portable text helpers that the plug-in and the update checker both need: bounded
-// lengths and saturating decimal text, for 8-bit and UTF-16 strings alike. No Windows code.
+// Bounded text for the plug-in and the update checker alike, 8-bit or UTF-16: lengths that never
+// read past a limit and copies that never write past a capacity. No Windows code.
 #pragma once
 #include <cstddef>
-#include <cstdint>
-#include <limits>
-#include <string_view>
+#include <type_traits>
 
 // Length of text, never counting past limit, so a missing terminator beyond it is never read.
 template <class Char>
@@ -14,40 +12,22 @@ constexpr size_t BoundedLength(const Char* text, size_t limit) {
   return length;
 }
 
-// atoi semantics (leading blanks, a sign, digits up to the first non-digit; none give 0),
-// saturating at the int32 limits where atoi would be undefined, for any number of digits.
-template <class Char>
-constexpr int32_t ParseDecimal(std::basic_string_view<Char> text) {
-  auto blank = [](Char c) { return c == Char(' ') || (c >= Char('\t') && c <= Char('\r')); };
-  size_t i = 0;
-  while (i < text.size() && blank(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == Char('+') || text[i] == Char('-'))) negative = text[i++] == Char('-');
-  constexpr int64_t Limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-  int64_t magnitude = 0;
-  for (; i < text.size() && text[i] >= Char('0') && text[i] <= Char('9'); ++i) {
-    magnitude = magnitude * 10 + (text[i] - Char('0'));
-    if (magnitude > Limit) magnitude = Limit;
-  }
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(value);  // -Limit is exactly the int32 minimum
+// Copies text (at most available units, ending earlier at a terminator) into out: at most
+// capacity - 1 units (capacity > 0), then the terminator. Returns the units copied. 8-bit units
+// widen as unsigned.
+template <class To, class From>
+constexpr size_t BoundedCopy(To* out, size_t capacity, const From* text, size_t available) {
+  size_t length = 0;
+  for (; length + 1 < capacity && length < available && text[length] != From{}; ++length)
+    out[length] = static_cast<To>(static_cast<std::make_unsigned_t<From>>(text[length]));
+  out[length] = To{};
+  return length;
 }
 
-// "%d" of value into out, terminated; the capacity always fits any int32.
-template <class Char, size_t N>
-constexpr void FormatDecimal(int32_t value, Char (&out)[N]) {
-  static_assert(N >= 12, "room for a sign, ten digits and the terminator");
-  // Unsigned magnitude: negating the int32 minimum would overflow.
-  uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-  Char digits[10] = {};
-  size_t count = 0;
-  do {
-    digits[count++] = static_cast<Char>(Char('0') + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  size_t at = 0;
-  if (value < 0) out[at++] = Char('-');
-  while (count > 0) out[at++] = digits[--count];
-  out[at] = Char{};
+// For a UTF-16 text that a copy of length units cut short: drops the first half of a surrogate
+// pair left at its end, so that no cut splits a character. Returns the length kept.
+template <class Char>
+constexpr size_t KeepWholePairs(Char* text, size_t length) {
+  if (length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) text[--length] = Char{};
+  return length;
 }

@@ -10,7 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build
-jobs=2
+source scripts/jobs.sh
 stages=("$@")
 [[ ${#stages[@]} == 0 ]] && stages=(native tsan fuzz wine)
 # A fresh clone has no build/ yet, and the stages' logs go there before any build makes it.
@@ -48,9 +48,9 @@ run_native() {
   fi
   cmake -S "$root" -B "$dir" -DHB_SANITIZE="$san" -DHB_SHIPPED_DIR="$root/dist" >/dev/null ||
     { failed=$((failed+1)); failures+=("$1: configure"); return; }
-  cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("$1: build"); return; }
+  cmake --build "$dir" -j$HB_JOBS >/dev/null || { failed=$((failed+1)); failures+=("$1: build"); return; }
   rm -rf "$dir/gtest-xml"
-  GTEST_OUTPUT="xml:$dir/gtest-xml/" ctest --test-dir "$dir" --output-on-failure -j$jobs 2>&1 | tee "$dir/ctest.log"
+  GTEST_OUTPUT="xml:$dir/gtest-xml/" ctest --test-dir "$dir" --output-on-failure -j$HB_JOBS 2>&1 | tee "$dir/ctest.log"
   count_ctest "$dir/ctest.log" "$1" "$dir/gtest-xml"
 }
 
@@ -60,7 +60,7 @@ run_native() {
 run_fuzz() {
   local dir=$build/fuzz seconds=${HB_FUZZ_SECONDS:-15} target name seeds status
   cmake -S "$root" -B "$dir" -DHB_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null &&
-    cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("fuzz: build"); return; }
+    cmake --build "$dir" -j$HB_JOBS >/dev/null || { failed=$((failed+1)); failures+=("fuzz: build"); return; }
   for target in "$dir"/updater/tests/fuzz/fuzz_*; do
     [[ -x $target ]] || continue
     name=${target##*/} seeds=$root/updater/tests/fuzz/corpus/$name
@@ -81,12 +81,12 @@ run_wine() {
   wine_target="wine: ran the $arch build under $bits-bit Wine: $HB_WINE_ARCH_WHY"
   echo "$wine_target"
   "$root/scripts/configure-windows.sh" "$dir" >/dev/null &&
-    cmake --build "$dir" -j$jobs >/dev/null || { failed=$((failed+1)); failures+=("wine: build"); return; }
+    cmake --build "$dir" -j$HB_JOBS >/dev/null || { failed=$((failed+1)); failures+=("wine: build"); return; }
   # Every Wine command of the session runs with the same display.
   rm -rf "$dir/gtest-xml"
   xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
     '$root/scripts/wine-prefix.sh' &&
-    GTEST_OUTPUT='xml:Z:$dir/gtest-xml/' ctest --test-dir '$dir' --output-on-failure -j$jobs" 2>&1 | tee "$dir/ctest.log"
+    GTEST_OUTPUT='xml:Z:$dir/gtest-xml/' ctest --test-dir '$dir' --output-on-failure -j$HB_JOBS" 2>&1 | tee "$dir/ctest.log"
   count_ctest "$dir/ctest.log" wine "$dir/gtest-xml"
 }
 

@@ -12,6 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-arch.sh" || exit 2
+source "$root/scripts/jobs.sh"
 build=${1:-$root/build/win-$HB_WINE_ARCH}
 out=${2:-$root/docs}
 
@@ -22,13 +23,14 @@ if [[ ${HB_SCREENSHOT_INSIDE:-} != 1 ]]; then
   if [[ ! -f $build/CMakeCache.txt ]]; then
     "$root/scripts/configure-windows.sh" "$build" >/dev/null
   fi
-  cmake --build "$build" -j2 --target gen_hushbell show_config Verlift installer >/dev/null
+  cmake --build "$build" -j"$HB_JOBS" --target gen_hushbell show_config Verlift installer >/dev/null
   mkdir -p "$out"
   # Every Wine command of the session runs with the same display.
   HB_SCREENSHOT_INSIDE=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" "$out"
 fi
 
 source "$root/scripts/wine-env.sh"
+source "$root/scripts/local-site.sh"
 "$root/scripts/wine-prefix.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -66,7 +68,7 @@ shoot() {
 
 # The notification: a site whose manifest advertises the next version of the built plug-in.
 shoot_update() {
-  local site=$work/site port php_pid ini=$work/update.ini
+  local site=$work/site ini=$work/update.ini
   mkdir -p "$site"
   cp "$build/site/version.php" "$site/"
   local built last
@@ -75,24 +77,21 @@ shoot_update() {
   sed "s/^gen_hushbell = .*/gen_hushbell = \"${built%, *}, $((last + 1))\"/;
        s/^version = .*/version = \"${built//, /.}\"/" "$build/site/release.ini" >"$site/release.ini"
   sed -i "s/^version = \"\(.*\)\.\([0-9]*\)\"$/version = \"\1.$((last + 1))\"/" "$site/release.ini"
-  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-  php -S "127.0.0.1:$port" -t "$site" >"$work/php.log" 2>&1 &
-  php_pid=$!
+  start_local_site "$site" "$work/php.log"
   printf '[Update]\r\nName=Tavo Hushbell\r\nhomepage=http://127.0.0.1:%s\r\ninterval=7\r\n[Files]\r\ngen_hushbell=%s\r\n' \
-    "$port" "$(win "$build/bin/gen_hushbell.dll")" >"$ini"
-  sleep 0.5
+    "$site_port" "$(win "$build/bin/gen_hushbell.dll")" >"$ini"
   (cd "$build/bin" && wine explorer /desktop=shot,800x600 Verlift.exe "$(win "$ini")" /FORCE >/dev/null 2>&1) &
   local viewer=$! waited=0
   until grep -q version.php "$work/php.log"; do
     sleep 0.2
     waited=$((waited + 1))
-    ((waited > 150)) && { echo "screenshots: the checker never asked" >&2; kill "$php_pid"; exit 1; }
+    ((waited > 150)) && { echo "screenshots: the checker never asked" >&2; kill "$site_pid"; exit 1; }
   done
   sleep 2
   # The desktop around the centred dialog is one plain colour: trim it, keep a margin.
   xwd -root -silent | convert xwd:- -crop 800x600+0+0 +repage -trim +repage \
     -bordercolor '#3a6ea5' -border 8 "$out/update-dialog.png"
-  kill "$php_pid"
+  kill "$site_pid"
   wineserver -k
   wait "$viewer" || true
   echo "wrote $out/update-dialog.png"

@@ -7,6 +7,7 @@
 set -uo pipefail
 bin=$1 site=$2
 source "$(dirname "$0")/../../scripts/wine-env.sh"
+source "$(dirname "$0")/../../scripts/local-site.sh"
 
 fails=0
 check() {  # check "what" command...
@@ -24,7 +25,7 @@ checker="$WINEPREFIX/drive_c/Program Files/Brennick/Verlift/Verlift.exe"
 checker_win='C:\Program Files\Brennick\Verlift\Verlift.exe'
 shared='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
 work=$(mktemp -d)
-php_pid=
+site_pid=
 # The checker's installs (SharedDLLs) and the uninstall entries outlive a failed run.
 forget_checker() {
   rm -rf "${checker%/Verlift/*}"
@@ -34,7 +35,7 @@ forget_checker() {
   wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell.2' /f
 } >/dev/null 2>&1
 cleanup() {
-  [[ -n $php_pid ]] && kill "$php_pid" 2>/dev/null
+  [[ -n $site_pid ]] && kill "$site_pid" 2>/dev/null
   rm -rf "$work" "$WINEPREFIX/drive_c/$run" "${appdata:-/nonexistent}/$run"*
   forget_checker
 }
@@ -56,14 +57,8 @@ mkdir -p "$work/site/equal" "$work/site/newer"
 cp "$site/version.php" "$site/release.ini" "$work/site/equal/"
 cp "$site/version.php" "$work/site/newer/"
 sed "s/^gen_hushbell = .*/gen_hushbell = \"$newer\"/" "$site/release.ini" >"$work/site/newer/release.ini"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-php -S "127.0.0.1:$port" -t "$work/site" >"$work/php.log" 2>&1 &
-php_pid=$!
-export HB_SITE="http://127.0.0.1:$port"
-for _ in $(seq 50); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  sleep 0.1
-done
+start_local_site "$work/site" "$work/php.log"
+export HB_SITE="http://127.0.0.1:$site_port"
 
 setup "$winamp_win"
 check "setup.exe /S exits" test $? -eq 0

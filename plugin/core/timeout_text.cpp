@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "text_bounds.h"
+
 namespace {
 
 constexpr size_t MaxEditChars = 31;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "text_bounds.h"
+#include "decimal_text.h"
 
 // ParseDecimal of a terminated text; null reads as 0, as an empty text does.
 inline int32_t ParseDecimal(const char* text) { return text ? ParseDecimal(std::string_view(text)) : 0; }

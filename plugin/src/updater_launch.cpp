@@ -7,6 +7,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "ini_beside.h"
+
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own base, which is its handle
 
 namespace {
@@ -34,9 +36,7 @@ bool ReadCheckerPath(HKEY key, wchar_t (&path)[PathCapacity]) {
 bool UpdaterIniPath(wchar_t (&path)[PathCapacity]) {
   DWORD length = GetModuleFileNameW(Record.ModuleInstance, path, PathCapacity);
   if (length <= 3 || length >= PathCapacity) return false;
-  path[length - 3] = L'i';
-  path[length - 2] = L'n';
-  path[length - 1] = L'i';
+  IniBeside(path, length);
   path[length] = L'\0';
   return true;
 }

@@ -1,7 +1,7 @@
 // Whether a scheduled check is due, and the stored time's two signed halves.
 #include "schedule.h"
 
-#include "text_bounds.h"
+#include "decimal_text.h"
 
 uint64_t JoinLastCheck(int32_t lo, int32_t hi) {
   return (uint64_t{static_cast<uint32_t>(hi)} << 32) | static_cast<uint32_t>(lo);

@@ -3,9 +3,9 @@
 
 #include <cstddef>
 
-namespace {
+#include "decimal_text.h"
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+namespace {
 
 // Skips the digit run at text[at]; returns the index of its first significant digit and leaves
 // at just past the run.
@@ -39,5 +39,3 @@ int CompareVersionText(std::u16string_view local, std::u16string_view advertised
   if (j < advertised.size()) return -1;
   return 0;
 }
-
-bool IsReplyMagic(std::string_view first) { return first == std::string_view("Tavo-Verlift"); }

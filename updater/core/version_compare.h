@@ -1,4 +1,4 @@
-// Version texts as found in version resources ("2, 0, 7, 62") and the version reply's magic.
+// Version texts as found in version resources ("2, 0, 7, 62").
 #pragma once
 #include <string_view>
 
@@ -7,6 +7,3 @@
 // other unit by its unsigned 16-bit value; a text that is the beginning of the other is older.
 // Digit runs of equal value but different spelling ("007", "7") count as equal.
 int CompareVersionText(std::u16string_view local, std::u16string_view advertised);
-
-// True when the reply's first string is exactly "Tavo-Verlift".
-bool IsReplyMagic(std::string_view first);

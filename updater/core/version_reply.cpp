@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "dialog_text.h"
+#include "text_bounds.h"
 #include "version_compare.h"
 
 namespace {
@@ -52,6 +52,8 @@ int CompareWithAdvertised(const ReplyIo& io, std::u16string_view local, std::str
 
 }  // namespace
 
+bool IsReplyMagic(std::string_view first) { return first == std::string_view("Tavo-Verlift"); }
+
 int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
                      char16_t (&newVersion)[NewVersionCapacity],
                      char16_t (&downloadUrl)[DownloadUrlCapacity]) {
@@ -65,9 +67,7 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
   // A download address that does not fit is dropped, not cut: a cut address is another one.
   char16_t url[DownloadUrlCapacity + 1];
   const size_t urlLength = WidenInto(io, NextString(data, offset), url, DownloadUrlCapacity + 1);
-  if (urlLength < DownloadUrlCapacity) {
-    for (size_t i = 0; i <= urlLength; ++i) downloadUrl[i] = url[i];
-  }
+  if (urlLength < DownloadUrlCapacity) BoundedCopy(downloadUrl, DownloadUrlCapacity, url, urlLength);
 
   for (size_t entry = 0; entry < ReplyEntryLimit; ++entry) {
     const std::string_view keyText = NextString(data, offset);
@@ -86,15 +86,4 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
     if (CompareWithAdvertised(io, std::u16string_view(local), NextString(data, offset)) < 0) return 1;
   }
   return 0;
-}
-
-bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity]) {
-  constexpr std::u16string_view Suffix = u"/version.php";
-  out[0] = u'\0';
-  if (!IsHttpsOrLoopback(homepage) || homepage.size() + Suffix.size() >= QueryAddressCapacity) return false;
-  size_t at = 0;
-  for (char16_t c : homepage) out[at++] = c;
-  for (char16_t c : Suffix) out[at++] = c;
-  out[at] = u'\0';
-  return true;
 }

@@ -13,7 +13,10 @@ inline constexpr size_t ReplyCapBytes = 1u << 20;  // data past this is ignored 
 // list and keeps the worst reply far below the query's time limit.
 inline constexpr size_t ReplyEntryLimit = 256;
 inline constexpr size_t NewVersionCapacity = 20, DownloadUrlCapacity = 2084, FileTextCapacity = 260,
-                        LocalVersionCapacity = 32, QueryAddressCapacity = 260;
+                        LocalVersionCapacity = 32;
+
+// True when the reply's first string is exactly "Tavo-Verlift".
+bool IsReplyMagic(std::string_view first);
 
 struct ReplyIo {
   void* Context;
@@ -36,8 +39,3 @@ struct ReplyIo {
 int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
                      char16_t (&newVersion)[NewVersionCapacity],
                      char16_t (&downloadUrl)[DownloadUrlCapacity]);
-
-// homepage + "/version.php"; false (and empty out) when homepage is longer than 247 characters
-// (no query rather than a query to a cut address), or is neither https nor http to this computer
-// (IsHttpsOrLoopback): a reply from anyone on the way decides what the user is offered to install.
-bool BuildQueryAddress(std::u16string_view homepage, char16_t (&out)[QueryAddressCapacity]);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "system_library.h"
+#include "text_bounds.h"
 #include "wide.h"
 
 namespace {
@@ -39,19 +40,6 @@ void FormatValueName(const Translation& translation, char16_t (&name)[ValueNameC
   for (int shift = 28; shift >= 0; shift -= 4) name[at++] = Hex[(both >> shift) & 0xF];
   for (size_t i = 0; ValueSuffix[i] != u'\0'; ++i) name[at++] = ValueSuffix[i];
   name[at] = u'\0';
-}
-
-// Copies at most capacity - 1 units of a text that holds at most available units, and never
-// leaves the first half of a surrogate pair at the end.
-void CopyCut(const wchar_t* text, size_t available, char16_t (&destination)[LocalVersionCapacity]) {
-  size_t length = 0;
-  while (length < LocalVersionCapacity - 1 && length < available && text[length] != L'\0') {
-    destination[length] = static_cast<char16_t>(text[length]);
-    ++length;
-  }
-  const bool cut = length < available && text[length] != L'\0';
-  if (cut && length > 0 && destination[length - 1] >= 0xD800 && destination[length - 1] <= 0xDBFF) --length;
-  destination[length] = u'\0';
 }
 
 bool ResolveVersion(VersionApi& api) {
@@ -91,7 +79,9 @@ int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_
     void* text = nullptr;
     UINT units = 0;
     if (Version.VerQueryValueW(block, Wide(name), &text, &units) && text != nullptr) {
-      CopyCut(static_cast<const wchar_t*>(text), units, destination);
+      const auto* version = static_cast<const wchar_t*>(text);
+      const size_t length = BoundedCopy(destination, LocalVersionCapacity, version, units);
+      if (length < units && version[length] != L'\0') KeepWholePairs(destination, length);
       result = 1;
     }
   }

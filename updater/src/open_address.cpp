@@ -7,9 +7,9 @@
 
 #include <string_view>
 
-#include "dialog_text.h"
 #include "system_library.h"
 #include "text_bounds.h"
+#include "web_address.h"
 #include "wide.h"
 
 void OpenWebAddress(const char16_t* address, size_t capacity) {

@@ -8,6 +8,8 @@
 
 #include "file_version.h"
 #include "system_library.h"
+#include "text_bounds.h"
+#include "web_address.h"
 
 // The whole query, from opening the internet handle until its last handle is closed and the
 // last comparison is made, ends after this long. A test build overrides it so that a server
@@ -170,13 +172,9 @@ size_t WidenText(void*, std::string_view text, char16_t* out, size_t capacity) {
       static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, static_cast<size_t>(needed) * sizeof(wchar_t)));
   if (whole == nullptr) return 0;
   const int written = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, whole, needed);
-  size_t length = written > 0 ? static_cast<size_t>(written) : 0;
-  if (length > capacity - 1) {
-    length = capacity - 1;
-    if (whole[length - 1] >= 0xD800 && whole[length - 1] <= 0xDBFF) --length;
-  }
-  for (size_t i = 0; i < length; ++i) out[i] = static_cast<char16_t>(whole[i]);
-  out[length] = u'\0';
+  const size_t units = written > 0 ? static_cast<size_t>(written) : 0;
+  size_t length = BoundedCopy(out, capacity, whole, units);
+  if (length < units) length = KeepWholePairs(out, length);
   HeapFree(GetProcessHeap(), 0, whole);
   return length;
 }
@@ -189,9 +187,7 @@ size_t LookupInstalledFile(void*, const char16_t* key, char16_t* out, size_t cap
 void ReadInstalledVersion(void*, const char16_t* path, char16_t* out, size_t capacity) {
   char16_t version[LocalVersionCapacity];
   ReadFileVersion(version, path);
-  size_t length = 0;
-  for (; length + 1 < capacity && version[length] != u'\0'; ++length) out[length] = version[length];
-  if (capacity > 0) out[length] = u'\0';
+  if (capacity > 0) BoundedCopy(out, capacity, version, LocalVersionCapacity);
 }
 
 // The query proper, once the libraries are loaded.

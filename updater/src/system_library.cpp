@@ -1,6 +1,8 @@
 // Loading system DLLs at run time without ever searching the program's folder.
 #include "system_library.h"
 
+#include "text_bounds.h"
+
 namespace {
 
 // LOAD_LIBRARY_SEARCH_* came with Windows 8 and with an update of Windows 7 and Vista; older
@@ -16,13 +18,9 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
   if (folder == 0 || folder >= MAX_PATH) return nullptr;
-  size_t at = folder;
-  path[at++] = L'\\';
-  for (size_t i = 0; name[i] != L'\0'; ++i) {
-    if (at + 1 >= MAX_PATH) return nullptr;
-    path[at++] = name[i];
-  }
-  path[at] = L'\0';
+  path[folder] = L'\\';
+  const size_t length = BoundedCopy(path + folder + 1, MAX_PATH - folder - 1, name, MAX_PATH);
+  if (name[length] != L'\0') return nullptr;  // a name that does not fit is refused, never cut
   // A full path fixes the DLL itself; the flags keep its own imports out of the program's
   // folder too (the altered search path starts in the DLL's folder, the system folder).
   const DWORD search = SearchFlagsSupported() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH;

@@ -46,12 +46,4 @@ TEST(CompareVersionText, Table) {
   }
 }
 
-TEST(IsReplyMagic, OnlyTheExactText) {
-  using namespace std::string_view_literals;
-  EXPECT_TRUE(IsReplyMagic("Tavo-Verlift"));
-  for (std::string_view wrong : {"tavo-verlift"sv, "TAVO-VERLIFT"sv, "Tavo-Verlift2"sv, "Tavo-Verlift "sv,
-                                 "Tavo-Verlif"sv, ""sv, " Tavo-Verlift"sv, "Tavo-Verlift\0x"sv})
-    EXPECT_FALSE(IsReplyMagic(wrong)) << wrong;
-}
-
 }  // namespace

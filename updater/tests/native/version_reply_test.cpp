@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "text_bounds.h"
 #include "version_reply.h"
 
 namespace {
@@ -160,6 +161,35 @@ TEST(WalkVersionReply, OverlongTextsAreCutOrSkipped) {
   EXPECT_EQ(skipped.product.lookedUp, std::vector<std::u16string>{u"core"});
 }
 
+// The copy that cuts the reply's texts and the installed versions to their buffers, never past
+// capacity or available, and the step that keeps such a cut from splitting a surrogate pair.
+TEST(BoundedCopy, CutsWithinBothBoundsAndBetweenSurrogatePairs) {
+  using namespace std::string_literals;
+  const struct {
+    std::u16string text;
+    size_t capacity, available;
+    std::u16string expected;
+  } cases[] = {
+      {u"abcdef", 4, 6, u"abc"}, {u"abcdef", 7, 6, u"abcdef"}, {u"abcdef", 9, 2, u"ab"},
+      {u"ab\0cd"s, 9, 5, u"ab"}, {u"abc", 1, 3, u""},
+  };
+  for (const auto& c : cases) {
+    std::u16string out(c.capacity, u'#');
+    EXPECT_EQ(BoundedCopy(out.data(), c.capacity, c.text.data(), c.available), c.expected.size());
+    EXPECT_EQ(out.substr(0, c.expected.size() + 1), c.expected + u'\0');
+  }
+  char16_t wide[4];
+  BoundedCopy(wide, 4, "\xe9\xff", 2);  // 8-bit units widen unsigned
+  EXPECT_EQ(std::u16string(wide), u"\u00e9\u00ff");
+
+  const std::pair<std::u16string, std::u16string> cuts[] = {
+      {u"ab\xD83D", u"ab"}, {u"ab\U0001F514", u"ab\U0001F514"}, {u"a\xDC14", u"a\xDC14"}, {u"", u""}};
+  for (auto [text, kept] : cuts) {
+    EXPECT_EQ(KeepWholePairs(text.data(), text.size()), kept.size());
+    EXPECT_EQ(std::u16string(text.c_str()), kept);
+  }
+}
+
 // A key the code page cannot convert is skipped, never looked up as an empty key.
 size_t WidenFailingOnHighBytes(void* context, std::string_view text, char16_t* out, size_t capacity) {
   if (static_cast<unsigned char>(text[0]) >= 0x80) {
@@ -204,28 +234,12 @@ TEST(WalkVersionReply, EntriesPastTheLimitAreIgnored) {
   }
 }
 
-TEST(BuildQueryAddress, Table) {
-  const std::u16string h247 = u"https://" + std::u16string(239, u'h');
-  const struct {
-    std::u16string homepage;
-    bool ok;
-    std::u16string address;
-  } cases[] = {
-      {u"https://example.com", true, u"https://example.com/version.php"},
-      {u"https://example.com/", true, u"https://example.com//version.php"},
-      {u"http://127.0.0.1:8080", true, u"http://127.0.0.1:8080/version.php"},
-      // Plain http to another computer is never asked (IsHttpsOrLoopback).
-      {u"http://example.com", false, u""},
-      {h247, true, h247 + u"/version.php"},
-      {h247 + u"h", false, u""},
-      {u"", false, u""},
-  };
-  for (const auto& c : cases) {
-    char16_t out[QueryAddressCapacity];
-    std::fill(std::begin(out), std::end(out), u'#');
-    EXPECT_EQ(BuildQueryAddress(c.homepage, out), c.ok);
-    EXPECT_EQ(std::u16string(out), c.address);
-  }
+TEST(IsReplyMagic, OnlyTheExactText) {
+  using namespace std::string_view_literals;
+  EXPECT_TRUE(IsReplyMagic("Tavo-Verlift"));
+  for (std::string_view wrong : {"tavo-verlift"sv, "TAVO-VERLIFT"sv, "Tavo-Verlift2"sv, "Tavo-Verlift "sv,
+                                 "Tavo-Verlif"sv, ""sv, " Tavo-Verlift"sv, "Tavo-Verlift\0x"sv})
+    EXPECT_FALSE(IsReplyMagic(wrong)) << wrong;
 }
 
 }  // namespace
