@@ -51,14 +51,12 @@ struct FakeHost {
   std::mutex Mutex;
 
   static FakeHost& Of(void* c) { return *static_cast<FakeHost*>(c); }
-  static bool ProbeLocked(void* c) {
+  static bool Probe(void* c, Desktop bit) {
     ++Of(c).ProbeCalls;
-    return Of(c).Desk & Locked;
+    return Of(c).Desk & bit;
   }
-  static bool ProbeSaver(void* c) {
-    ++Of(c).ProbeCalls;
-    return Of(c).Desk & Saver;
-  }
+  static bool ProbeLocked(void* c) { return Probe(c, Locked); }
+  static bool ProbeSaver(void* c) { return Probe(c, Saver); }
   static bool ProbePlaying(void* c) {
     std::lock_guard<std::mutex> guard(Of(c).Mutex);
     return Of(c).Player.State == Playing;

@@ -108,11 +108,11 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   EXPECT_EQ(Get(s.StandbyPending), 0);
 }
 
-// A tick's probes, counted, over a gate and a state of its own with the lock action alone, so
-// each tick asks for the desktop exactly once. The plain fields are the tick's own, so two ticks
-// at once are a race ThreadSanitizer sees. The overlap count is relaxed so that it orders
-// nothing: only the gate may.
-struct TickProbe {
+// The fake host with its lock probe counting ticks, over a gate and a state of its own with the
+// lock action alone, so each tick asks for the desktop exactly once. The plain fields are the
+// tick's own, so two ticks at once are a race ThreadSanitizer sees. The overlap count is relaxed
+// so that it orders nothing: only the gate may.
+struct TickProbe : FakeHost {
   std::atomic<int> Inside{0};
   std::atomic<bool> Overlapped{false};
   uint64_t Ticks = 0;
@@ -122,24 +122,19 @@ struct TickProbe {
   TickGate Gate{};
   std::atomic<int32_t> Open{1};
   PluginState S{};
-  const MonitorIo Io{this,
-                     IsLocked,
-                     [](void*) { return false; },
-                     [](void*) { return true; },
-                     [](void*, uint8_t) {},
-                     [](void*) { return uint64_t{0}; },
-                     [](void*) { return uint32_t{DisplayOn}; }};
+  MonitorIo Counting = Io();
 
   TickProbe() {
+    Counting.ProbeLocked = IsLocked;
     Put(S.LockAction, ActionPause);
     Put(S.LockAutoResume, 1);
-    SeedMonitor(S, Io);
+    SeedMonitor(S, Counting);
     Ticks = 0;  // seeding asked too
   }
-  void Tick() { RunTick(Gate, Open, S, Io); }
+  void Tick() { RunTick(Gate, Open, S, Counting); }
 
   static bool IsLocked(void* c) {
-    TickProbe& p = *static_cast<TickProbe*>(c);
+    TickProbe& p = static_cast<TickProbe&>(Of(c));
     if (p.Inside.fetch_add(1, std::memory_order_relaxed) != 0)
       p.Overlapped.store(true, std::memory_order_relaxed);
     ++p.Ticks;
