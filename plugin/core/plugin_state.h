@@ -1,10 +1,11 @@
-// The plug-in's one global record of settings and runtime flags, shared by the host's thread
+// The plug-in's one global record of settings and presence flags, shared by the host's thread
 // and the timer's thread through single relaxed loads and stores.
 #pragma once
 #include <atomic>
 #include <cstdint>
 
-enum ActionCode : uint8_t { ActionNothing = 0, ActionPause = 1, ActionStop = 2, ActionPlay = 3 };
+// 0 does nothing.
+enum ActionCode : uint8_t { ActionPause = 1, ActionStop = 2, ActionPlay = 3 };
 
 // Fields shared between the UI thread and the timer thread are single relaxed loads and stores.
 template <class T>
@@ -31,12 +32,7 @@ struct PluginState {
   std::atomic<int32_t> ScreenSaverDisplayOff;  // the display turning off counts as the screen saver
   std::atomic<uint8_t> StandbyAction;
   std::atomic<int32_t> UpdateCheck;
-  const char* IniPathOverride;  // UI thread only
   std::atomic<int32_t> LockEngaged, ScreenSaverEngaged, ScreenSaverSeen, WasPlaying, StandbyPending;
-  std::atomic<uint32_t> TimerId;
-  void* PreviousWindowProc;  // UI thread only
-  void* TooltipWindow;       // UI thread only
-  char ActionLabels[3][49];
   // When each path was taken over (monotonic ms). Touched only by the tick holding the tick gate, and by init
   // while no timer runs.
   uint64_t LockEngagedAtMs;

@@ -11,8 +11,11 @@
 
 namespace {
 
-constexpr int LabelCapacity = sizeof State.ActionLabels[0];
-static_assert(LabelCapacity == 49, "captions hold 48 characters and the terminator");
+// Captions of the three action choices, 48 characters each (UI thread only).
+constexpr int LabelCapacity = 49;
+char ActionLabels[3][LabelCapacity];
+// The open dialog's tooltip control, or null (UI thread only).
+HWND Tooltip;
 
 // The edits are read into this many bytes (at most 31 characters).
 constexpr int EditTextCapacity = 32;
@@ -58,14 +61,9 @@ constexpr int TipWidthPixels = 225;
 constexpr WORD TipInitialDelayMs = 2000;
 constexpr WORD TipVisibleMs = 10000;
 
-constexpr int TimeoutMin = 0;
-constexpr int TimeoutMax = 65535;
-
-HWND Tooltip() { return static_cast<HWND>(State.TooltipWindow); }
-
 void LoadActionLabels() {
   for (int i = 0; i < 3; ++i) {
-    char* label = State.ActionLabels[i];
+    char* label = ActionLabels[i];
     // LoadStringA cuts an overlong text to the capacity and terminates it; an absent string
     // leaves an empty one.
     label[0] = '\0';
@@ -74,7 +72,7 @@ void LoadActionLabels() {
 }
 
 void FillActionCombo(HWND dialog, int comboId, uint8_t action) {
-  for (const char* label : State.ActionLabels)
+  for (const char* label : ActionLabels)
     SendDlgItemMessageA(dialog, comboId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
   // A value without an item (3 or more) leaves the combo box without a selection.
   SendDlgItemMessageA(dialog, comboId, CB_SETCURSEL, action, 0);
@@ -148,7 +146,7 @@ void AddControlTip(HWND dialog, int controlId, int stringId) {
   }
   // The tooltip control loads the text from the module's string table.
   tool.lpszText = MAKEINTRESOURCEA(stringId);
-  SendMessageA(Tooltip(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageA(Tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void CreateConfigTooltips(HWND dialog) {
@@ -156,7 +154,7 @@ void CreateConfigTooltips(HWND dialog) {
   HWND tooltip =
       CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP, 0,
                       0, 0, 0, dialog, nullptr, Record.ModuleInstance, nullptr);
-  State.TooltipWindow = tooltip;
+  Tooltip = tooltip;
   if (tooltip == nullptr) return;
   for (const ControlTip& tip : ControlTips) AddControlTip(dialog, tip.Control, tip.String);
   SendMessageA(tooltip, TTM_SETTITLEA, TTI_INFO, reinterpret_cast<LPARAM>(Record.description));
@@ -192,9 +190,7 @@ void StepTimeoutEdit(HWND dialog, int editId, WPARAM scrollCode) {
 void ConfirmConfigDialog(HWND dialog) {
   ReadConfigDialog(dialog);
   SaveSettings();
-  // Outside an initialised host (an installer's process) a timer would send player commands
-  // to the caller's window and keep the module busy after it is done with it.
-  SetPolling(AnyTriggerEnabled(State) && State.PreviousWindowProc != nullptr);
+  UpdatePolling();
   EndDialog(dialog, 1);
 }
 
@@ -224,11 +220,11 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       }
       break;
     case WM_HELP:
-      if (Tooltip() != nullptr) SendMessageA(Tooltip(), TTM_UPDATE, 0, 0);
+      if (Tooltip != nullptr) SendMessageA(Tooltip, TTM_UPDATE, 0, 0);
       break;
     case WM_DESTROY:
-      if (Tooltip() != nullptr) DestroyWindow(Tooltip());
-      State.TooltipWindow = nullptr;
+      if (Tooltip != nullptr) DestroyWindow(Tooltip);
+      Tooltip = nullptr;
       break;
     default: break;
   }

@@ -5,14 +5,17 @@
 constinit PluginState State{};
 
 namespace {
+int init();
 void config() { ShowConfigDialog(); }
+void quit();
+LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 }  // namespace
 
 PluginRecord Record{PluginRecordVersion, PluginDescription, init, config, quit, nullptr, nullptr};
 
 namespace {
-// The module reference the running timer holds (UI thread only).
-HMODULE TimerModuleReference;
+// Between an init that put the hook in place and quit (UI thread only).
+bool Initialised;
 
 // The hook's place in the host window's chain (UI thread only). It outlives quit when a later
 // subclass holds it: then it stays there, forwarding only, until the process ends.
@@ -80,51 +83,32 @@ void FinishStart() {
 }
 }  // namespace
 
-// A host that unloads the module without quit would otherwise leave the timer calling into
-// unmapped code. Stopping it at DLL_PROCESS_DETACH is no remedy: that runs under the loader
-// lock, and stopping means waiting for a tick that may itself wait for this thread. So the
-// timer keeps the module loaded instead, and quit (or OK with no trigger) releases it.
-void SetPolling(bool run) {
-  if (run)
-    StartPolling();
-  else
-    StopPolling();
-  bool running = Get(State.TimerId) != 0;
-  if (running && TimerModuleReference == nullptr) {
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const char*>(&Record),
-                       &TimerModuleReference);
-  } else if (!running && TimerModuleReference != nullptr) {
-    // The caller of quit or of the dialog holds its own reference, so this is never the last.
-    FreeLibrary(TimerModuleReference);
-    TimerModuleReference = nullptr;
-  }
+void UpdatePolling() {
+  // Outside an initialised host (an installer's process) a timer would send player commands
+  // to the caller's window and keep the module busy after it is done with it.
+  SetPolling(AnyTriggerEnabled(State) && Initialised);
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    State.PreviousWindowProc = nullptr;
-    State.IniPathOverride = nullptr;
-    Record.ModuleInstance = instance;
-  }
+  if (reason == DLL_PROCESS_ATTACH) Record.ModuleInstance = instance;
   return TRUE;
 }
 
 extern "C" __declspec(dllexport) PluginRecord* winampGetGeneralPurposePlugin() { return &Record; }
 
+namespace {
 int init() {
-  if (State.PreviousWindowProc != nullptr) return 1;
-  // A timer left running by an earlier init whose subclassing failed would otherwise be
-  // lost when its id is cleared below.
+  if (Initialised) return 1;
+  // A timer left running by an earlier init whose subclassing failed is stopped, not lost.
   SetPolling(false);
-  Put(State.TimerId, 0);
   // Ticks and standby talk to the player through this window from now on, whatever window a
   // dialog opened through instConfig is given meanwhile.
   BindPlayerWindow(Record.HostWindow);
-  SeedMonitor(State, WinMonitorIo());
+  SeedMonitor(State, WinMonitorIo);
   LoadSettings();
-  State.PreviousWindowProc = reinterpret_cast<void*>(Subclass(Record.HostWindow));
+  Initialised = Subclass(Record.HostWindow) != nullptr;
   // Without the hook nothing would ever meet the message: not initialised, nothing to start.
-  if (State.PreviousWindowProc == nullptr) return 0;
+  if (!Initialised) return 0;
   if (FinishStartMessage == 0) FinishStartMessage = RegisterWindowMessageA("Hushbell finish start");
   FinishStartPending = true;
   // A queue that takes no more messages: start it all now rather than never.
@@ -136,9 +120,9 @@ void quit() {
   FinishStartPending = false;  // a message still on its way finds nothing to do
   SetPolling(false);
   CloseSessionWindow();
-  if (State.PreviousWindowProc != nullptr) {
+  if (Initialised) {
     // From here on the hook only forwards, wherever it stays.
-    State.PreviousWindowProc = nullptr;
+    Initialised = false;
     Unsubclass();
   }
 }
@@ -149,21 +133,22 @@ LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
     if (FinishStartPending) FinishStart();
     return 0;
   }
-  if (State.PreviousWindowProc != nullptr) OnPowerBroadcast(State, WinMonitorIo(), message, wParam);
+  if (Initialised) OnPowerBroadcast(State, WinMonitorIo, message, wParam);
   return Hook.Unicode ? CallWindowProcW(Hook.Forward, window, message, wParam, lParam)
                       : CallWindowProcA(Hook.Forward, window, message, wParam, lParam);
 }
+}  // namespace
 
 extern "C" int WINAPI instConfig(HWND window, const char* iniPath) {
   // Inside an initialised host the record must keep naming the host's window afterwards: quit
   // unhooks it and a later config is owned by it. Ticks never see the swap (BindPlayerWindow).
-  const bool initialised = State.PreviousWindowProc != nullptr;
+  const bool initialised = Initialised;
   HWND hostWindow = Record.HostWindow;
-  State.IniPathOverride = iniPath;
+  UseInstallerIni(iniPath);
   Record.HostWindow = window;
   LoadSettings();
   int result = ShowConfigDialog();
-  State.IniPathOverride = nullptr;
+  UseInstallerIni(nullptr);
   if (initialised) Record.HostWindow = hostWindow;
   return result;
 }

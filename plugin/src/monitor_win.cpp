@@ -1,4 +1,6 @@
-// Desktop probes, the clock and the one-second multimedia timer around the portable monitor.
+// What runs the monitor's ticks: the one-second multimedia timer, and the plug-in's own hidden
+// window, which takes a tick at once when the session or the display reports a change. While
+// either runs it keeps the module loaded.
 #include "plugin.h"
 
 #include <mmsystem.h>
@@ -9,18 +11,10 @@
 #include "text_bounds.h"
 #include "tick_gate.h"
 
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own base, which is its handle
+
 namespace {
-bool LockedProbe(void*) { return IsDesktopLocked(); }
-bool SaverProbe(void*) { return IsScreenSaverRunning(); }
-bool PlayingProbe(void*) { return QueryIsPlaying(); }
-void CommandSender(void*, uint8_t action) { SendPlayerCommand(action); }
-// Keeps counting through standby, so lock and screen-saver durations include it.
-uint64_t MonotonicMs(void*) { return GetTickCount64(); }
-uint32_t DisplayProbe(void*) { return ReportedDisplayState(); }
-
-constexpr MonitorIo Io{nullptr,       LockedProbe, SaverProbe,  PlayingProbe,
-                       CommandSender, MonotonicMs, DisplayProbe};
-
+UINT TimerId;  // the running poll timer, 0 for none (UI thread only)
 // A tick only runs while the timer is open, and StopPolling waits for a running one to
 // finish. Sequentially consistent: the open flag and the busy count form a handshake
 // between the two threads, which relaxed order would not guarantee.
@@ -31,7 +25,7 @@ TickGate Gate;
 
 void CALLBACK PollTickCallback(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
   TicksRunning.fetch_add(1);
-  if (TimerOpen.load() != 0) RunTick(Gate, TimerOpen, State, Io);
+  if (TimerOpen.load() != 0) RunTick(Gate, TimerOpen, State, WinMonitorIo);
   TicksRunning.fetch_sub(1);
 }
 
@@ -52,7 +46,6 @@ void WaitForRunningTick() {
 constexpr char SessionWindowClass[] = "Hushbell session";
 HWND SessionWindow;
 bool SessionRegistered;  // for the session's notifications; the display's may hold it alone
-HMODULE SessionModule;   // a reference: the window's procedure must stay mapped while it exists
 
 // wtsapi32 is loaded only when the window opens, and only from the system folder: imported, it
 // made every start of the player wait for its load.
@@ -111,69 +104,78 @@ bool IsPresenceChange(WPARAM change) {
 LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if ((message == WM_WTSSESSION_CHANGE && IsPresenceChange(wParam)) ||
       TakeDisplayChange(message, wParam, lParam))
-    RunTick(Gate, TimerOpen, State, Io);
+    RunTick(Gate, TimerOpen, State, WinMonitorIo);
   return DefWindowProcA(window, message, wParam, lParam);
 }
-}  // namespace
 
-const MonitorIo& WinMonitorIo() { return Io; }
+// A host that unloads the module without quit would otherwise leave the timer or the window
+// calling into unmapped code. Stopping them at DLL_PROCESS_DETACH is no remedy: that runs under
+// the loader lock, and stopping means waiting for a tick that may itself wait for this thread.
+// So while either runs the module stays loaded, and quit (or OK with no trigger) releases it.
+HMODULE ModuleReference;  // UI thread only
 
-bool IsDesktopLocked() {
-  HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_ENUMERATE);
-  if (desktop == nullptr) return true;
-  CloseDesktop(desktop);
-  return false;
-}
-
-bool IsScreenSaverRunning() {
-  BOOL running = FALSE;
-  // A failed query counts as no screen saver.
-  if (!SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0)) return false;
-  return running != FALSE;
+void HoldModuleWhileRunning() {
+  const bool running = TimerId != 0 || SessionWindow != nullptr;
+  if (running && ModuleReference == nullptr) {
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&Record),
+                       &ModuleReference);
+  } else if (!running && ModuleReference != nullptr) {
+    // The caller of init, quit or the dialog holds its own reference, so this is never the last.
+    FreeLibrary(ModuleReference);
+    ModuleReference = nullptr;
+  }
 }
 
 void StartPolling() {
-  if (Get(State.TimerId) != 0) return;
+  if (TimerId != 0) return;
   TimerOpen.store(1);
   // TIME_KILL_SYNCHRONOUS: once timeKillEvent returns no callback is left running, so the
   // host may unload the module right after quit. A resolution of a whole second: the finest (0)
   // would hold the system timer at about 1 ms for as long as the player runs, machine-wide on
   // most Windows versions, for a poll that needs no better than its own period.
-  UINT id = timeSetEvent(1000, 1000, PollTickCallback, reinterpret_cast<DWORD_PTR>(Record.HostWindow),
-                         TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
-  if (id == 0) TimerOpen.store(0);
-  Put(State.TimerId, id);
+  TimerId = timeSetEvent(1000, 1000, PollTickCallback, 0, TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
+  if (TimerId == 0) TimerOpen.store(0);
 }
 
 void StopPolling() {
-  UINT id = Get(State.TimerId);
-  if (id == 0) return;
+  if (TimerId == 0) return;
   // Close first so that no new tick sends to the host, then let a running one finish
   // (it may be waiting for this thread), and only then kill the timer synchronously.
   TimerOpen.store(0);
   WaitForRunningTick();
-  timeKillEvent(id);
-  Put(State.TimerId, 0);
+  timeKillEvent(TimerId);
+  TimerId = 0;
+}
+}  // namespace
+
+void SetPolling(bool run) {
+  if (run)
+    StartPolling();
+  else
+    StopPolling();
+  HoldModuleWhileRunning();
 }
 
 void OpenSessionWindow() {
-  if (SessionWindow != nullptr || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                                      reinterpret_cast<const char*>(&Record), &SessionModule))
-    return;
+  if (SessionWindow != nullptr) return;
+  const HINSTANCE self = reinterpret_cast<HINSTANCE>(&__ImageBase);
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = SessionWindowProc;
-  windowClass.hInstance = SessionModule;
+  windowClass.hInstance = self;
   windowClass.lpszClassName = SessionWindowClass;
   RegisterClassA(&windowClass);
   SessionWindow = CreateWindowExA(WS_EX_TOOLWINDOW, SessionWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                  nullptr, SessionModule, nullptr);
+                                  nullptr, self, nullptr);
   SessionRegistered = SessionWindow != nullptr && RegisterSession(SessionWindow);
   // Without notifications the window has no use: the poll alone goes on as before.
   if (!RegisterDisplayNotification(SessionWindow) && !SessionRegistered && SessionWindow != nullptr) {
     DestroyWindow(SessionWindow);
     SessionWindow = nullptr;
   }
-  if (SessionWindow == nullptr) CloseSessionWindow();
+  if (SessionWindow == nullptr)
+    CloseSessionWindow();
+  else
+    HoldModuleWhileRunning();
 }
 
 void CloseSessionWindow() {
@@ -184,10 +186,7 @@ void CloseSessionWindow() {
     DestroyWindow(SessionWindow);
     SessionWindow = nullptr;
   }
-  if (SessionModule == nullptr) return;
   // Classes a DLL registers outlive it; a later load must not find one naming unmapped code.
-  UnregisterClassA(SessionWindowClass, SessionModule);
-  // The caller of init or quit holds its own reference, so this is never the last.
-  FreeLibrary(SessionModule);
-  SessionModule = nullptr;
+  UnregisterClassA(SessionWindowClass, reinterpret_cast<HINSTANCE>(&__ImageBase));
+  HoldModuleWhileRunning();
 }

@@ -1,5 +1,5 @@
 // Win32 layer of gen_hushbell.dll: the host binding, the global records and the operations
-// that the exports, the window hook, the timer and the dialog share.
+// that the layer's files share.
 #pragma once
 #include <windows.h>
 
@@ -32,18 +32,20 @@ void BindPlayerWindow(HWND window);
 // Settings in section "Hushbell" of the host's INI file, or of an installer's file.
 void LoadSettings();
 void SaveSettings();
+// Loading and saving use this installer's 8-bit path instead of asking the host, until it is
+// set back to null.
+void UseInstallerIni(const char* path);
 
-// Presence monitor around the portable state machine.
-bool IsDesktopLocked();
-bool IsScreenSaverRunning();
-const MonitorIo& WinMonitorIo();
-void StartPolling();
-void StopPolling();
-// The plug-in's own window for the session's notifications (lock, unlock, user switch), each
-// of which takes a tick at once. Opened by init and closed by quit, on the host's thread.
+// The presence monitor's probes, the player and the clock (probes_win.cpp).
+extern const MonitorIo WinMonitorIo;
+// Starts or stops the poll timer.
+void SetPolling(bool run);
+// The plug-in's own window for the session's notifications (lock, unlock, user switch) and the
+// display's, each of which takes a tick at once. Opened by init and closed by quit, on the
+// host's thread.
 void OpenSessionWindow();
 void CloseSessionWindow();
-// The display's power state, reported to that same window where Windows can (Vista and later).
+// The display's power state, reported to that window where Windows can (Vista and later).
 // Registered and unregistered with the window; a report is stored for the ticks to read.
 bool RegisterDisplayNotification(HWND window);  // false where unavailable or refused
 void UnregisterDisplayNotification();
@@ -51,15 +53,10 @@ bool DisplayNotificationAvailable();  // what the dialog tells the user
 // Stores the state a WM_POWERBROADCAST carries; true when it was a display report.
 bool TakeDisplayChange(UINT message, WPARAM wParam, LPARAM lParam);
 uint32_t ReportedDisplayState();
-// Starts or stops the poll timer; while it runs it holds a reference on the module, so the
-// module cannot be unloaded under it.
-void SetPolling(bool run);
 
-// Record operations.
-int init();
-void quit();
 int ShowConfigDialog();
-LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Polls while a trigger is set, but only inside an initialised host.
+void UpdatePolling();
 
 // Starts the update checker when the user asked for weekly checks.
 void LaunchUpdater();

@@ -7,6 +7,8 @@
 #include "settings.h"
 
 namespace {
+const char* InstallerIni;  // the file instConfig names, or null (UI thread only)
+
 int32_t ReadProfileInt(void* context, const char* section, const char* key, int32_t defaultValue) {
   return static_cast<int32_t>(
       GetPrivateProfileIntA(section, key, defaultValue, static_cast<const char*>(context)));
@@ -40,8 +42,7 @@ void WriteWideProfileString(void* context, const char* section, const char* key,
 
 // An installer's file is always an 8-bit path; the host is asked for its UTF-16 path first.
 ProfileIo SettingsProfile() {
-  if (State.IniPathOverride != nullptr)
-    return {const_cast<char*>(State.IniPathOverride), ReadProfileInt, WriteProfileString};
+  if (InstallerIni != nullptr) return {const_cast<char*>(InstallerIni), ReadProfileInt, WriteProfileString};
   if (const wchar_t* wide = QueryWideIniPath())
     return {const_cast<wchar_t*>(wide), ReadWideProfileInt, WriteWideProfileString};
   return {const_cast<char*>(QueryIniPath()), ReadProfileInt, WriteProfileString};
@@ -70,7 +71,8 @@ void LoadSettings() {
     length = GetPrivateProfileSectionA(SettingsSection, narrow, SectionCapacity,
                                        static_cast<const char*>(profile.Context));
     // The keys and the numbers are ASCII, so each byte may stand for itself.
-    for (DWORD i = 0; i < length && i < SectionCapacity; ++i) block[i] = static_cast<unsigned char>(narrow[i]);
+    for (DWORD i = 0; i < length && i < SectionCapacity; ++i)
+      block[i] = static_cast<unsigned char>(narrow[i]);
   }
   if (length >= SectionCapacity - 2) return LoadSettingsWith(State, profile);  // cut off: key by key
   std::wstring_view section(block, length);
@@ -78,3 +80,5 @@ void LoadSettings() {
 }
 
 void SaveSettings() { SaveSettingsWith(State, SettingsProfile()); }
+
+void UseInstallerIni(const char* path) { InstallerIni = path; }

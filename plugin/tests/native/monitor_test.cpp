@@ -1,5 +1,4 @@
-// Presence monitor scenarios against a fake host whose commands behave like the real player's:
-// pause toggles playing/paused, play restarts a playing track, stop stops.
+// Presence monitor scenarios against a fake host whose player takes commands as the real one does.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,99 +6,39 @@
 #include <string>
 #include <vector>
 
-#include "host_protocol.h"
 #include "monitor.h"
+#include "plugin_fakes.h"
 
 namespace {
 
-// What the probes read, as bits: Dark is the display reported off, Dim reported dimmed.
-enum Desktop : uint8_t { Free, Locked, Saver, SaverLocked, Dark, DarkLocked, DarkSaver, Dim = 8 };
-enum Player : char { Playing = 'P', Paused = 'p', Stopped = 's', Keep = 0 };
+constexpr PlayerState Keep{};  // Step: the player as it was
 
 constexpr uint64_t Minute = 60000;
 constexpr uintptr_t Tick = ~uintptr_t{0};  // Step::WParam for a timer tick instead of a message
-
-struct FakeHost {
-  Desktop Desk = Free;
-  Player State = Playing;
-  uint64_t Now = 0;
-  int Restarts = 0;
-  std::string Sent;  // one digit per command
-  int ProbeCalls = 0;
-
-  static FakeHost& Of(void* c) { return *static_cast<FakeHost*>(c); }
-  static bool Locked_(void* c) {
-    ++Of(c).ProbeCalls;
-    return Of(c).Desk & Locked;
-  }
-  static bool Saver_(void* c) {
-    ++Of(c).ProbeCalls;
-    return Of(c).Desk & Saver;
-  }
-  static uint32_t Display_(void* c) {
-    return Of(c).Desk & Dark ? DisplayOff : Of(c).Desk & Dim ? DisplayDimmed : DisplayOn;
-  }
-  static bool Playing_(void* c) { return Of(c).State == Playing; }
-  static uint64_t Now_(void* c) { return Of(c).Now; }
-  static void Send(void* c, uint8_t action) {
-    FakeHost& h = Of(c);
-    h.Sent += static_cast<char>('0' + action);
-    switch (HostCommandFor(action)) {
-      case HostCommandPause:
-        if (h.State != Stopped) h.State = h.State == Playing ? Paused : Playing;
-        break;
-      case HostCommandPlay:
-        if (h.State == Playing) ++h.Restarts;
-        h.State = Playing;
-        break;
-      case HostCommandStop: h.State = Stopped; break;
-      default: ADD_FAILURE() << "sender reached with code " << int(action);
-    }
-  }
-  MonitorIo Io() { return {this, Locked_, Saver_, Playing_, Send, Now_, Display_}; }
-};
-
-struct Settings {
-  uint8_t LockAction = 1;
-  int32_t LockAutoResume = 1;
-  int32_t LockTimeout = 0;
-  uint8_t ScreenSaverAction = 0;
-  int32_t ScreenSaverAutoResume = 0;
-  int32_t ScreenSaverTimeout = 0;
-  int32_t ScreenSaverDisplayOff = 0;
-  uint8_t StandbyAction = 0;
-};
 
 // Designated fields must follow this order: Desk, Expect, After, Set, Advance, Before, WParam, Message.
 struct Step {
   Desktop Desk = Free;
   const char* Expect = "";                 // commands sent during the step, one digit each
-  Player After = Keep;                     // player state after the step (Keep: as before the step)
-  Player Set = Keep;                       // the user changes the player before the step
+  PlayerState After = Keep;                // player state after the step
+  PlayerState Set = Keep;                  // the user changes the player before the step
   uint64_t Advance = 1000;                 // ms since the previous step
   void (*Before)(PluginState&) = nullptr;  // settings stored before the step (dialog OK)
   uintptr_t WParam = Tick;                 // power broadcast wParam, or Tick
   uint32_t Message = WmPowerBroadcast;
 };
 
-struct Scenario {
+struct Setup {
   const char* Name;
   Settings Config;
-  Desktop SeedDesk;
-  Player SeedPlayer;
-  std::vector<Step> Steps;
+  Desktop Desk;
+  PlayerState Player;
 };
 
-void Apply(PluginState& s, const Settings& c) {
-  Put(s.LockAction, c.LockAction);
-  Put(s.LockAutoResume, c.LockAutoResume);
-  Put(s.LockTimeout, c.LockTimeout);
-  Put(s.ScreenSaverAction, c.ScreenSaverAction);
-  Put(s.ScreenSaverAutoResume, c.ScreenSaverAutoResume);
-  Put(s.ScreenSaverTimeout, c.ScreenSaverTimeout);
-  Put(s.ScreenSaverDisplayOff, c.ScreenSaverDisplayOff);
-  Put(s.StandbyAction, c.StandbyAction);
-}
+struct Scenario {
+  Setup At;  // the settings, and what init finds
+  std::vector<Step> Steps;
+};
 
 constexpr Settings Saver1{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1};
 constexpr Settings Dark1{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverDisplayOff = 1};
@@ -108,83 +47,44 @@ const Step Suspend{.WParam = PbtApmSuspend};
 const Step Resume{.WParam = PbtApmResumeSuspend};
 
 const std::vector<Scenario> Scenarios = {
-    {"LockWhilePlayingPausesThenPlays",
-     {},
-     Free,
-     Playing,
+    {{"LockWhilePlayingPausesThenPlays", {}, Free, Playing},
      {{Free, "", Playing},
       {Locked, "1", Paused},
       {Locked, "", Paused},
       {Free, "3", Playing},
       {Free, "", Playing}}},
-    {"LockWhilePausedOrStoppedSendsNothing",
-     {},
-     Free,
-     Paused,
+    {{"LockWhilePausedOrStoppedSendsNothing", {}, Free, Paused},
      {{Locked, "", Paused}, {Free, "", Paused}, {.Desk = Locked, .Set = Stopped}, {Free, "", Stopped}}},
-    {"LockStopsWithAction2OnlyWhenPlaying",
-     {.LockAction = 2},
-     Free,
-     Playing,
+    {{"LockStopsWithAction2OnlyWhenPlaying", {.LockAction = 2}, Free, Playing},
      {{Locked, "2", Stopped},
       {Free, "3", Playing},
       {.Desk = Free, .Set = Paused},
       {Locked, "", Paused},
       {Free, "", Paused}}},
-    {"UnlockIntoScreenSaverWaitsForItsEnd",
-     {},
-     Free,
-     Playing,
+    {{"UnlockIntoScreenSaverWaitsForItsEnd", {}, Free, Playing},
      {{Locked, "1", Paused}, {Saver, "", Paused}, {Free, "3", Playing}}},
-    {"LockAction3WouldRestartSoNothingIsSent",
-     {.LockAction = 3},
-     Free,
-     Playing,
+    {{"LockAction3WouldRestartSoNothingIsSent", {.LockAction = 3}, Free, Playing},
      {{Locked, "", Playing}, {Free, "", Playing}}},
-    {"LockActionOutOfRangeTakesOverSilently",
-     {.LockAction = 200},
-     Free,
-     Playing,
+    {{"LockActionOutOfRangeTakesOverSilently", {.LockAction = 200}, Free, Playing},
      {{Locked, "", Playing}, {.Desk = Locked, .Set = Paused}, {Free, "3", Playing}}},
-    {"LockWithoutAutoResume",
-     {.LockAutoResume = 0},
-     Free,
-     Playing,
+    {{"LockWithoutAutoResume", {.LockAutoResume = 0}, Free, Playing},
      {{Locked, "1", Paused}, {Free, "", Paused}}},
     // Lock action 0 keeps the music going; play at the unlock only if the user paused meanwhile.
-    {"LockAction0WithScreenSaverSet",
-     {.LockAction = 0, .ScreenSaverAction = 1},
-     Free,
-     Playing,
+    {{"LockAction0WithScreenSaverSet", {.LockAction = 0, .ScreenSaverAction = 1}, Free, Playing},
      {{Locked, "", Playing},
       {Free, "", Playing},
       {Locked, "", Playing},
       {.Desk = Locked, .Set = Paused},
       {Free, "3", Playing}}},
-    {"ScreenSaverAction2Pauses",
-     {.ScreenSaverAction = 2, .ScreenSaverAutoResume = 1},
-     Free,
-     Playing,
+    {{"ScreenSaverAction2Pauses", {.ScreenSaverAction = 2, .ScreenSaverAutoResume = 1}, Free, Playing},
      {{Saver, "1", Paused}, {Saver, "", Paused}, {Free, "3", Playing}}},
-    {"ScreenSaverWithoutAutoResume",
-     {.ScreenSaverAction = 1},
-     Free,
-     Playing,
+    {{"ScreenSaverWithoutAutoResume", {.ScreenSaverAction = 1}, Free, Playing},
      {{Saver, "1", Paused}, {Free, "", Paused}}},
-    {"ScreenSaverWhilePausedSendsNothing",
-     Saver1,
-     Free,
-     Paused,
+    {{"ScreenSaverWhilePausedSendsNothing", Saver1, Free, Paused},
      {{Saver, "", Paused}, {Saver, "", Paused}, {Free, "", Paused}}},
-    {"ScreenSaverEndsWhileUserPlaysSendsNoPlay",
-     Saver1,
-     Free,
-     Playing,
+    {{"ScreenSaverEndsWhileUserPlaysSendsNoPlay", Saver1, Free, Playing},
      {{Saver, "1", Paused}, {.Desk = Saver, .Set = Playing}, {Free, "", Playing}}},
-    {"PasswordProtectedScreenSaver",
-     Saver1,
-     Free,
-     Playing,
+    {{"PasswordProtectedScreenSaver", Saver1, Free, Playing},
      {{Free, "", Playing},
       {SaverLocked, "1", Paused},
       {SaverLocked, "", Paused},
@@ -195,10 +95,7 @@ const std::vector<Scenario> Scenarios = {
       {Locked, "1", Paused},
       {Free, "3", Playing}}},
     // Without a screen-saver action a password-protected screen saver's lock is still not a lock.
-    {"ScreenSaverAction0PasswordLockIsNotALock",
-     {},
-     Free,
-     Playing,
+    {{"ScreenSaverAction0PasswordLockIsNotALock", {}, Free, Playing},
      {{Saver, "", Playing},
       {SaverLocked, "", Playing},
       {Locked, "", Playing},
@@ -207,43 +104,31 @@ const std::vector<Scenario> Scenarios = {
       {Locked, "1", Paused},
       {Free, "3", Playing}}},
     // The tick that resumes has seen the screen saver gone: a lock right after it is a lock.
-    {"LockRightAfterScreenSaverResumeIsALock",
-     Saver1,
-     Free,
-     Playing,
+    {{"LockRightAfterScreenSaverResumeIsALock", Saver1, Free, Playing},
      {{Saver, "1", Paused}, {Saver}, {Free, "3", Playing}, {Locked, "1", Paused}, {Free, "3", Playing}}},
-    {"SingleTickScreenSaverIntoLockedDesktop",
-     Saver1,
-     Free,
-     Playing,
+    {{"SingleTickScreenSaverIntoLockedDesktop", Saver1, Free, Playing},
      {{Saver, "1", Paused},
       {Locked, "3", Playing},
       {Locked, "1", Paused},
       {Locked, "", Paused},
       {Free, "3", Playing}}},
-    {"InitWhileScreenSaverRuns",
-     Saver1,
-     Saver,
-     Playing,
+    {{"InitWhileScreenSaverRuns", Saver1, Saver, Playing},
      {{Saver, "", Playing},
       {Saver, "", Playing},
       {Free, "", Playing},
       {Saver, "1", Paused},
       {Free, "3", Playing}}},
-    {"InitWhileScreenSaverRunsWithAction0BlocksLockUntilEnabled",
-     {},
-     Saver,
-     Playing,
+    {{"InitWhileScreenSaverRunsWithAction0BlocksLockUntilEnabled", {}, Saver, Playing},
      {{Free, "", Playing},
       {Locked, "", Playing},
       {Free, "", Playing},
       {.Desk = Free, .Before = [](PluginState& s) { Put(s.ScreenSaverAction, 1); }},
       {Locked, "1", Paused},
       {Free, "3", Playing}}},
-    {"BothFlagsSeededOnlyStandbyWorks",
-     {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .StandbyAction = 2},
-     SaverLocked,
-     Playing,
+    {{"BothFlagsSeededOnlyStandbyWorks",
+      {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .StandbyAction = 2},
+      SaverLocked,
+      Playing},
      {{Free, "", Playing},
       {Saver, "", Playing},
       {Locked, "", Playing},
@@ -253,24 +138,15 @@ const std::vector<Scenario> Scenarios = {
       {.Desk = Locked, .Set = Playing},
       {Saver, "", Playing},
       {Free, "", Playing}}},
-    {"StandbyAction0IgnoresPower",
-     {},
-     Free,
-     Playing,
+    {{"StandbyAction0IgnoresPower", {}, Free, Playing},
      {Suspend, {Locked, "1", Paused}, Resume, {Free, "3", Playing}}},
-    {"ResumeWithoutSuspendAndSecondResume",
-     Standby(2),
-     Free,
-     Playing,
+    {{"ResumeWithoutSuspendAndSecondResume", Standby(2), Free, Playing},
      {Resume,
       Suspend,
       {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
       {.WParam = PbtApmResumeCritical},
       Resume}},
-    {"StandbyTicksIdleAndWParam5And8DoNothing",
-     Standby(1),
-     Free,
-     Playing,
+    {{"StandbyTicksIdleAndWParam5And8DoNothing", Standby(1), Free, Playing},
      {{.WParam = 5},
       {.WParam = 8},
       {Locked, "1", Paused},
@@ -282,16 +158,10 @@ const std::vector<Scenario> Scenarios = {
       {.Expect = "1", .After = Paused, .WParam = PbtApmResumeCritical},
       {Locked, "", Paused},
       {Free, "", Paused}}},
-    {"OtherMessageWithSuspendWParamIsIgnored",
-     Standby(2),
-     Free,
-     Playing,
+    {{"OtherMessageWithSuspendWParamIsIgnored", Standby(2), Free, Playing},
      {{.WParam = PbtApmSuspend, .Message = 0x10}, {Locked, "1", Paused}, Resume}},
     // Standby pause/play only to a player in the right state; stop always; other codes nothing.
-    {"StandbyCommandsSuitThePlayer",
-     Standby(1),
-     Free,
-     Paused,
+    {{"StandbyCommandsSuitThePlayer", Standby(1), Free, Paused},
      {Suspend,
       Resume,
       Suspend,
@@ -306,10 +176,7 @@ const std::vector<Scenario> Scenarios = {
       Resume,
       {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing}}},
     // Timeouts count from the take-over, not from start-up; exactly the limit still resumes.
-    {"LockTimeoutBoundary",
-     {.LockTimeout = 5},
-     Free,
-     Playing,
+    {{"LockTimeoutBoundary", {.LockTimeout = 5}, Free, Playing},
      {{.Desk = Locked, .Expect = "1", .After = Paused, .Advance = 60 * Minute},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 5 * Minute},
       {Locked, "1", Paused},
@@ -326,31 +193,28 @@ const std::vector<Scenario> Scenarios = {
        .After = Playing,
        .Advance = 400 * Minute,
        .Before = [](PluginState& s) { Put(s.LockTimeout, -1); }}}},
-    {"LockTimeoutHugeDoesNotOverflow",
-     {.LockTimeout = std::numeric_limits<int32_t>::max()},
-     Free,
-     Playing,
+    {{"LockTimeoutHugeDoesNotOverflow", {.LockTimeout = std::numeric_limits<int32_t>::max()}, Free, Playing},
      {{Locked, "1", Paused},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 2147483647ull * Minute},
       {Locked, "1", Paused},
       {.Desk = Free, .Advance = 2147483647ull * Minute + 1}}},
-    {"ScreenSaverTimeoutBoundary",
-     {.ScreenSaverAction = 1,
-      .ScreenSaverAutoResume = 1,
-      .ScreenSaverTimeout = 1,
-      .ScreenSaverDisplayOff = 1},
-     Free,
-     Playing,
+    {{"ScreenSaverTimeoutBoundary",
+      {.ScreenSaverAction = 1,
+       .ScreenSaverAutoResume = 1,
+       .ScreenSaverTimeout = 1,
+       .ScreenSaverDisplayOff = 1},
+      Free,
+      Playing},
      {{.Desk = Saver, .Expect = "1", .After = Paused, .Advance = 30 * Minute},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = Minute},
       {Saver, "1", Paused},
       {.Desk = Free, .Advance = Minute + 1},
       {.Desk = Dark, .Expect = "1", .After = Paused, .Set = Playing},  // the display, alike
       {.Desk = Free, .Advance = Minute + 1}}},
-    {"ScreenSaverTimeoutCountsFromStartAcrossPasswordLock",
-     {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
-     Free,
-     Playing,
+    {{"ScreenSaverTimeoutCountsFromStartAcrossPasswordLock",
+      {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
+      Free,
+      Playing},
      {{SaverLocked, "1", Paused},
       {.Desk = SaverLocked, .Advance = 40000},
       {.Desk = Locked, .Advance = 19000},
@@ -361,34 +225,20 @@ const std::vector<Scenario> Scenarios = {
       {.Desk = Free, .Advance = 1001},
       {Free, "", Paused}}},
     // The display turning off stands for the screen saver, with the same rules; dimmed is not off.
-    {"DisplayOffNotDimmed", Dark1, Free, Playing, {{Dim}, {Dark, "1", Paused}, {Dark}, {Dim, "3", Playing}}},
-    {"DisplayOffWhilePaused", Dark1, Free, Paused, {{Dark}, {Free}}},
-    {"DisplayOffNoResume",
-     {.ScreenSaverAction = 1, .ScreenSaverDisplayOff = 1},
-     Free,
-     Playing,
+    {{"DisplayOffNotDimmed", Dark1, Free, Playing},
+     {{Dim}, {Dark, "1", Paused}, {Dark}, {Dim, "3", Playing}}},
+    {{"DisplayOffWhilePaused", Dark1, Free, Paused}, {{Dark}, {Free}}},
+    {{"DisplayOffNoResume", {.ScreenSaverAction = 1, .ScreenSaverDisplayOff = 1}, Free, Playing},
      {{Dark, "1", Paused}, {Free}}},
-    {"SaverOutlastsDisplay",
-     Dark1,
-     Free,
-     Playing,
+    {{"SaverOutlastsDisplay", Dark1, Free, Playing},
      {{Dark, "1", Paused}, {DarkSaver}, {Saver}, {Free, "3", Playing}}},
-    {"DisplayOffIntoLock",
-     Dark1,
-     Free,
-     Playing,
+    {{"DisplayOffIntoLock", Dark1, Free, Playing},
      {{Dark, "1", Paused}, {Dark}, {DarkLocked}, {Locked}, {Free, "3", Playing}}},
-    {"DisplayOffInLock",
-     Dark1,
-     Free,
-     Playing,
+    {{"DisplayOffInLock", Dark1, Free, Playing},
      {{Locked, "1", Paused}, {DarkLocked}, {Dark}, {Free, "3", Playing}}},
     // Without the choice, or without a screen-saver action, the display is nothing; a lock is a lock.
-    {"NoChoice", Saver1, Free, Playing, {{Dark}, {DarkLocked, "1", Paused}, {Free, "3", Playing}}},
-    {"NoSaverAction",
-     {.ScreenSaverDisplayOff = 1},
-     Free,
-     Playing,
+    {{"NoChoice", Saver1, Free, Playing}, {{Dark}, {DarkLocked, "1", Paused}, {Free, "3", Playing}}},
+    {{"NoSaverAction", {.ScreenSaverDisplayOff = 1}, Free, Playing},
      {{Dark}, {DarkLocked, "1", Paused}, {Free, "3", Playing}}},
 };
 
@@ -396,19 +246,17 @@ class MonitorScenario : public testing::TestWithParam<Scenario> {};
 
 TEST_P(MonitorScenario, SendsExpectedCommands) {
   const Scenario& sc = GetParam();
-  FakeHost host;
-  host.Desk = sc.SeedDesk;
-  host.State = sc.SeedPlayer;
+  FakeHost host{.Desk = sc.At.Desk, .Player = {sc.At.Player}};
   const MonitorIo io = host.Io();
   PluginState s{};
   SeedMonitor(s, io);
-  Apply(s, sc.Config);
+  Store(s, sc.At.Config);
   for (size_t i = 0; i < sc.Steps.size(); ++i) {
     const Step& step = sc.Steps[i];
     SCOPED_TRACE("step " + std::to_string(i));
     if (step.Before) step.Before(s);
-    if (step.Set != Keep) host.State = step.Set;
-    const Player before = host.State;
+    if (step.Set != Keep) host.Player.State = step.Set;
+    const PlayerState before = host.Player.State;
     host.Desk = step.Desk;
     host.Now += step.Advance;
     host.Sent.clear();
@@ -420,14 +268,14 @@ TEST_P(MonitorScenario, SendsExpectedCommands) {
     } else
       OnPowerBroadcast(s, io, step.Message, step.WParam);
     EXPECT_EQ(host.Sent, step.Expect);
-    EXPECT_EQ(char(host.State), char(step.After == Keep ? before : step.After));
+    EXPECT_EQ(char(host.Player.State), char(step.After == Keep ? before : step.After));
   }
-  EXPECT_EQ(host.Restarts, 0) << "play reached a playing track";
+  EXPECT_EQ(host.Player.Restarts, 0) << "play reached a playing track";
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MonitorScenario, testing::ValuesIn(Scenarios),
                          [](const testing::TestParamInfo<Scenario>& info) {
-                           return std::string(info.param.Name);
+                           return std::string(info.param.At.Name);
                          });
 
 TEST(Monitor, SeedTakesStateFromProbes) {

@@ -1,13 +1,13 @@
 // Loading and saving through a fake profile that records every call.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <limits>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "plugin_fakes.h"
 #include "profile_section.h"
 #include "settings.h"
 #include "timeout_text.h"
@@ -35,33 +35,12 @@ struct FakeProfile {
   ProfileIo Io() { return {this, Read, Write}; }
 };
 
-// LockAction, LockAutoResume, LockTimeout, ScreenSaverAction, ScreenSaverAutoResume, ScreenSaverTimeout,
-// StandbyAction, UpdateCheck, ScreenSaverDisplayOff.
-using Values = std::array<int32_t, 9>;
-
-Values Read(const PluginState& s) {
-  return {Get(s.LockAction),        Get(s.LockAutoResume),        Get(s.LockTimeout),
-          Get(s.ScreenSaverAction), Get(s.ScreenSaverAutoResume), Get(s.ScreenSaverTimeout),
-          Get(s.StandbyAction),     Get(s.UpdateCheck),           Get(s.ScreenSaverDisplayOff)};
-}
-void Store(PluginState& s, const Values& v) {
-  Put(s.LockAction, v[0]);
-  Put(s.LockAutoResume, v[1]);
-  Put(s.LockTimeout, v[2]);
-  Put(s.ScreenSaverAction, v[3]);
-  Put(s.ScreenSaverAutoResume, v[4]);
-  Put(s.ScreenSaverTimeout, v[5]);
-  Put(s.StandbyAction, v[6]);
-  Put(s.UpdateCheck, v[7]);
-  Put(s.ScreenSaverDisplayOff, v[8]);
-}
-
 TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
   FakeProfile profile;
   PluginState s{};
   Store(s, {9, 9, 9, 9, 9, 9, 9, 9, 9});
   LoadSettingsWith(s, profile.Io());
-  EXPECT_EQ(Read(s), (Values{1, 1, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Read(s), (Settings{1, 1, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(profile.Log, (std::vector<std::string>{"LockAction=1", "LockAutoResume=1", "LockTimeout=0",
                                                    "ScreenSaverAction=0", "ScreenSaverAutoResume=0",
                                                    "ScreenSaverTimeout=0", "StandbyAction=0", "Verlift=0",
@@ -80,7 +59,7 @@ TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
                                   {"ScreenSaverDisplayOff", "1"}}};
   PluginState s{};
   LoadSettingsWith(s, profile.Io());
-  EXPECT_EQ(Read(s), (Values{2, 0, -7, 3, 2, 100000, 255, 1, 1}));
+  EXPECT_EQ(Read(s), (Settings{2, 0, -7, 3, 2, 100000, 255, 1, 1}));
 }
 
 TEST(Settings, SaveWritesDecimalsInOrder) {
@@ -95,10 +74,10 @@ TEST(Settings, SaveWritesDecimalsInOrder) {
 }
 
 TEST(Settings, RoundTrip) {
-  const Values cases[] = {{1, 1, 0, 0, 0, 0, 0, 0, 0},
-                          {0, 0, 65535, 2, 1, 100000, 1, 1, 1},
-                          {255, -1, std::numeric_limits<int32_t>::max(), 7, 0, -5, 2, 0, 0}};
-  for (const Values& v : cases) {
+  const Settings cases[] = {{1, 1, 0, 0, 0, 0, 0, 0, 0},
+                            {0, 0, 65535, 2, 1, 100000, 1, 1, 1},
+                            {255, -1, std::numeric_limits<int32_t>::max(), 7, 0, -5, 2, 0, 0}};
+  for (const Settings& v : cases) {
     FakeProfile profile;
     PluginState saved{}, loaded{};
     Store(saved, v);
