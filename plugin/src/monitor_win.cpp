@@ -47,8 +47,9 @@ constexpr char SessionWindowClass[] = "Hushbell session";
 HWND SessionWindow;
 bool SessionRegistered;  // for the session's notifications; the display's may hold it alone
 
-// wtsapi32 is loaded only when the window opens, and only from the system folder: imported, it
-// made every start of the player wait for its load.
+// wtsapi32 is loaded only when the window first opens, and only from the system folder: imported,
+// it made every start of the player wait for its load. Once loaded it stays, as an import would
+// have: freeing it in quit would make the player's exit wait for its unload instead.
 using SessionRegisterFn = BOOL(WINAPI*)(HWND, DWORD);
 using SessionUnregisterFn = BOOL(WINAPI*)(HWND);
 HMODULE SessionApi;
@@ -60,13 +61,13 @@ HMODULE LoadFromSystemFolder(const wchar_t* name) {
   const size_t length = BoundedLength(name, MAX_PATH);
   if (folder == 0 || folder + 1 + length >= MAX_PATH) return nullptr;
   path[folder] = L'\\';
-  for (size_t i = 0; i <= length; ++i) path[folder + 1 + i] = name[i];
+  BoundedCopy(path + folder + 1, MAX_PATH - folder - 1, name, length);
   return LoadLibraryW(path);
 }
 
 // Registers the window for the session's notifications; false where the system offers none.
 bool RegisterSession(HWND window) {
-  SessionApi = LoadFromSystemFolder(L"wtsapi32.dll");
+  if (SessionApi == nullptr) SessionApi = LoadFromSystemFolder(L"wtsapi32.dll");
   if (SessionApi == nullptr) return false;
   auto registerSession = reinterpret_cast<SessionRegisterFn>(
       reinterpret_cast<void*>(GetProcAddress(SessionApi, "WTSRegisterSessionNotification")));
@@ -75,16 +76,7 @@ bool RegisterSession(HWND window) {
   if (registerSession != nullptr && UnregisterSession != nullptr &&
       registerSession(window, NOTIFY_FOR_THIS_SESSION))
     return true;
-  FreeLibrary(SessionApi);
-  SessionApi = nullptr;
   return false;
-}
-
-void UnregisterSessionWindow(HWND window) {
-  if (SessionApi == nullptr) return;
-  UnregisterSession(window);
-  FreeLibrary(SessionApi);
-  SessionApi = nullptr;
 }
 
 bool IsPresenceChange(WPARAM change) {
@@ -181,7 +173,7 @@ void OpenSessionWindow() {
 void CloseSessionWindow() {
   UnregisterDisplayNotification();
   if (SessionWindow != nullptr) {
-    if (SessionRegistered) UnregisterSessionWindow(SessionWindow);
+    if (SessionRegistered) UnregisterSession(SessionWindow);
     SessionRegistered = false;
     DestroyWindow(SessionWindow);
     SessionWindow = nullptr;

@@ -5,6 +5,7 @@
 #include "plugin.h"
 #include "profile_section.h"
 #include "settings.h"
+#include "text_bounds.h"
 
 namespace {
 const char* InstallerIni;  // the file instConfig names, or null (UI thread only)
@@ -22,9 +23,7 @@ using ProfileText = wchar_t[ProfileTextCapacity];
 
 // Section, key names and values are ASCII and fit (settings.h).
 const wchar_t* Widen(const char* text, ProfileText& wide) {
-  size_t i = 0;
-  for (; i + 1 < ProfileTextCapacity && text[i] != '\0'; ++i) wide[i] = static_cast<unsigned char>(text[i]);
-  wide[i] = L'\0';
+  BoundedCopy(wide, ProfileTextCapacity, text, ProfileTextCapacity);
   return wide;
 }
 
