@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "pe_image.h"
 #include "presence_sim.h"
 #include "profile_section.h"
 #include "standin_host.h"
@@ -41,32 +42,15 @@ class PluginTest : public ::testing::Test {
   std::string ini_;
 };
 
-// The export directory of a loaded module: each name's ordinal, and how many functions it has.
-std::map<std::string, DWORD> Exports(HMODULE module, DWORD* functionCount) {
-  auto base = reinterpret_cast<const BYTE*>(module);
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-  auto names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-  auto ordinals = reinterpret_cast<const WORD*>(base + exports->AddressOfNameOrdinals);
-  auto functions = reinterpret_cast<const DWORD*>(base + exports->AddressOfFunctions);
-  std::map<std::string, DWORD> result;
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-    result[reinterpret_cast<const char*>(base + names[i])] = exports->Base + ordinals[i];
-  *functionCount = 0;
-  for (DWORD i = 0; i < exports->NumberOfFunctions; ++i) *functionCount += functions[i] != 0;
-  return result;
-}
-
 TEST_F(PluginTest, ExportsExactlyThreeNamesAtFixedOrdinalsAndHandsOverItsRecord) {
   HostPluginRecord* record = Load();
   ASSERT_NE(record, nullptr);
-  DWORD functionCount = 0;
-  EXPECT_EQ(Exports(HostPluginModule(), &functionCount),
-            (std::map<std::string, DWORD>{
+  PeImage image;
+  ASSERT_TRUE(ViewMappedImage(HostPluginModule(), image));
+  EXPECT_EQ(ExportOrdinals(image),
+            (std::map<std::string, uint32_t>{
                 {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
-  EXPECT_EQ(functionCount, 3u);
+  EXPECT_EQ(ExportedFunctionCount(image), 3u);
   EXPECT_EQ(record->version, 16);
   EXPECT_STREQ(record->description, "Tavo Hushbell");
   EXPECT_TRUE(record->init && record->config && record->quit);
