@@ -6,9 +6,11 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dialog_driver.h"
+#include "dialog_template.h"
 #include "presence_sim.h"
 #include "standin_host.h"
 
@@ -112,14 +114,6 @@ class ConfigDialogTest : public ::testing::Test {
 // ---------------------------------------------------------------------------------------------
 // The resources as the module carries them.
 
-struct ControlLayout {
-  int Id;
-  const char* Class;
-  const char* Caption;
-  DWORD Style;
-  WORD X, Y, Width, Height;
-};
-
 constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
 constexpr DWORD ComboStyle = Child | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD CheckStyle = Child | BS_AUTOCHECKBOX | WS_TABSTOP;
@@ -128,7 +122,7 @@ constexpr DWORD ArrowStyle = Child | SBS_VERT;
 constexpr DWORD UnitStyle = Child | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | WS_GROUP;
 constexpr DWORD GroupStyle = Child | BS_GROUPBOX;
 
-constexpr ControlLayout Layout[] = {
+const std::vector<DialogItem> Layout = {
     {-1, "BUTTON", "PC &Lock", GroupStyle, 7, 7, 221, 48},
     {1004, "COMBOBOX", "", ComboStyle | CBS_AUTOHSCROLL, 14, 17, 100, 240},
     {1005, "BUTTON", "&Auto Resume if paused/stopped less than", CheckStyle, 14, 37, 148, 14},
@@ -168,63 +162,19 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
 
   HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(101), NeutralLanguage);
   ASSERT_NE(found, nullptr);
-  const auto* base = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
-  ASSERT_NE(base, nullptr);
-  // Readers of the extended template, each moving on past what it read.
-  const BYTE* at = base;
-  auto word = [&] {
-    WORD value;
-    memcpy(&value, at, 2);
-    at += 2;
-    return value;
-  };
-  auto dword = [&] {
-    DWORD value;
-    memcpy(&value, at, 4);
-    at += 4;
-    return value;
-  };
-  auto box = [&] { return std::vector<WORD>{word(), word(), word(), word()}; };  // in order
-  auto text = [&] {
-    std::string read;
-    for (WORD c = word(); c != 0; c = word()) read += c < 128 ? static_cast<char>(c) : '?';
-    return read;
-  };
-  auto nameOrOrdinal = [&]() -> std::string {  // ordinals of the predefined classes as names
-    if (at[0] != 0xFF || at[1] != 0xFF) return text();
-    at += 2;
-    static const char* const classes[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
-    WORD ordinal = word();
-    return ordinal >= 0x80 && ordinal <= 0x85 ? classes[ordinal - 0x80] : "#" + std::to_string(ordinal);
-  };
-
-  EXPECT_EQ(word(), 1) << "extended template version";
-  EXPECT_EQ(word(), 0xFFFF) << "extended template signature";
-  dword();  // help id
-  EXPECT_EQ(dword(), DWORD{WS_EX_CONTROLPARENT | WS_EX_CONTEXTHELP});
-  EXPECT_EQ(dword(), DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_CONTEXTHELP |
-                           DS_SETFONT});
-  ASSERT_EQ(word(), std::size(Layout));
-  EXPECT_EQ(box(), (std::vector<WORD>{0, 0, 235, 206}));
-  EXPECT_EQ(nameOrOrdinal(), "") << "no menu";
-  EXPECT_EQ(nameOrOrdinal(), "") << "the standard dialog class";
-  EXPECT_EQ(text(), ConfigCaption);
-  EXPECT_EQ(word(), 8) << "point size";
-  EXPECT_EQ(word(), 0) << "weight FW_DONTCARE";
-  EXPECT_EQ(word(), 0x0100) << "not italic, DEFAULT_CHARSET";
-  EXPECT_EQ(text(), "MS Sans Serif");
-  for (const ControlLayout& expected : Layout) {
-    SCOPED_TRACE(expected.Caption[0] != '\0' ? expected.Caption : std::to_string(expected.Id));
-    at = base + (at - base + 3) / 4 * 4;
-    dword();  // help id
-    EXPECT_EQ(dword(), 0u) << "extended style";
-    EXPECT_EQ(dword(), expected.Style);
-    EXPECT_EQ(box(), (std::vector<WORD>{expected.X, expected.Y, expected.Width, expected.Height}));
-    EXPECT_EQ(static_cast<int>(dword()), expected.Id);
-    EXPECT_EQ(nameOrOrdinal(), expected.Class);
-    EXPECT_EQ(nameOrOrdinal(), expected.Caption);
-    at += word();  // creation data
-  }
+  DialogTemplate dialog;
+  ASSERT_TRUE(ReadDialogTemplate(
+      {static_cast<const uint8_t*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)},
+      dialog));
+  EXPECT_EQ(dialog.ExStyle, DWORD{WS_EX_CONTROLPARENT | WS_EX_CONTEXTHELP});
+  EXPECT_EQ(dialog.Style, DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER |
+                                DS_CONTEXTHELP | DS_SETFONT});
+  // No menu, the standard dialog class; 8 points, FW_DONTCARE, not italic, DEFAULT_CHARSET.
+  EXPECT_EQ(
+      std::tie(dialog.X, dialog.Y, dialog.Width, dialog.Height, dialog.Menu, dialog.Class, dialog.Caption,
+               dialog.PointSize, dialog.Weight, dialog.Italic, dialog.Charset, dialog.Face),
+      std::make_tuple(0, 0, 235, 206, "", "", ConfigCaption, 8, 0, 0, 1, "MS Sans Serif"));
+  EXPECT_EQ(dialog.Items, Layout);
 
   const char* const strings[] = {
       // ids 1..11

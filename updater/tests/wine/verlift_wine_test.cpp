@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "dialog_template.h"
 #include "file_version.h"
 #include "resource.h"
 #include "test_server.h"
@@ -316,64 +317,31 @@ T At(const void* bytes, size_t offset) {
   return value;
 }
 
-// A name-or-ordinal field of a dialog template: a text, or 0xFFFF and a number.
-const WORD* ReadSzOrOrd(const WORD* at, std::wstring& text, WORD& ordinal) {
-  text.clear();
-  ordinal = at[0] == 0xFFFF ? at[1] : 0;
-  if (at[0] == 0xFFFF) return at + 2;
-  for (; *at != 0; ++at) text.push_back(static_cast<wchar_t>(*at));
-  return at + 1;
-}
-
 TEST(VerliftResources, DialogTemplateHasTheLayoutStylesAndTexts) {
-  const BYTE* bytes = VerliftResource(IDD_UPDATE, RT_DIALOG);
+  DWORD size = 0;
+  const BYTE* bytes = VerliftResource(IDD_UPDATE, RT_DIALOG, &size);
   ASSERT_NE(bytes, nullptr);
-  const auto* words = reinterpret_cast<const WORD*>(bytes);
-  ASSERT_EQ(words[0], 1);       // dlgVer
-  ASSERT_EQ(words[1], 0xFFFF);  // extended template
-  WORD menu, windowClass, ordinal;
-  std::wstring menuName, className, caption, face;
-  const WORD* at = ReadSzOrOrd(ReadSzOrOrd(words + 13, menuName, menu), className, windowClass);
-  at = ReadSzOrOrd(at, caption, ordinal);
-  const WORD* font = at;
-  at = ReadSzOrOrd(at + 3, face, ordinal);
-  // Style, extended style, size, no menu, the standard class, caption; font points, weight,
-  // italic, character set, face.
-  EXPECT_EQ(std::make_tuple(At<DWORD>(bytes, 12), At<DWORD>(bytes, 8), At<short>(bytes, 22),
-                            At<short>(bytes, 24), menuName + className, menu, windowClass, caption),
-            std::make_tuple(static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
-                                               DS_CENTER | DS_3DLOOK | DS_SETFONT),
-                            static_cast<DWORD>(WS_EX_CONTROLPARENT), short{235}, short{106}, std::wstring(),
-                            WORD{0}, WORD{0}, std::wstring(DialogTitle)));
-  EXPECT_EQ(std::make_tuple(font[0], font[1], At<BYTE>(font, 4), At<BYTE>(font, 5), face),
-            std::make_tuple(WORD{8}, WORD{0}, BYTE{0}, BYTE{1}, std::wstring(L"MS Sans Serif")));
-
-  // Style, x, y, cx, cy, id, class, text.
-  using Item = std::tuple<DWORD, short, short, short, short, DWORD, WORD, std::wstring>;
-  std::vector<Item> items;
-  for (WORD i = 0; i < words[8]; ++i) {
-    const auto* item = reinterpret_cast<const BYTE*>((reinterpret_cast<uintptr_t>(at) + 3) & ~uintptr_t{3});
-    WORD classAtom;
-    std::wstring className, text;
-    at = ReadSzOrOrd(ReadSzOrOrd(reinterpret_cast<const WORD*>(item + 24), className, classAtom), text,
-                     ordinal);
-    at = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(at + 1) + *at);  // extra data
-    items.emplace_back(At<DWORD>(item, 8), At<short>(item, 12), At<short>(item, 14), At<short>(item, 16),
-                       At<short>(item, 18), At<DWORD>(item, 20), classAtom, text);
-  }
-  constexpr WORD Button = 0x80, Static = 0x82;
+  DialogTemplate dialog;
+  ASSERT_TRUE(ReadDialogTemplate({bytes, size}, dialog));
+  // No menu, the standard class; 8 points, FW_DONTCARE, not italic, DEFAULT_CHARSET.
+  EXPECT_EQ(
+      std::tie(dialog.Style, dialog.ExStyle, dialog.Width, dialog.Height, dialog.Menu, dialog.Class,
+               dialog.Caption, dialog.PointSize, dialog.Weight, dialog.Italic, dialog.Charset, dialog.Face),
+      std::make_tuple(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_3DLOOK | DS_SETFONT,
+                      WS_EX_CONTROLPARENT, 235, 106, "", "", Narrow(DialogTitle), 8, 0, 0, 1,
+                      "MS Sans Serif"));
   constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
-  const std::vector<Item> expected = {
-      {Child | WS_TABSTOP | BS_DEFPUSHBUTTON, 121, 85, 50, 14, 1, Button, L"&Download"},
-      {Child | WS_TABSTOP | BS_PUSHBUTTON, 178, 85, 50, 14, 2, Button, L"&Later"},
-      {Child | WS_GROUP | SS_LEFT, 7, 7, 221, 58, 12, Static, Widen(MessageTemplate)},
-      {Child | WS_TABSTOP | BS_PUSHBUTTON, 7, 85, 107, 14, 11, Button, L""},
-      {WS_CHILD | WS_GROUP | SS_LEFT, 7, 55, 53, 8, 13, Static, L"Current Version:"},
-      {WS_CHILD | WS_GROUP | SS_RIGHT, 60, 55, 54, 8, 14, Static, L"0, 0, 0, 0"},
-      {Child | WS_GROUP | SS_LEFT, 7, 71, 53, 8, 15, Static, L"New Version:"},
-      {Child | WS_GROUP | SS_CENTER, 60, 71, 53, 8, 16, Static, L"0, 0, 0, 0"},
+  const std::vector<DialogItem> expected = {
+      {1, "BUTTON", "&Download", Child | WS_TABSTOP | BS_DEFPUSHBUTTON, 121, 85, 50, 14},
+      {2, "BUTTON", "&Later", Child | WS_TABSTOP | BS_PUSHBUTTON, 178, 85, 50, 14},
+      {12, "STATIC", MessageTemplate, Child | WS_GROUP | SS_LEFT, 7, 7, 221, 58},
+      {11, "BUTTON", "", Child | WS_TABSTOP | BS_PUSHBUTTON, 7, 85, 107, 14},
+      {13, "STATIC", "Current Version:", WS_CHILD | WS_GROUP | SS_LEFT, 7, 55, 53, 8},
+      {14, "STATIC", "0, 0, 0, 0", WS_CHILD | WS_GROUP | SS_RIGHT, 60, 55, 54, 8},
+      {15, "STATIC", "New Version:", Child | WS_GROUP | SS_LEFT, 7, 71, 53, 8},
+      {16, "STATIC", "0, 0, 0, 0", Child | WS_GROUP | SS_CENTER, 60, 71, 53, 8},
   };
-  EXPECT_EQ(items, expected);
+  EXPECT_EQ(dialog.Items, expected);
 }
 
 TEST(VerliftResources, IconManifestAndVersionResource) {
