@@ -2,13 +2,13 @@
 #include "test_files.h"
 
 #include <cstdio>
+#include <filesystem>
 
-std::string UniqueTempPath(const char* prefix) {
-  char folder[MAX_PATH] = {};
-  char path[MAX_PATH] = {};
-  GetTempPathA(sizeof folder, folder);
-  GetTempFileNameA(folder, prefix, 0, path);
-  return path;
+std::string UniqueTempPath(const char* prefix, const std::wstring& folder) {
+  wchar_t temp[MAX_PATH] = {}, path[MAX_PATH] = {};
+  if (folder.empty()) GetTempPathW(MAX_PATH, temp);
+  GetTempFileNameW(folder.empty() ? temp : folder.c_str(), Wide(prefix).c_str(), 0, path);
+  return Utf8(path);
 }
 
 std::wstring Wide(const std::string& utf8) {
@@ -17,9 +17,42 @@ std::wstring Wide(const std::string& utf8) {
   return wide;
 }
 
-std::string FileBytes(const std::string& path) {
+std::string Utf8(const std::wstring& wide) {
+  char utf8[4 * MAX_PATH] = {};
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  const std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return exe.substr(0, exe.find_last_of(L'\\') + 1);
+}
+
+TempFolder::TempFolder(const std::wstring& name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  Path = temp + name + L" " + std::to_wstring(GetCurrentProcessId()) + L"\\";
+  CreateDirectoryW(Path.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(Path), ignored);
+}
+
+std::string FileBytes(const std::string& path) { return FileBytes(Wide(path)); }
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return false;
+  const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return fclose(file) == 0 && written;
+}
+
+std::string FileBytes(const std::wstring& path) {
   std::string bytes;
-  FILE* file = _wfopen(Wide(path).c_str(), L"rb");
+  FILE* file = _wfopen(path.c_str(), L"rb");
   if (file == nullptr) return "<missing>";
   char chunk[4096];
   size_t got;

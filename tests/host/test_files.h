@@ -1,16 +1,28 @@
-// Small helpers the Windows tests share: temporary files, INI values, window procedures and
-// the screen-saver flag.
+// Small helpers the Windows tests share: temporary files and folders, INI values, window
+// procedures and the screen-saver flag.
 #pragma once
 #include <windows.h>
 
 #include <initializer_list>
 #include <string>
 
-// A new empty file in %TEMP% with a unique name (tests run in parallel and share %TEMP%).
-std::string UniqueTempPath(const char* prefix);
-// Paths below are UTF-8, so they can name files outside the ANSI code page.
+// A new empty file with a unique name in `folder` (UTF-16), else in %TEMP% (tests run in
+// parallel and share %TEMP%).
+std::string UniqueTempPath(const char* prefix, const std::wstring& folder = L"");
+// Narrow paths are UTF-8, so they can name files outside the ANSI code page.
 std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+// The folder of this program, with its final backslash.
+std::wstring ProgramFolder();
+// A new folder in %TEMP%, `name` and this process's id, removed with all it holds at the end.
+struct TempFolder {
+  explicit TempFolder(const std::wstring& name);
+  ~TempFolder();
+  std::wstring Path;  // with its final backslash
+};
 std::string FileBytes(const std::string& path);  // "<missing>" when it cannot be read
+std::string FileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Section "Hushbell" of an INI file.
 std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
 void WriteIniValue(const std::string& path, const char* key, const char* value);
