@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "presence_sim.h"
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
@@ -22,10 +24,6 @@ constexpr uint32_t SilentTicks = 2;
 constexpr uint64_t LongAbsenceMs = 2 * 60 * 1000;
 constexpr size_t MaxFaults = 16;
 constexpr size_t FaultLength = 200;
-
-void SetScreenSaverRunning(bool running) {
-  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
-}
 
 void StartPlaying() { HostSetPlayState(HostPlaying); }
 void ScreenSaverStarts() { SetScreenSaverRunning(true); }
@@ -196,33 +194,19 @@ void RunStep(const Step& step) {
   }
 }
 
-bool WriteSetting(const char* ini, const char* key, int value) {
-  char text[16];
-  snprintf(text, sizeof text, "%d", value);
-  return WritePrivateProfileStringA("Hushbell", key, text, ini) != FALSE;
-}
-
-bool WriteEveningSettings(const char* ini) {
-  struct Setting {
-    const char* Key;
-    int Value;
-  };
-  constexpr Setting Settings[] = {
-      {"LockAction", 1},        {"LockAutoResume", 1},        {"LockTimeout", 1},
-      {"ScreenSaverAction", 1}, {"ScreenSaverAutoResume", 1}, {"StandbyAction", 2},
-      {"Verlift", 0},  // no update check in the middle of the evening
-  };
-  for (const Setting& s : Settings)
-    if (!WriteSetting(ini, s.Key, s.Value)) return false;
-  return true;
-}
-
-int PlayEvening(const char* ini, const char* plugin) {
-  if (!WriteEveningSettings(ini)) {
-    printf("demo: cannot write the settings to %s\n", ini);
+int PlayEvening(const std::string& ini, const char* plugin) {
+  WriteIniInts(ini, {{"LockAction", 1},
+                     {"LockAutoResume", 1},
+                     {"LockTimeout", 1},
+                     {"ScreenSaverAction", 1},
+                     {"ScreenSaverAutoResume", 1},
+                     {"StandbyAction", 2},
+                     {"Verlift", 0}});  // no update check in the middle of the evening
+  if (IniValue(ini, "StandbyAction") != "2") {
+    printf("demo: cannot write the settings to %s\n", ini.c_str());
     return 1;
   }
-  if (!HostCreate(ini)) {
+  if (!HostCreate(ini.c_str())) {
     printf("demo: cannot create the stand-in player's window\n");
     return 1;
   }
@@ -255,15 +239,11 @@ int PlayEvening(const char* ini, const char* plugin) {
 int main() {
   setvbuf(stdout, nullptr, _IONBF, 0);
   SetScreenSaverRunning(false);
-  char folder[MAX_PATH], ini[MAX_PATH], plugin[MAX_PATH];
-  const DWORD folderLength = GetTempPathA(sizeof folder, folder);
-  if (folderLength == 0 || folderLength >= sizeof folder || GetTempFileNameA(folder, "hbd", 0, ini) == 0) {
-    printf("demo: no temporary file for the settings\n");
-    return 1;
-  }
-  if (!HostPluginBesideProgram(plugin, sizeof plugin)) {
-    printf("demo: cannot tell where gen_hushbell.dll is\n");
-    DeleteFileA(ini);
+  const std::string ini = UniqueTempPath("hbd");
+  char plugin[MAX_PATH];
+  if (ini.empty() || !HostPluginBesideProgram(plugin, sizeof plugin)) {
+    printf("demo: no temporary file for the settings, or no plug-in path\n");
+    DeleteFileA(ini.c_str());
     return 1;
   }
 
@@ -273,7 +253,7 @@ int main() {
   if (Run.Initialised) HostQuitPlugin();
   HostUnloadPlugin();
   HostDestroy();
-  DeleteFileA(ini);
+  DeleteFileA(ini.c_str());
   if (setup != 0) return setup;
 
   printf("\ndemo: %d of %d expected events seen\n", Run.Seen, Run.Expected);

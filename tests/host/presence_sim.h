@@ -35,8 +35,9 @@ uint32_t SimDesktopProbes();
 uint32_t SimTimerResolution();
 
 // The plug-in's own top-level window on this thread (its class belongs to the plug-in's
-// module), or null.
+// module), or null; and the same for any module.
 HWND SimSessionWindow();
+HWND ModuleWindow(HMODULE module);
 // Posts what Windows sends at a session change (WTS_SESSION_LOCK...) to that window.
 bool SimAnnounce(WPARAM change);
 // Makes the next registration for session notifications fail, as on a system without them.

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 
@@ -89,10 +90,6 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(Show.Hook, code, wParam, lParam);
 }
 
-void WriteSetting(const char* ini, const char* key, const char* value) {
-  WritePrivateProfileStringA("Hushbell", key, value, ini);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,15 +106,15 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
-  WriteSetting(ini, "LockAction", "1");
-  WriteSetting(ini, "LockAutoResume", "1");
-  WriteSetting(ini, "LockTimeout", "30");
-  WriteSetting(ini, "ScreenSaverAction", "2");
-  WriteSetting(ini, "ScreenSaverAutoResume", "1");
-  WriteSetting(ini, "ScreenSaverTimeout", "0");
-  WriteSetting(ini, "StandbyAction", "1");
-  WriteSetting(ini, "Verlift", "1");
-  WriteSetting(ini, "ScreenSaverDisplayOff", "1");
+  WriteIniInts(ini, {{"LockAction", 1},
+                     {"LockAutoResume", 1},
+                     {"LockTimeout", 30},
+                     {"ScreenSaverAction", 2},
+                     {"ScreenSaverAutoResume", 1},
+                     {"ScreenSaverTimeout", 0},
+                     {"StandbyAction", 1},
+                     {"Verlift", 1},
+                     {"ScreenSaverDisplayOff", 1}});
   if (!HostCreate(ini) || HostLoadPlugin("gen_hushbell.dll") == nullptr) {
     fprintf(stderr, "show_config: cannot load gen_hushbell.dll\n");
     return 1;

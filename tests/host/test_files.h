@@ -34,5 +34,7 @@ struct IniInt {
 void WriteIniInts(const std::string& path, std::initializer_list<IniInt> values);
 // The procedure a window runs now, to see subclassing come and go.
 WNDPROC WindowProcOf(HWND window);
+// Milliseconds of the performance counter, for measurements.
+double PreciseNowMs();
 // Global to the wineserver session: every test that sets it resets it in teardown.
 void SetScreenSaverRunning(bool running);
