@@ -192,11 +192,8 @@ bool SimInstall(HMODULE plugin) {
 }
 
 void SimSetLocked(bool locked) { Locked.store(locked); }
-bool SimLocked() { return Locked.load(); }
 void SimAdvanceClock(uint64_t milliseconds) { ClockOffset.fetch_add(milliseconds); }
-uint64_t SimClockOffset() { return ClockOffset.load(); }
 uint32_t SimTicksStarted() { return TicksStarted.load(); }
-uint32_t SimTicksCompleted() { return TicksCompleted.load(); }
 
 bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs) {
   // Ticks run one after another on the timer thread, so once this many have completed, the

@@ -16,12 +16,8 @@
 bool SimInstall(HMODULE plugin);
 
 void SimSetLocked(bool locked);
-bool SimLocked();
 void SimAdvanceClock(uint64_t milliseconds);
-uint64_t SimClockOffset();
-
 uint32_t SimTicksStarted();
-uint32_t SimTicksCompleted();
 // Pumps the host's messages until `count` ticks that began after this call have finished, or
 // `timeoutMs` has passed. A tick waiting for the host is answered meanwhile.
 bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs);

@@ -15,13 +15,10 @@
 
 namespace {
 
-using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
-
 struct ShowRecord {
   const char* ReadyPath;
   const char* DonePath;
   bool WithTip;
-  HHOOK Hook;
   HWND Dialog;
   int Ticks;
   bool Ready;
@@ -32,30 +29,12 @@ constexpr int SettleTicks = 5;  // first paint
 constexpr int TipTicks = 30;    // the tip appears 2 s after the pointer rests on a control
 constexpr int GiveUpTicks = 600;
 
-struct TooltipSearch {
-  HWND Owner;
-  HWND Found;
-};
-
-BOOL CALLBACK FindVisibleTooltip(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TooltipSearch*>(context);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (strcmp(className, TOOLTIPS_CLASSA) == 0 && GetWindow(window, GW_OWNER) == search->Owner &&
-      IsWindowVisible(window))
-    search->Found = window;
-  return TRUE;
-}
-
 void WriteReady() {
   RECT area{};
   GetWindowRect(Show.Dialog, &area);
-  TooltipSearch search{Show.Dialog, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), FindVisibleTooltip, reinterpret_cast<LPARAM>(&search));
-  if (search.Found != nullptr) {
+  for (HWND tooltip : ThreadTooltips(Show.Dialog)) {
     RECT tip{};
-    GetWindowRect(search.Found, &tip);
-    UnionRect(&area, &area, &tip);
+    if (IsWindowVisible(tooltip) && GetWindowRect(tooltip, &tip)) UnionRect(&area, &area, &tip);
   }
   FILE* file = fopen(Show.ReadyPath, "w");
   if (file == nullptr) return;
@@ -75,19 +54,6 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
   if (!Show.Ready && Show.Ticks == (Show.WithTip ? TipTicks : SettleTicks)) WriteReady();
   if (GetFileAttributesA(Show.DonePath) != INVALID_FILE_ATTRIBUTES || Show.Ticks > GiveUpTicks)
     PostMessageA(Show.Dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && Show.Dialog == nullptr) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (strcmp(className, "#32770") == 0) {
-      Show.Dialog = window;
-      SetTimer(nullptr, 0, TickMs, Tick);
-    }
-  }
-  return CallNextHookEx(Show.Hook, code, wParam, lParam);
 }
 
 }  // namespace
@@ -119,14 +85,14 @@ int main(int argc, char** argv) {
     fprintf(stderr, "show_config: cannot load gen_hushbell.dll\n");
     return 1;
   }
-  auto instConfig =
-      reinterpret_cast<InstConfig>(reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
-  if (instConfig == nullptr) return 1;
-  Show.Hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
   // Through the installer's entry: it loads the settings from the file without starting the
   // plug-in (no update check, no timer).
-  int result = instConfig(HostWindowHandle(), ini);
-  UnhookWindowsHookEx(Show.Hook);
+  const int result = WithDialog(
+      nullptr, [&] { return HostInstConfig(HostWindowHandle(), ini); },
+      [](HWND dialog) {
+        Show.Dialog = dialog;
+        SetTimer(nullptr, 0, TickMs, Tick);
+      });
   HostUnloadPlugin();
   HostDestroy();
   return Show.Ready && result == 0 ? 0 : 1;

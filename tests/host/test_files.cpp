@@ -2,7 +2,67 @@
 #include "test_files.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+
+namespace {
+struct DialogWatch {
+  const char* Caption;
+  const std::function<void(HWND)>* Shown;
+  HHOOK Hook;
+  HWND Dialog;
+  UINT_PTR Timer;
+} Watching;
+
+void CALLBACK DialogShown(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  Watching.Timer = 0;
+  (*Watching.Shown)(Watching.Dialog);
+}
+
+LRESULT CALLBACK ActivationHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && Watching.Dialog == nullptr) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    char className[32] = {}, title[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (strcmp(className, "#32770") == 0 &&
+        (Watching.Caption == nullptr || strcmp(title, Watching.Caption) == 0)) {
+      Watching.Dialog = window;
+      // Run from the modal loop, once the dialog is up.
+      Watching.Timer = SetTimer(nullptr, 0, 1, DialogShown);
+    }
+  }
+  return CallNextHookEx(Watching.Hook, code, wParam, lParam);
+}
+
+BOOL CALLBACK CollectTooltip(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<std::pair<HWND, std::vector<HWND>>*>(context);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "tooltips_class32") == 0 &&
+      (search->first == nullptr || GetWindow(window, GW_OWNER) == search->first))
+    search->second.push_back(window);
+  return TRUE;
+}
+}  // namespace
+
+int WithDialog(const char* caption, const std::function<int()>& open,
+               const std::function<void(HWND)>& shown) {
+  Watching = {caption, &shown, SetWindowsHookExA(WH_CBT, ActivationHook, nullptr, GetCurrentThreadId()),
+              nullptr, 0};
+  const int result = open();
+  UnhookWindowsHookEx(Watching.Hook);
+  if (Watching.Timer != 0) KillTimer(nullptr, Watching.Timer);
+  Watching = {};
+  return result;
+}
+
+std::vector<HWND> ThreadTooltips(HWND owner) {
+  std::pair<HWND, std::vector<HWND>> search{owner, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectTooltip, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
 
 std::string UniqueTempPath(const char* prefix, const std::wstring& folder) {
   wchar_t temp[MAX_PATH] = {}, path[MAX_PATH] = {};

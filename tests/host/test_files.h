@@ -3,8 +3,10 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 // A new empty file with a unique name in `folder` (UTF-16), else in %TEMP% (tests run in
 // parallel and share %TEMP%).
@@ -34,6 +36,12 @@ struct IniInt {
 void WriteIniInts(const std::string& path, std::initializer_list<IniInt> values);
 // The procedure a window runs now, to see subclassing come and go.
 WNDPROC WindowProcOf(HWND window);
+// Calls `open`, which shows a modal dialog on this thread; once a "#32770" window (with this
+// caption; nullptr: any) is activated, `shown` runs from the dialog's own modal loop. Returns
+// what `open` returned.
+int WithDialog(const char* caption, const std::function<int()>& open, const std::function<void(HWND)>& shown);
+// Tooltip controls of this thread owned by `owner` (nullptr: any owner).
+std::vector<HWND> ThreadTooltips(HWND owner);
 // Milliseconds of the performance counter, for measurements.
 double PreciseNowMs();
 // Global to the wineserver session: every test that sets it resets it in teardown.

@@ -1,82 +1,35 @@
 // Drives the configuration dialog from the thread that opens it (see dialog_driver.h).
 #include "dialog_driver.h"
 
-#include <cstring>
 #include <iterator>
 
 #include "standin_host.h"
 
 namespace {
-
-struct ActiveRun {
-  const DialogScript* Script;
-  DialogSession Session;
-  HHOOK Hook;
-  UINT_PTR ScriptTimer;
-  UINT_PTR Watchdog;
-} Active;
+// The run under way, for its watchdog.
+DialogSession* Watched;
 
 void CALLBACK WatchdogElapsed(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  Active.Watchdog = 0;
-  Active.Session.TimedOut = true;
-  EndDialog(Active.Session.Dialog, -2);
+  Watched->TimedOut = true;
+  EndDialog(Watched->Dialog, -2);
 }
-
-void CALLBACK ScriptElapsed(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  Active.ScriptTimer = 0;
-  HWND dialog = Active.Session.Dialog;
-  Active.Session.Owner = GetWindow(dialog, GW_OWNER);
-  Active.Session.Shown = true;
-  int button = (*Active.Script)(dialog);
-  Active.Watchdog = SetTimer(nullptr, 0, 5000, WatchdogElapsed);
-  if (button != 0) SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-}
-
-LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && Active.Session.Dialog == nullptr) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    char className[32] = {};
-    char title[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    if (strcmp(className, "#32770") == 0 && strcmp(title, ConfigCaption) == 0) {
-      Active.Session.Dialog = window;
-      Active.ScriptTimer = SetTimer(nullptr, 0, 1, ScriptElapsed);
-    }
-  }
-  return CallNextHookEx(Active.Hook, code, wParam, lParam);
-}
-
-struct TooltipSearch {
-  HWND Owner;
-  std::vector<HWND> Found;
-};
-
-BOOL CALLBACK CollectTooltip(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TooltipSearch*>(context);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (strcmp(className, "tooltips_class32") == 0 &&
-      (search->Owner == nullptr || GetWindow(window, GW_OWNER) == search->Owner))
-    search->Found.push_back(window);
-  return TRUE;
-}
-
 }  // namespace
 
 DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script) {
-  Active = ActiveRun{};
-  Active.Script = &script;
-  Active.Hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
-  int result = open();
-  UnhookWindowsHookEx(Active.Hook);
-  if (Active.ScriptTimer != 0) KillTimer(nullptr, Active.ScriptTimer);
-  if (Active.Watchdog != 0) KillTimer(nullptr, Active.Watchdog);
-  DialogSession session = Active.Session;
-  session.Result = result;
-  Active = ActiveRun{};
+  DialogSession session;
+  UINT_PTR watchdog = 0;
+  Watched = &session;
+  session.Result = WithDialog(ConfigCaption, open, [&](HWND dialog) {
+    session.Dialog = dialog;
+    session.Owner = GetWindow(dialog, GW_OWNER);
+    session.Shown = true;
+    int button = script(dialog);
+    watchdog = SetTimer(nullptr, 0, 5000, WatchdogElapsed);
+    if (button != 0) SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+  });
+  if (watchdog != 0) KillTimer(nullptr, watchdog);
+  Watched = nullptr;
   return session;
 }
 
@@ -90,11 +43,8 @@ DialogSession RunHostConfig(const DialogScript& script) {
 }
 
 DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script) {
-  using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
-  auto instConfig =
-      reinterpret_cast<InstConfig>(reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
-  if (instConfig == nullptr) return {};
-  return RunConfigDialog([&] { return instConfig(window, iniPath); }, script);
+  if (GetProcAddress(HostPluginModule(), "instConfig") == nullptr) return {};
+  return RunConfigDialog([&] { return HostInstConfig(window, iniPath); }, script);
 }
 
 std::string ControlText(HWND dialog, int id) {
@@ -137,12 +87,6 @@ void SendScroll(HWND dialog, int scrollBarId, WPARAM code) {
 void SendHelp(HWND dialog, int id) {
   HELPINFO help{sizeof help, HELPINFO_WINDOW, id, GetDlgItem(dialog, id), 0, {0, 0}};
   SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
-}
-
-std::vector<HWND> ThreadTooltips(HWND owner) {
-  TooltipSearch search{owner, {}};
-  EnumThreadWindows(GetCurrentThreadId(), CollectTooltip, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
 }
 
 Values ShownValues(HWND dialog) {

@@ -61,8 +61,6 @@ bool IsControlEnabled(HWND dialog, int id);
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
 // F1 or the caption's help button over a control.
 void SendHelp(HWND dialog, int id);
-// Tooltip controls of this thread owned by `owner` (nullptr: any owner).
-std::vector<HWND> ThreadTooltips(HWND owner);
 
 // The settings keys in the order they are stored.
 inline constexpr const char* SettingKeys[9] = {
