@@ -108,61 +108,36 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
   struct FillCase {
     const char* Name;
     Through Via;
-    Values Stored;  // the file before (empty: nothing stored)
-    Values Shown;
+    const char* Stored;  // the file before (empty: nothing stored)
+    const char* Shown;
     bool LockGroupOn, SaverGroupOn;
-    Values SavedByOk;  // the file after OK without a change
+    const char* SavedByOk;  // the file after OK without a change
   };
   const FillCase cases[] = {
-      {"every key stored, through the host",
-       Host,
-       {"2", "0", "15", "1", "1", "0", "2", "0", "1"},
-       {"2", "0", "15", "1", "1", "0", "2", "0", "1"},
-       true,
-       true,
-       {"2", "0", "15", "1", "1", "0", "2", "0", "1"}},
-      {"unknown lock action shows no choice and keeps its group on, through the installer",
-       Installer,
-       {"7", "1", "-3", "0", "0", "65536", "0", "0", "1"},
-       {"-1", "1", "-3", "0", "0", "65536", "0", "0", "1"},
-       true,
-       false,
-       {"255", "1", "-3", "0", "0", "65536", "0", "0", "1"}},
-      {"empty file gives the defaults, through the host",
-       Host,
-       {},
-       {"1", "1", "0", "0", "0", "0", "0", "0", "0"},
-       true,
-       false,
-       {"1", "1", "0", "0", "0", "0", "0", "0", "0"}},
-      {"actions keep their low 8 bits, through the installer",
-       Installer,
-       {"258", "1", "5", "3", "0", "7", "3", "1", "0"},
-       {"2", "1", "5", "-1", "0", "7", "-1", "1", "0"},
-       true,
-       true,
-       {"2", "1", "5", "255", "0", "7", "255", "1", "0"}},
-      {"the host's file has only a UTF-16 name, which it gives",
-       HostInUtf16,
-       {"258", "0", "15", "1", "1", "0", "7", "0", "1"},
-       {"2", "0", "15", "1", "1", "0", "-1", "0", "1"},
-       true,
-       true,
-       {"2", "0", "15", "1", "1", "0", "255", "0", "1"}},
+      {"every key stored, through the host", Host, "2 0 15 1 1 0 2 0 1", "2 0 15 1 1 0 2 0 1", true, true,
+       "2 0 15 1 1 0 2 0 1"},
+      {"unknown lock action shows no choice and keeps its group on, through the installer", Installer,
+       "7 1 -3 0 0 65536 0 0 1", "-1 1 -3 0 0 65536 0 0 1", true, false, "255 1 -3 0 0 65536 0 0 1"},
+      {"empty file gives the defaults, through the host", Host, "", "1 1 0 0 0 0 0 0 0", true, false,
+       "1 1 0 0 0 0 0 0 0"},
+      {"actions keep their low 8 bits, through the installer", Installer, "258 1 5 3 0 7 3 1 0",
+       "2 1 5 -1 0 7 -1 1 0", true, true, "2 1 5 255 0 7 255 1 0"},
+      {"the host's file has only a UTF-16 name, which it gives", HostInUtf16, "258 0 15 1 1 0 7 0 1",
+       "2 0 15 1 1 0 -1 0 1", true, true, "2 0 15 1 1 0 255 0 1"},
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.Name);
     std::string file = c.Via == Installer ? NewIni() : c.Via == HostInUtf16 ? NewForeignIni() : ini_;
-    WriteValues(file, c.Stored);
+    WriteValues(file, Split(c.Stored));
     const std::string hostFileBefore = FileBytes(ini_);
     if (c.Via == HostInUtf16) HostAnswerWideIniQuery(Wide(file).c_str());
     ASSERT_TRUE(Start(c.Via != Installer));
     auto script = [&](HWND dialog) {
       for (int combo : ActionCombos)
         EXPECT_EQ(ComboItems(dialog, combo), (Values{"Do nothing", "Pause", "Stop"})) << combo;
-      EXPECT_EQ(ShownValues(dialog), c.Shown);
+      EXPECT_EQ(ShownValues(dialog), Split(c.Shown));
       ExpectGroups(dialog, c.LockGroupOn, c.SaverGroupOn);
-      for (int bar : {LockArrows, SaverArrows}) {
+      for (int bar : {IDC_LOCK_ARROWS, IDC_SAVER_ARROWS}) {
         int low = -1, high = -1;
         GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &low, &high);
         EXPECT_EQ(std::to_string(low) + ".." + std::to_string(high), "0..65535") << bar;
@@ -176,7 +151,7 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
     } else {
       Configure(script);
     }
-    EXPECT_EQ(StoredValues(file), c.SavedByOk);
+    EXPECT_EQ(StoredValues(file), Split(c.SavedByOk));
     Unload();
     HostDestroy();
     ASSERT_TRUE(HostCreate(ini_.c_str()));
@@ -193,21 +168,27 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
     bool LockOn, SaverOn;
   };
   const Step steps[] = {
-      {LockAction, 0, CBN_SELCHANGE, false, true},     {LockAction, 1, CBN_SELCHANGE, true, true},
-      {SaverAction, 0, CBN_SELENDOK, true, false},     {LockAction, 0, 0, false, false},
-      {StandbyAction, 0, CBN_SELCHANGE, false, false}, {StandbyAction, 2, CBN_CLOSEUP, false, false},
-      {SaverAction, 2, CBN_SELCHANGE, false, true},    {LockAction, 2, CBN_DROPDOWN, true, true},
-      {SaverAction, 1, CBN_SELCHANGE, true, true},     {LockAction, 0, CBN_SELCHANGE, false, true},
+      {IDC_LOCK_ACTION, 0, CBN_SELCHANGE, false, true},
+      {IDC_LOCK_ACTION, 1, CBN_SELCHANGE, true, true},
+      {IDC_SAVER_ACTION, 0, CBN_SELENDOK, true, false},
+      {IDC_LOCK_ACTION, 0, 0, false, false},
+      {IDC_STANDBY_ACTION, 0, CBN_SELCHANGE, false, false},
+      {IDC_STANDBY_ACTION, 2, CBN_CLOSEUP, false, false},
+      {IDC_SAVER_ACTION, 2, CBN_SELCHANGE, false, true},
+      {IDC_LOCK_ACTION, 2, CBN_DROPDOWN, true, true},
+      {IDC_SAVER_ACTION, 1, CBN_SELCHANGE, true, true},
+      {IDC_LOCK_ACTION, 0, CBN_SELCHANGE, false, true},
   };
-  const int alwaysOn[] = {LockAction, SaverAction, StandbyAction, UpdateCheck, IDOK, IDCANCEL};
+  const int alwaysOn[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK,
+                          IDCANCEL};
   std::vector<int> tabOrder;
   Configure([&](HWND dialog) {
-    HWND first = GetDlgItem(dialog, LockAction), at = first;
+    HWND first = GetDlgItem(dialog, IDC_LOCK_ACTION), at = first;
     do {
       tabOrder.push_back(GetDlgCtrlID(at));
       at = GetNextDlgTabItem(dialog, at, FALSE);
     } while (at != nullptr && at != first && tabOrder.size() < 40);
-    SetControlText(dialog, LockTimeout, "12");
+    SetControlText(dialog, IDC_LOCK_TIMEOUT, "12");
     for (const Step& step : steps) {
       SCOPED_TRACE(testing::Message() << "combo " << step.Combo << " item " << step.Index);
       ChooseItem(dialog, step.Combo, step.Index, step.Notification);
@@ -218,14 +199,13 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
   });
   // The group boxes, labels and arrows take no tab stop.
   EXPECT_EQ(tabOrder, (std::vector<int>{1004, 1005, 1007, 1011, 1010, 1009, 1017, 1012, 1014, 1, 2}));
-  EXPECT_EQ(StoredValues(ini_), (Values{"0", "1", "12", "1", "0", "0", "2", "0", "0"}));
+  EXPECT_EQ(StoredValues(ini_), Split("0 1 12 1 0 0 2 0 0"));
 }
 
 // Every control is changed each time; Cancel, the caption's close button and Esc keep none of
 // it, and Enter presses OK, which writes every key to the host's file.
 TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
-  const Values stored{"2", "0", "15", "1", "1", "3", "2", "0", "0"};
-  const Values changed{"1", "1", "100000", "2", "0", "42", "1", "1", "1"};
+  const Values stored = Split("2 0 15 1 1 3 2 0 0"), changed = Split("1 1 100000 2 0 42 1 1 1");
   WriteValues(ini_, stored);
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
@@ -243,16 +223,16 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
     int iniQueries = HostIniQueries();
     Configure([&](HWND dialog) {
       EXPECT_EQ(ShownValues(dialog), stored);
-      ChooseItem(dialog, LockAction, 1);
-      Click(dialog, LockResume);
-      SetControlText(dialog, LockTimeout, "100000");
-      ChooseItem(dialog, SaverAction, 2);
-      Click(dialog, SaverResume);
-      SetControlText(dialog, SaverTimeout, "41");
-      SendScroll(dialog, SaverArrows, SB_LINEUP);
-      ChooseItem(dialog, StandbyAction, 1);
-      Click(dialog, UpdateCheck);
-      Click(dialog, SaverDisplayOff);
+      ChooseItem(dialog, IDC_LOCK_ACTION, 1);
+      Click(dialog, IDC_LOCK_RESUME);
+      SetControlText(dialog, IDC_LOCK_TIMEOUT, "100000");
+      ChooseItem(dialog, IDC_SAVER_ACTION, 2);
+      Click(dialog, IDC_SAVER_RESUME);
+      SetControlText(dialog, IDC_SAVER_TIMEOUT, "41");
+      SendScroll(dialog, IDC_SAVER_ARROWS, SB_LINEUP);
+      ChooseItem(dialog, IDC_STANDBY_ACTION, 1);
+      Click(dialog, IDC_UPDATE_CHECK);
+      Click(dialog, IDC_SAVER_DISPLAY_OFF);
       if (closer.Message == 0) return IDCANCEL;
       PostMessageA(dialog, closer.Message, closer.Code, 0);
       return 0;
@@ -293,8 +273,8 @@ TEST_F(ConfigDialogTest, TypedTimeoutsAreStoredAsReadWithoutOverflow) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c[0]);
     Configure([&](HWND dialog) {
-      SetControlText(dialog, LockTimeout, c[0]);
-      SetControlText(dialog, SaverTimeout, c[0]);
+      SetControlText(dialog, IDC_LOCK_TIMEOUT, c[0]);
+      SetControlText(dialog, IDC_SAVER_TIMEOUT, c[0]);
       return IDOK;
     });
     EXPECT_EQ(IniValue(ini_, "LockTimeout"), c[1]);
@@ -311,25 +291,25 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
   };
   const std::string tooLong(40, '9');
   const ArrowCase cases[] = {
-      {LockArrows, "65535", SB_LINEUP, "65535"},
-      {LockArrows, "0", SB_LINEDOWN, "0"},
-      {LockArrows, "", SB_LINEUP, "1"},
-      {SaverArrows, "", SB_LINEDOWN, "0"},
-      {SaverArrows, "007", SB_LINEUP, "8"},
-      {LockArrows, "41", SB_LINEDOWN, "40"},
-      {LockArrows, "100000", SB_LINEUP, "65535"},
-      {SaverArrows, "100000", SB_LINEDOWN, "65535"},
-      {LockArrows, "-7", SB_LINEUP, "0"},
-      {SaverArrows, tooLong.c_str(), SB_LINEDOWN, "65535"},
+      {IDC_LOCK_ARROWS, "65535", SB_LINEUP, "65535"},
+      {IDC_LOCK_ARROWS, "0", SB_LINEDOWN, "0"},
+      {IDC_LOCK_ARROWS, "", SB_LINEUP, "1"},
+      {IDC_SAVER_ARROWS, "", SB_LINEDOWN, "0"},
+      {IDC_SAVER_ARROWS, "007", SB_LINEUP, "8"},
+      {IDC_LOCK_ARROWS, "41", SB_LINEDOWN, "40"},
+      {IDC_LOCK_ARROWS, "100000", SB_LINEUP, "65535"},
+      {IDC_SAVER_ARROWS, "100000", SB_LINEDOWN, "65535"},
+      {IDC_LOCK_ARROWS, "-7", SB_LINEUP, "0"},
+      {IDC_SAVER_ARROWS, tooLong.c_str(), SB_LINEDOWN, "65535"},
       // Anything but a plain line step changes nothing; the whole wParam counts.
-      {LockArrows, "12", SB_PAGEUP, "12"},
-      {LockArrows, "12", SB_PAGEDOWN, "12"},
-      {SaverArrows, "12", MAKEWPARAM(SB_THUMBPOSITION, 3), "12"},
-      {SaverArrows, "12", MAKEWPARAM(SB_LINEUP, 3), "12"},
-      {LockArrows, "12", SB_TOP, "12"},
-      {LockArrows, "12", SB_ENDSCROLL, "12"},
+      {IDC_LOCK_ARROWS, "12", SB_PAGEUP, "12"},
+      {IDC_LOCK_ARROWS, "12", SB_PAGEDOWN, "12"},
+      {IDC_SAVER_ARROWS, "12", MAKEWPARAM(SB_THUMBPOSITION, 3), "12"},
+      {IDC_SAVER_ARROWS, "12", MAKEWPARAM(SB_LINEUP, 3), "12"},
+      {IDC_LOCK_ARROWS, "12", SB_TOP, "12"},
+      {IDC_LOCK_ARROWS, "12", SB_ENDSCROLL, "12"},
       // Scroll messages from anything but the two arrow bars change nothing.
-      {LockAction, "12", SB_LINEUP, "12"},
+      {IDC_LOCK_ACTION, "12", SB_LINEUP, "12"},
       {0, "12", SB_LINEUP, "12"},
   };
   WriteIniInt(ini_, "ScreenSaverAction", 1);
@@ -338,15 +318,15 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
   Configure([&](HWND dialog) {
     for (const ArrowCase& c : cases) {
       SCOPED_TRACE(testing::Message() << "bar " << c.Bar << " text '" << c.Before << "' code " << c.Code);
-      int edit = c.Bar == SaverArrows ? SaverTimeout : LockTimeout;
-      int other = edit == LockTimeout ? SaverTimeout : LockTimeout;
+      int edit = c.Bar == IDC_SAVER_ARROWS ? IDC_SAVER_TIMEOUT : IDC_LOCK_TIMEOUT;
+      int other = edit == IDC_LOCK_TIMEOUT ? IDC_SAVER_TIMEOUT : IDC_LOCK_TIMEOUT;
       SetControlText(dialog, edit, c.Before);
       SetControlText(dialog, other, "4321");
       SendScroll(dialog, c.Bar, c.Code);
       EXPECT_EQ(ControlText(dialog, edit), c.After);
       EXPECT_EQ(ControlText(dialog, other), "4321");
     }
-    for (int bar : {LockArrows, SaverArrows})
+    for (int bar : {IDC_LOCK_ARROWS, IDC_SAVER_ARROWS})
       EXPECT_EQ(GetScrollPos(GetDlgItem(dialog, bar), SB_CTL), 0) << bar << " never moves";
     return IDCANCEL;
   });
@@ -390,8 +370,8 @@ TEST_F(ConfigDialogTest, OverlongActionCaptionsAreCutToFortyEightCharacters) {
   ASSERT_NE(HostLoadPlugin(copy.c_str()), nullptr);
   Values items;
   Configure([&](HWND dialog) {
-    items = ComboItems(dialog, StandbyAction);
-    EXPECT_EQ(ComboItems(dialog, LockAction), items);
+    items = ComboItems(dialog, IDC_STANDBY_ACTION);
+    EXPECT_EQ(ComboItems(dialog, IDC_LOCK_ACTION), items);
     return IDCANCEL;
   });
   const std::string third(captions[2].begin(), captions[2].end());

@@ -11,7 +11,7 @@
 #include "standin_host.h"
 
 inline constexpr UINT Pause = HostCommandPause;
-inline constexpr int ActionCombos[] = {LockAction, SaverAction, StandbyAction};
+inline constexpr int ActionCombos[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION};
 inline constexpr WORD NeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 
 inline DialogSession Checked(const DialogSession& session) {
@@ -26,9 +26,10 @@ inline DialogSession Install(HWND window, const char* ini, const DialogScript& s
 
 // The controls that follow each action choice.
 inline void ExpectGroups(HWND dialog, bool lockOn, bool saverOn) {
-  for (int id : {LockResume, LockTimeout, LockArrows, LockMinutes})
+  for (int id : {IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_LOCK_ARROWS, IDC_LOCK_MINUTES})
     EXPECT_EQ(IsControlEnabled(dialog, id), lockOn) << id;
-  for (int id : {SaverResume, SaverTimeout, SaverArrows, SaverMinutes, SaverDisplayOff})
+  for (int id :
+       {IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_ARROWS, IDC_SAVER_MINUTES, IDC_SAVER_DISPLAY_OFF})
     EXPECT_EQ(IsControlEnabled(dialog, id), saverOn) << id;
 }
 

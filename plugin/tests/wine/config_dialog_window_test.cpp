@@ -58,9 +58,10 @@ TEST_F(ConfigDialogTest, OwnerIsThePreferencesWindowWhileItIsOpenOtherwiseTheHos
 }
 
 TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen) {
-  const int tips[][2] = {
-      {1004, 4}, {1005, 5}, {1007, 6}, {1008, 6},  {1011, 7},  // control, string
-      {1010, 8}, {1009, 9}, {1013, 9}, {1012, 10}, {1014, 11}, {SaverDisplayOff, IDS_TIP_SAVER_DISPLAY_OFF}};
+  const int tips[][2] = {{1004, 4},  {1005, 5},  {1007, 6},
+                         {1008, 6},  {1011, 7},  // control, string
+                         {1010, 8},  {1009, 9},  {1013, 9},
+                         {1012, 10}, {1014, 11}, {IDC_SAVER_DISPLAY_OFF, IDS_TIP_SAVER_DISPLAY_OFF}};
   ASSERT_TRUE(Start());
   HMODULE module = HostPluginModule();
   for (int opening = 0; opening < 2; ++opening) {
@@ -100,7 +101,7 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 2000);
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 10000);
       // Wine's tooltip control does not answer TTM_GETTITLE, so the title is not read back.
-      SendHelp(dialog, LockAction);  // redraws the tip and goes on to the owner
+      SendHelp(dialog, IDC_LOCK_ACTION);  // redraws the tip and goes on to the owner
       EXPECT_TRUE(IsWindow(tooltip));
       return IDCANCEL;
     });
@@ -129,7 +130,7 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
     SimSetDisplayNotification(c.Mode);
     ASSERT_TRUE(!c.Init || HostInitPlugin() == 0);
     Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
-      EXPECT_EQ(IsControlEnabled(dialog, SaverDisplayOff), c.Enabled);
+      EXPECT_EQ(IsControlEnabled(dialog, IDC_SAVER_DISPLAY_OFF), c.Enabled);
       EXPECT_EQ(ShownValues(dialog)[8], "1");
       std::vector<HWND> tooltips = ThreadTooltips(dialog);
       EXPECT_EQ(tooltips.size(), 1u);
@@ -137,7 +138,7 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
       WCHAR text[512] = {}, expected[512] = {};
       LoadStringW(HostPluginModule(), c.Enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE,
                   expected, std::size(expected));
-      HWND box = GetDlgItem(dialog, SaverDisplayOff);
+      HWND box = GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF);
       TTTOOLINFOW query{sizeof query, 0, c.Enabled ? box : dialog, 0, {}, nullptr, text};
       SendMessageW(tooltips[0], TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
       EXPECT_STREQ(text, expected);
@@ -196,12 +197,12 @@ TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) 
       return button;
     };
   };
-  EXPECT_EQ(Install(installer, installerIni.c_str(), choose(StandbyAction, 2, IDCANCEL)).Result, 0);
+  EXPECT_EQ(Install(installer, installerIni.c_str(), choose(IDC_STANDBY_ACTION, 2, IDCANCEL)).Result, 0);
   EXPECT_EQ(FileBytes(installerIni), installerBytes);
-  DialogSession confirmed = Install(installer, installerIni.c_str(), choose(SaverAction, 2, IDOK));
+  DialogSession confirmed = Install(installer, installerIni.c_str(), choose(IDC_SAVER_ACTION, 2, IDOK));
   EXPECT_EQ(confirmed.Owner, installer);
   EXPECT_EQ(confirmed.Result, 1);
-  EXPECT_EQ(StoredValues(installerIni), (Values{"1", "1", "0", "2", "0", "0", "0", "0", "0"}));
+  EXPECT_EQ(StoredValues(installerIni), Split("1 1 0 2 0 0 0 0 0"));
   EXPECT_EQ(HostIniQueries(), 0);
   EXPECT_EQ(FileBytes(ini_), "") << "the host's file is not touched";
   EXPECT_TRUE(TimerIs(Timer::Stopped)) << "no query and no command reached the installer's window";
@@ -210,7 +211,7 @@ TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) 
 
   // Without a path the window is asked for its INI file, as the host would be.
   ASSERT_TRUE(Start(false));
-  EXPECT_EQ(Install(installer, nullptr, choose(StandbyAction, 1, IDOK)).Result, 1);
+  EXPECT_EQ(Install(installer, nullptr, choose(IDC_STANDBY_ACTION, 1, IDOK)).Result, 1);
   EXPECT_GE(HostIniQueries(), 1);
   EXPECT_EQ(IniValue(ini_, "StandbyAction"), "1");
   EXPECT_TRUE(TimerIs(Timer::Stopped, 1500));
@@ -234,7 +235,7 @@ TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
   DialogSession session = Install(other, installerIni.c_str(), [&](HWND dialog) {
     playerPausedMeanwhile = TimerIs(Timer::Running);
     HostPump(1500);  // a tick sees the screen saver gone before the next one starts
-    ChooseItem(dialog, LockAction, 2);
+    ChooseItem(dialog, IDC_LOCK_ACTION, 2);
     return IDOK;
   });
   EXPECT_TRUE(playerPausedMeanwhile);

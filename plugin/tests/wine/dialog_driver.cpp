@@ -2,6 +2,7 @@
 #include "dialog_driver.h"
 
 #include <iterator>
+#include <sstream>
 
 #include "standin_host.h"
 
@@ -93,11 +94,11 @@ Values ShownValues(HWND dialog) {
   auto number = [dialog](int id, UINT message) {
     return std::to_string(SendDlgItemMessageA(dialog, id, message, 0, 0));
   };
-  return {number(LockAction, CB_GETCURSEL),    number(LockResume, BM_GETCHECK),
-          ControlText(dialog, LockTimeout),    number(SaverAction, CB_GETCURSEL),
-          number(SaverResume, BM_GETCHECK),    ControlText(dialog, SaverTimeout),
-          number(StandbyAction, CB_GETCURSEL), number(UpdateCheck, BM_GETCHECK),
-          number(SaverDisplayOff, BM_GETCHECK)};
+  return {number(IDC_LOCK_ACTION, CB_GETCURSEL),     number(IDC_LOCK_RESUME, BM_GETCHECK),
+          ControlText(dialog, IDC_LOCK_TIMEOUT),     number(IDC_SAVER_ACTION, CB_GETCURSEL),
+          number(IDC_SAVER_RESUME, BM_GETCHECK),     ControlText(dialog, IDC_SAVER_TIMEOUT),
+          number(IDC_STANDBY_ACTION, CB_GETCURSEL),  number(IDC_UPDATE_CHECK, BM_GETCHECK),
+          number(IDC_SAVER_DISPLAY_OFF, BM_GETCHECK)};
 }
 
 Values StoredValues(const std::string& ini) {
@@ -109,4 +110,11 @@ Values StoredValues(const std::string& ini) {
 void WriteValues(const std::string& ini, const Values& values) {
   for (size_t i = 0; i < values.size() && i < std::size(SettingKeys); ++i)
     WriteIniValue(ini, SettingKeys[i], values[i].c_str());
+}
+
+Values Split(const char* text) {
+  Values values;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) values.push_back(word);
+  return values;
 }
