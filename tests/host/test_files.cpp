@@ -121,6 +121,21 @@ std::string FileBytes(const std::wstring& path) {
   return bytes;
 }
 
+std::vector<std::string> RecordedStarts(const std::string& path) {
+  // Each argument is a line; "--" ends a start.
+  std::vector<std::string> starts(1);
+  const std::string bytes = FileBytes(path);
+  for (size_t at = 0, end; (end = bytes.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = bytes.substr(at, end - at);
+    if (line == "--")
+      starts.emplace_back();
+    else
+      starts.back() += (starts.back().empty() ? "" : "\t") + line;
+  }
+  starts.pop_back();  // the start under way, or none
+  return starts;
+}
+
 std::string IniValue(const std::string& path, const char* key) {
   wchar_t value[128] = {};
   GetPrivateProfileStringW(L"Hushbell", Wide(key).c_str(), L"<absent>", value, 128, Wide(path).c_str());

@@ -25,6 +25,8 @@ struct TempFolder {
 std::string FileBytes(const std::string& path);  // "<missing>" when it cannot be read
 std::string FileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// What arg_recorder wrote to `path`: one entry per start, its arguments joined by tabs.
+std::vector<std::string> RecordedStarts(const std::string& path);
 // Section "Hushbell" of an INI file.
 std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
 void WriteIniValue(const std::string& path, const char* key, const char* value);

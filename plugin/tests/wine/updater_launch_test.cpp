@@ -64,12 +64,7 @@ class UpdaterLaunchTest : public ::testing::Test {
     HostDestroy();
     return host;
   }
-  size_t Starts() {
-    std::string text = FileBytes(record_);
-    size_t found = 0;
-    for (size_t at = text.find("--\n"); at != std::string::npos; at = text.find("--\n", at + 1)) ++found;
-    return found;
-  }
+  size_t Starts() { return RecordedStarts(record_).size(); }
   bool WaitForRecord(size_t starts, DWORD timeoutMs) {
     ULONGLONG end = GetTickCount64() + timeoutMs;
     while (GetTickCount64() < end) {

@@ -1,7 +1,6 @@
 // Verlift.exe's notification dialog: what it shows, each way out, what it opens through the
 // shell, and which DLLs a check loads.
 #include <algorithm>
-#include <sstream>
 #include <thread>
 
 #include "resource.h"
@@ -25,41 +24,16 @@ std::wstring ControlText(HWND dialog, int id) {
 
 std::wstring RecordFile() { return WorkDir() + L"opened.txt"; }
 
-// What the stand-in browser was started with, one entry per start (its arguments joined by
-// tabs). The recorder writes each argument as a UTF-8 line and ends each start with "--".
-std::vector<std::wstring> Opened() {
-  std::istringstream text(FileBytes(RecordFile()));
-  std::vector<std::wstring> starts;
-  std::wstring start;
-  bool first = true;
-  for (std::string line; std::getline(text, line);) {
-    if (line == "--") {
-      starts.push_back(start);
-      start.clear();
-      first = true;
-      continue;
-    }
-    wchar_t wide[4096] = {};
-    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide, 4095);
-    start += (first ? L"" : L"\t") + std::wstring(wide);
-    first = false;
-  }
-  return starts;
-}
+// What the stand-in browser was started with, one entry per start.
+std::vector<std::string> Opened() { return RecordedStarts(Utf8(RecordFile())); }
 
 // Sets the default value of a key under HKEY_LOCAL_MACHINE; previous gets the one it had.
 bool SwapDefaultValue(const wchar_t* path, const std::wstring& value, std::wstring& previous) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr))
-    return false;
   wchar_t old[1024] = {};
   DWORD bytes = sizeof old - sizeof(wchar_t);
-  previous =
-      RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &bytes) ? L"" : old;
-  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  return true;
+  previous = RegGetValueW(HKEY_LOCAL_MACHINE, path, nullptr, RRF_RT_REG_SZ, nullptr, old, &bytes) ? L"" : old;
+  return RegSetKeyValueW(HKEY_LOCAL_MACHINE, path, nullptr, REG_SZ, value.c_str(),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 enum class WayOut { ClickDownload, ClickHomepage, ClickLater, EnterKey, EscapeKey, CloseBox };
@@ -201,8 +175,7 @@ TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
           Leave(dialog, c.Way);
         },
         c.ThroughShell);
-    EXPECT_EQ(Opened(),
-              c.Way == WayOut::ClickDownload ? std::vector{Widen(Download)} : std::vector<std::wstring>{});
+    EXPECT_EQ(Opened(), c.Way == WayOut::ClickDownload ? std::vector{Download} : std::vector<std::string>{});
   }
 }
 
@@ -246,9 +219,9 @@ TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould) {
     SCOPED_TRACE(c.Name);
     const Outcome outcome = RunOwned(Prepare("Product", "2, 1", c.DownloadUrl, c.HomepagePath),
                                      [&](HWND dialog) { Leave(dialog, c.Way); });
-    std::vector<std::wstring> expected;
-    if (c.OpensDownload) expected.push_back(Widen(c.DownloadUrl));
-    if (c.OpensHomepage) expected.push_back(Widen(ServerAddress(c.HomepagePath)));
+    std::vector<std::string> expected;
+    if (c.OpensDownload) expected.push_back(c.DownloadUrl);
+    if (c.OpensHomepage) expected.push_back(ServerAddress(c.HomepagePath));
     EXPECT_EQ(Opened(), expected);
     // Nothing else was started either (a program path would have run as it stands).
     EXPECT_EQ(outcome.Processes, 1 + expected.size());
@@ -296,7 +269,7 @@ TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromB
                          {.Exe = planted + exe, .OnDialog = download, .Loaded = &loaded})
                   .DialogShown);
   RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
-  EXPECT_EQ(Opened(), std::vector{Widen(Download)});
+  EXPECT_EQ(Opened(), std::vector{Download});
   EXPECT_EQ(count(L"wininet.dll", true), 1);
   EXPECT_EQ(count(L"comctl32.dll", true), 1);
   for (const std::wstring& path : loaded)
