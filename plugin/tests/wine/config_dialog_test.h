@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dialog_driver.h"
+#include "host_test.h"
 #include "standin_host.h"
 
 inline constexpr UINT Pause = HostCommandPause;
@@ -53,38 +54,19 @@ inline bool TimerIs(Timer expected, DWORD milliseconds = 2500) {
   return seen;
 }
 
-class ConfigDialogTest : public ::testing::Test {
+class ConfigDialogTest : public HostTest {
  protected:
   static void SetUpTestSuite() {
     // The host registers the common controls, so the dialog gets its tips.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
   }
-  void SetUp() override {
-    SetScreenSaverRunning(false);
-    ini_ = NewIni();
-    ASSERT_TRUE(HostCreate(ini_.c_str()));
-  }
-  void TearDown() override {
-    Unload();
-    HostDestroy();
-    SetScreenSaverRunning(false);
-  }
-  std::string NewIni() { return UniqueTempPath("hbc", temp_.Path); }
   // An INI file in a folder named outside the ANSI code page (1252 here), as under a user
   // profile named so: its 8-bit name is not the file's.
   std::string NewForeignIni() {
     std::string folder = NewIni() + " Łódź 日本";
     EXPECT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
     return folder + "\\winamp.ini";
-  }
-  static bool Start(bool init = true) {
-    return HostLoadPlugin("gen_hushbell.dll") != nullptr && (!init || HostInitPlugin() == 0);
-  }
-  static void Unload() {
-    if (HostPluginModule() == nullptr) return;
-    HostQuitPlugin();
-    HostUnloadPlugin();
   }
   // Makes the screen-saver action non-zero without touching the timer: instConfig inside the
   // host loads the settings from another file, and Cancel starts and stops nothing.
@@ -93,7 +75,4 @@ class ConfigDialogTest : public ::testing::Test {
     WriteIniInts(armed, {{"LockAction", 0}, {"ScreenSaverAction", 1}});
     EXPECT_EQ(Install(HostWindowHandle(), armed.c_str(), [](HWND) { return IDCANCEL; }).Result, 0);
   }
-
-  TempFolder temp_{L"hb config"};  // holds every file a case makes
-  std::string ini_;
 };

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "host_test.h"
 #include "pe_image.h"
 #include "presence_sim.h"
 #include "profile_section.h"
@@ -17,29 +18,13 @@ namespace {
 
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
 
-class PluginTest : public ::testing::Test {
+class PluginTest : public HostTest {
  protected:
-  void SetUp() override {
-    SetScreenSaverRunning(false);
-    ini_ = UniqueTempPath("hb");
-    ASSERT_TRUE(HostCreate(ini_.c_str()));
-  }
-  void TearDown() override {
-    if (HostPluginModule() != nullptr) {
-      HostQuitPlugin();
-      HostUnloadPlugin();
-    }
-    HostDestroy();
-    SetScreenSaverRunning(false);
-    DeleteFileA(ini_.c_str());
-  }
   HostPluginRecord* Load() {
     HostPluginRecord* record = HostLoadPlugin("gen_hushbell.dll");
     EXPECT_NE(record, nullptr);
     return record;
   }
-  static bool Start() { return HostLoadPlugin("gen_hushbell.dll") != nullptr && HostInitPlugin() == 0; }
-  std::string ini_;
 };
 
 TEST_F(PluginTest, ExportsExactlyThreeNamesAtFixedOrdinalsAndHandsOverItsRecord) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host_test.h"
 #include "import_patch.h"
 #include "monitor.h"
 #include "presence_sim.h"
@@ -27,27 +28,8 @@ std::vector<UINT> Commands() {
   return result;
 }
 
-class PresenceTest : public ::testing::Test {
+class PresenceTest : public HostTest {
  protected:
-  void SetUp() override { Fresh(); }
-  void TearDown() override { Finish(); }
-  // A new host and settings file, for the next case of a table.
-  void Fresh() {
-    Finish();
-    SetScreenSaverRunning(false);
-    ini_ = UniqueTempPath("hbp");
-    ASSERT_TRUE(HostCreate(ini_.c_str()));
-  }
-  void Finish() {
-    SimHoldTicks(false);
-    SetScreenSaverRunning(false);
-    if (initialised_) HostQuitPlugin();
-    initialised_ = false;
-    HostUnloadPlugin();
-    HostDestroy();
-    if (!ini_.empty()) DeleteFileA(ini_.c_str());
-    ini_.clear();
-  }
   // Loads the plug-in under the simulations, with these settings, and starts it.
   void Start(std::initializer_list<IniInt> settings, int playState, bool refuseRegistration = false,
              SimDisplay display = SimDisplay::Available) {
@@ -58,7 +40,6 @@ class PresenceTest : public ::testing::Test {
     SimSetDisplayNotification(display);
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
-    initialised_ = true;
   }
   // One tick that began after now has run; whatever it was going to send has arrived.
   static void NextTick() { ASSERT_TRUE(SimWaitForFreshTicks(1, TickDeadlineMs)) << "the timer stopped"; }
@@ -72,9 +53,6 @@ class PresenceTest : public ::testing::Test {
     EXPECT_EQ(Commands(), expected) << "and nothing after that";
     EXPECT_EQ(HostGetPlayState(), finalState);
   }
-
-  std::string ini_;
-  bool initialised_ = false;
 };
 
 struct LockCase {
@@ -270,7 +248,6 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
 
     HostQuitPlugin();
-    initialised_ = false;
     EXPECT_EQ(SimSessionWindow(), nullptr);
     EXPECT_EQ(SimRegisteredWindow(), nullptr);
     EXPECT_EQ(SimDisplayRegisteredWindow(), nullptr);
