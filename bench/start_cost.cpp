@@ -115,7 +115,7 @@ int main() {
   for (int round = 0; round < Rounds && ran; ++round) {
     ran = StartOnce(emptyRow, round, empty);
     for (Row& row : rows) {
-      WriteIniInts(ini, {{"LockAction", 1}, {"Verlift", row.UpdateCheck}});
+      WriteIniSettings(ini, "LockAction=1 Verlift=" + std::to_string(row.UpdateCheck));
       ran = ran && StartOnce(row, round, plugin);
     }
   }

@@ -93,13 +93,9 @@ void Row(const char* label, const Series& notified, const Series* polled) {
 }
 
 bool Start(const std::string& ini, const char* plugin) {
-  WriteIniInts(ini, {{"LockAction", 1},
-                     {"LockAutoResume", 1},
-                     {"ScreenSaverAction", 1},
-                     {"ScreenSaverAutoResume", 1},
-                     {"ScreenSaverDisplayOff", 1},
-                     {"StandbyAction", 0},
-                     {"Verlift", 0}});
+  WriteIniSettings(ini,
+                   "LockAction=1 LockAutoResume=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+                   "ScreenSaverDisplayOff=1 StandbyAction=0 Verlift=0");
   if (!HostCreate(ini.c_str()) || HostLoadPlugin(plugin) == nullptr || !SimInstall(HostPluginModule()))
     return false;
   HostSetPlayState(HostPlaying);

@@ -195,13 +195,9 @@ void RunStep(const Step& step) {
 }
 
 int PlayEvening(const std::string& ini, const char* plugin) {
-  WriteIniInts(ini, {{"LockAction", 1},
-                     {"LockAutoResume", 1},
-                     {"LockTimeout", 1},
-                     {"ScreenSaverAction", 1},
-                     {"ScreenSaverAutoResume", 1},
-                     {"StandbyAction", 2},
-                     {"Verlift", 0}});  // no update check in the middle of the evening
+  WriteIniSettings(ini,
+                   "LockAction=1 LockAutoResume=1 LockTimeout=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+                   "StandbyAction=2 Verlift=0");  // no update check in the middle of the evening
   if (IniValue(ini, "StandbyAction") != "2") {
     printf("demo: cannot write the settings to %s\n", ini.c_str());
     return 1;

@@ -1,6 +1,7 @@
 // Temporary files, INI values, window procedures and the screen-saver flag for the tests.
 #include "test_files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -152,8 +153,14 @@ void WriteIniInt(const std::string& path, const char* key, int value) {
   WriteIniValue(path, key, text);
 }
 
-void WriteIniInts(const std::string& path, std::initializer_list<IniInt> values) {
-  for (const IniInt& value : values) WriteIniInt(path, value.Key, value.Value);
+void WriteIniSettings(const std::string& path, const std::string& settings) {
+  for (size_t at = 0, end; at < settings.size(); at = end + 1) {
+    end = std::min(settings.find(' ', at), settings.size());
+    const std::string pair = settings.substr(at, end - at);
+    const size_t equals = pair.find('=');
+    if (equals != std::string::npos)
+      WriteIniValue(path, pair.substr(0, equals).c_str(), pair.c_str() + equals + 1);
+  }
 }
 
 WNDPROC WindowProcOf(HWND window) {

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -31,11 +30,8 @@ std::vector<std::string> RecordedStarts(const std::string& path);
 std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
 void WriteIniValue(const std::string& path, const char* key, const char* value);
 void WriteIniInt(const std::string& path, const char* key, int value);
-struct IniInt {
-  const char* Key;
-  int Value;
-};
-void WriteIniInts(const std::string& path, std::initializer_list<IniInt> values);
+// Blank-separated "Key=Value" pairs, as they stand in the file: "LockAction=1 Verlift=0".
+void WriteIniSettings(const std::string& path, const std::string& settings);
 // The procedure a window runs now, to see subclassing come and go.
 WNDPROC WindowProcOf(HWND window);
 // Calls `open`, which shows a modal dialog on this thread; once a "#32770" window (with this

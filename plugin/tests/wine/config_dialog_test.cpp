@@ -160,7 +160,7 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
 }
 
 TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledValuesAreSaved) {
-  WriteIniInts(ini_, {{"LockAction", 1}, {"LockAutoResume", 1}, {"ScreenSaverAction", 1}});
+  WriteIniSettings(ini_, "LockAction=1 LockAutoResume=1 ScreenSaverAction=1");
   ASSERT_TRUE(Start());
   struct Step {
     int Combo, Index;

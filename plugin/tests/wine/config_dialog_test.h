@@ -72,7 +72,7 @@ class ConfigDialogTest : public HostTest {
   // host loads the settings from another file, and Cancel starts and stops nothing.
   void ArmScreenSaverAction() {
     std::string armed = NewIni();
-    WriteIniInts(armed, {{"LockAction", 0}, {"ScreenSaverAction", 1}});
+    WriteIniSettings(armed, "LockAction=0 ScreenSaverAction=1");
     EXPECT_EQ(Install(HostWindowHandle(), armed.c_str(), [](HWND) { return IDCANCEL; }).Result, 0);
   }
 };

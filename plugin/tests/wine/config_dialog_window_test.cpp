@@ -123,7 +123,7 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
                {SimDisplay::Refused, true, false},
                {SimDisplay::Missing, true, false},
                {SimDisplay::Missing, false, false}};
-  WriteIniInts(ini_, {{"ScreenSaverAction", 1}, {"ScreenSaverDisplayOff", 1}});
+  WriteIniSettings(ini_, "ScreenSaverAction=1 ScreenSaverDisplayOff=1");
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << static_cast<int>(c.Mode) << (c.Init ? " after init" : " without"));
     ASSERT_TRUE(Start(false) && SimInstall(HostPluginModule()));
@@ -169,7 +169,8 @@ TEST_F(ConfigDialogTest, OkStartsOrStopsThePollTimerAndCancelLeavesItAsItWas) {
   };
   for (const TimerCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    WriteIniInts(ini_, {{"LockAction", c.Lock}, {"ScreenSaverAction", c.Saver}});
+    WriteIniSettings(
+        ini_, "LockAction=" + std::to_string(c.Lock) + " ScreenSaverAction=" + std::to_string(c.Saver));
     ASSERT_TRUE(Start());
     Configure([&](HWND dialog) {
       for (int i = 0; i < 3; ++i)
@@ -188,7 +189,7 @@ TEST_F(ConfigDialogTest, OkStartsOrStopsThePollTimerAndCancelLeavesItAsItWas) {
 TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) {
   ASSERT_TRUE(Start(false));
   std::string installerIni = NewIni();
-  WriteIniInts(installerIni, {{"LockAction", 1}, {"ScreenSaverAction", 1}});
+  WriteIniSettings(installerIni, "LockAction=1 ScreenSaverAction=1");
   const std::string installerBytes = FileBytes(installerIni);
   HWND installer = HostWindowHandle();
   auto choose = [](int combo, int index, int button) {

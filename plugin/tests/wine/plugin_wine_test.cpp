@@ -87,7 +87,7 @@ TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding
   GetTempPathA(MAX_PATH, temp);
   const std::string copy = std::string(temp) + "hb_pinned.dll";
   ASSERT_TRUE(CopyFileA("gen_hushbell.dll", copy.c_str(), FALSE));
-  WriteIniInts(ini_, {{"StandbyAction", 2}, {"LockAction", 0}});
+  WriteIniSettings(ini_, "StandbyAction=2 LockAction=0");
   HostSetPlayState(HostPlaying);
   HWND window = HostWindowHandle();
   WNDPROC original = WindowProcOf(window);
@@ -121,7 +121,7 @@ TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding
 
 // Standby travels through the hooked window procedure of the host's main window.
 TEST_F(PluginTest, StandbyCommandGoesOutOnceAtResumeWithSettingsFromTheHostsIniFile) {
-  WriteIniInts(ini_, {{"StandbyAction", 2}, {"LockAction", 0}});
+  WriteIniSettings(ini_, "StandbyAction=2 LockAction=0");
   ASSERT_TRUE(Start());
   HostSetPlayState(HostPlaying);
   // Each power event and the commands sent by then: a standby request and a resume without a
@@ -146,7 +146,7 @@ TEST_F(PluginTest, StandbyPauseIsNotSentToAPausedPlayer) {
 }
 
 TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) {
-  WriteIniInts(ini_, {{"ScreenSaverAction", 2}, {"ScreenSaverAutoResume", 1}, {"LockAction", 0}});
+  WriteIniSettings(ini_, "ScreenSaverAction=2 ScreenSaverAutoResume=1 LockAction=0");
   ASSERT_TRUE(Start());
   HostSetPlayState(HostPlaying);
 
@@ -165,7 +165,7 @@ TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) 
 }
 
 TEST_F(PluginTest, NoPollingWhenNoLockOrScreenSaverActionIsSet) {
-  WriteIniInts(ini_, {{"LockAction", 0}, {"ScreenSaverAction", 0}, {"ScreenSaverAutoResume", 1}});
+  WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0 ScreenSaverAutoResume=1");
   ASSERT_TRUE(Start());
   HostSetPlayState(HostPlaying);
   SetScreenSaverRunning(true);
@@ -210,7 +210,7 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
 // The session window's procedure must stay mapped while the window exists, also when a host
 // unloads the plug-in without quit and no timer holds the module.
 TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
-  WriteIniInts(ini_, {{"LockAction", 0}, {"ScreenSaverAction", 0}});
+  WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0");
   HostPluginRecord* record = Load();
   ASSERT_NE(record, nullptr);
   ASSERT_TRUE(SimInstall(HostPluginModule()));
@@ -226,7 +226,7 @@ TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
 }
 
 TEST_F(PluginTest, FiftyLoadInitQuitUnloadCyclesWithTheTimerRunning) {
-  WriteIniInts(ini_, {{"LockAction", 1}, {"ScreenSaverAction", 1}});
+  WriteIniSettings(ini_, "LockAction=1 ScreenSaverAction=1");
   HostSetPlayState(HostPlaying);
   for (int cycle = 0; cycle < 50; ++cycle) {
     ASSERT_NE(Load(), nullptr) << cycle;

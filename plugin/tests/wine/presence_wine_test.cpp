@@ -31,9 +31,9 @@ std::vector<UINT> Commands() {
 class PresenceTest : public HostTest {
  protected:
   // Loads the plug-in under the simulations, with these settings, and starts it.
-  void Start(std::initializer_list<IniInt> settings, int playState, bool refuseRegistration = false,
+  void Start(const std::string& settings, int playState, bool refuseRegistration = false,
              SimDisplay display = SimDisplay::Available) {
-    WriteIniInts(ini_, settings);
+    WriteIniSettings(ini_, settings);
     ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
     ASSERT_TRUE(SimInstall(HostPluginModule()));
     SimRefuseSessionRegistration(refuseRegistration);
@@ -77,11 +77,8 @@ TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLim
   for (const LockCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1},
-                                   {"LockAutoResume", 1},
-                                   {"LockTimeout", c.LockTimeout},
-                                   {"ScreenSaverAction", 0},
-                                   {"StandbyAction", 0}},
+    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 LockAutoResume=1 LockTimeout=" +
+                                      std::to_string(c.LockTimeout) + " ScreenSaverAction=0 StandbyAction=0",
                                   c.PlayState));
     // The finest resolution would keep the machine's timer at about 1 ms for the whole session.
     EXPECT_EQ(SimTimerResolution(), 1000u);
@@ -114,13 +111,10 @@ TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
   for (const SaverCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1},
-                                   {"LockAutoResume", 1},
-                                   {"ScreenSaverAction", 1},
-                                   {"ScreenSaverAutoResume", 1},
-                                   {"ScreenSaverTimeout", c.ScreenSaverTimeout},
-                                   {"StandbyAction", 0}},
-                                  HostPlaying));
+    ASSERT_NO_FATAL_FAILURE(Start(
+        "LockAction=1 LockAutoResume=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 ScreenSaverTimeout=" +
+            std::to_string(c.ScreenSaverTimeout) + " StandbyAction=0",
+        HostPlaying));
 
     SetScreenSaverRunning(true);
     NextTick();
@@ -183,13 +177,12 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
   for (const AnnounceCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", c.LockAction},
-                                   {"LockAutoResume", 1},
-                                   {"ScreenSaverAction", c.DisplayOffChoice >= 0},
-                                   {"ScreenSaverAutoResume", 1},
-                                   {"ScreenSaverDisplayOff", c.DisplayOffChoice},
-                                   {"StandbyAction", 0}},
-                                  HostPlaying));
+    ASSERT_NO_FATAL_FAILURE(
+        Start("LockAction=" + std::to_string(c.LockAction) +
+                  " LockAutoResume=1 ScreenSaverAction=" + (c.DisplayOffChoice >= 0 ? "1" : "0") +
+                  " ScreenSaverAutoResume=1 ScreenSaverDisplayOff=" + std::to_string(c.DisplayOffChoice) +
+                  " StandbyAction=0",
+              HostPlaying));
     SimHoldTicks(true);
     const uint32_t probes = SimDesktopProbes();
     for (const Announcement& a : c.Announcements) {
@@ -205,7 +198,7 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
 // The probe has the last word: a lock announced before the desktop reads locked is left to the
 // next tick of the timer, which still takes it over.
 TEST_F(PresenceTest, LockAnnouncedTooEarlyIsTakenOverByTheNextTick) {
-  ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying));
+  ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying));
   SimHoldTicks(true);
   ASSERT_TRUE(SimAnnounce(WTS_SESSION_LOCK));
   HostPump(0);
@@ -233,7 +226,7 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     const bool refused = c.SessionRefused && c.Display != SimDisplay::Available;
     ASSERT_NO_FATAL_FAILURE(Fresh());
     ASSERT_NO_FATAL_FAILURE(
-        Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying, c.SessionRefused, c.Display));
+        Start("LockAction=1 ScreenSaverAction=0", HostPlaying, c.SessionRefused, c.Display));
     HWND window = SimSessionWindow();
     EXPECT_EQ(window == nullptr, refused);
     EXPECT_EQ(SimRegisteredWindow(), c.SessionRefused ? nullptr : window);
@@ -260,7 +253,7 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
 
 // Only the plug-in's calls are redirected: the host itself still sees the real desktop.
 TEST_F(PresenceTest, SimulatedLockReachesThePluginAlone) {
-  ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying));
+  ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying));
   SimSetLocked(true);
   HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_ENUMERATE);
   EXPECT_NE(desktop, nullptr);

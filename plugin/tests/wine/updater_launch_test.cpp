@@ -171,7 +171,7 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOffThePlayersThreadWithComSetUp) {
 // keeps the module mapped until it is done.
 TEST_F(UpdaterLaunchTest, FiftyCyclesStartTheCheckerOnlyFromStartsThePlayerFinished) {
   SetRecorderAsChecker();
-  WriteIniInts(settings_, {{"Verlift", 1}, {"LockAction", 1}});
+  WriteIniSettings(settings_, "Verlift=1 LockAction=1");
   ASSERT_TRUE(HostCreate(settings_.c_str()));
   for (int cycle = 0; cycle < 50; ++cycle) {
     HostPluginRecord* record = HostLoadPlugin(dll_.c_str());
