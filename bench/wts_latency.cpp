@@ -144,9 +144,7 @@ int main() {
   const bool started = Start(ini, plugin);
   const int result = started ? Run() : 2;
   if (!started) printf("bench: cannot start the plug-in in the stand-in player\n");
-  if (HostPluginModule() != nullptr) HostQuitPlugin();
-  HostUnloadPlugin();
-  HostDestroy();
+  HostStop();
   DeleteFileA(ini.c_str());
   return result;
 }

@@ -82,7 +82,6 @@ struct Report {
   int Seen;
   char Faults[MaxFaults][FaultLength];
   size_t FaultCount;
-  bool Initialised;
 } Run;
 
 double Seconds(ULONGLONG ms) { return ms >= Run.StartMs ? (ms - Run.StartMs) / 1000.0 : 0.0; }
@@ -219,7 +218,6 @@ int PlayEvening(const std::string& ini, const char* plugin) {
     printf("demo: the plug-in's init failed\n");
     return 1;
   }
-  Run.Initialised = true;
   printf("Hushbell demo: an evening with the real gen_hushbell.dll in a stand-in player\n");
   printf(
       "settings: lock -> pause, resume on unlock unless locked over 1 minute;\n"
@@ -246,9 +244,7 @@ int main() {
   const int setup = PlayEvening(ini, plugin);
 
   SetScreenSaverRunning(false);
-  if (Run.Initialised) HostQuitPlugin();
-  HostUnloadPlugin();
-  HostDestroy();
+  HostStop();
   DeleteFileA(ini.c_str());
   if (setup != 0) return setup;
 

@@ -23,8 +23,7 @@ class HostTest : public ::testing::Test {
   void Finish() {
     SimHoldTicks(false);
     SetScreenSaverRunning(false);
-    Unload();
-    HostDestroy();
+    HostStop();
   }
   std::string NewIni() { return UniqueTempPath("hbt", temp_.Path); }
   // Loads gen_hushbell.dll from beside the program and, unless told not to, starts it.

@@ -172,6 +172,12 @@ void HostUnloadPlugin() {
   Host.Record = nullptr;
 }
 
+void HostStop() {
+  if (Host.Plugin != nullptr) HostQuitPlugin();
+  HostUnloadPlugin();
+  HostDestroy();
+}
+
 HWND HostOpenPreferences() {
   if (Host.Preferences != nullptr) return Host.Preferences;
   // A plain dialog-class window stands in for the player's preferences dialog.

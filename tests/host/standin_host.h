@@ -56,6 +56,8 @@ int HostInstConfig(HWND window, const char* iniPath);
 void HostQuitPlugin();
 void HostUnloadPlugin();
 HMODULE HostPluginModule();
+// The end of the player: quits and unloads a loaded plug-in, then closes the main window.
+void HostStop();
 
 // The player's preferences window: a "#32770" top-level window owned by the main window,
 // with a "SysTreeView32" child titled "Tree1".
