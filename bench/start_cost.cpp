@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "presence_sim.h"
 #include "standin_host.h"
 #include "test_files.h"
 
@@ -19,14 +20,6 @@ constexpr double GoalRatio = 2.0;
 constexpr double DeferredGoalMs = 100;
 constexpr DWORD DeferredDeadlineMs = 2000;
 
-double NowMs() {
-  static LARGE_INTEGER frequency;
-  if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 double Median(double (&values)[Rounds]) {
   double sorted[Rounds];
   std::copy(values, values + Rounds, sorted);
@@ -34,19 +27,8 @@ double Median(double (&values)[Rounds]) {
   return sorted[Rounds / 2];
 }
 
-BOOL CALLBACK TakeIfModules(HWND window, LPARAM found) {
-  auto* want = reinterpret_cast<HWND*>(found);
-  if (reinterpret_cast<HMODULE>(GetClassLongPtrA(window, GCLP_HMODULE)) != HostPluginModule()) return TRUE;
-  *want = window;
-  return FALSE;
-}
-
 // The plug-in's own window on this thread: the last thing its start-up makes.
-bool PluginWindowExists() {
-  HWND found = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), TakeIfModules, reinterpret_cast<LPARAM>(&found));
-  return found != nullptr;
-}
+bool PluginWindowExists() { return ModuleWindow(HostPluginModule()) != nullptr; }
 
 struct Row {
   const char* Name;
@@ -57,19 +39,19 @@ struct Row {
 
 // One start and stop of the player with the plug-in; false when the plug-in would not run.
 bool StartOnce(Row& row, int round, const char* dll) {
-  const double before = NowMs();
+  const double before = PreciseNowMs();
   HostPluginRecord* record = HostLoadPlugin(dll);
   if (record == nullptr) return false;
-  const double loaded = NowMs();
+  const double loaded = PreciseNowMs();
   // The record's own init, as the player calls it while it starts; its message loop runs after.
   const int result = record->init();
-  const double initialised = NowMs();
+  const double initialised = PreciseNowMs();
   if (result != 0) return false;
   if (row.UpdateCheck >= 0)
-    while (!PluginWindowExists() && NowMs() - initialised < DeferredDeadlineMs) HostPump(1);
-  const double settled = NowMs();
+    while (!PluginWindowExists() && PreciseNowMs() - initialised < DeferredDeadlineMs) HostPump(1);
+  const double settled = PreciseNowMs();
   HostQuitPlugin();
-  const double quitted = NowMs();
+  const double quitted = PreciseNowMs();
   const bool left = row.UpdateCheck >= 0 && PluginWindowExists();
   HostUnloadPlugin();
   // A checker's start may still hold the module: the next load must start from scratch.
@@ -133,7 +115,7 @@ int main() {
   for (int round = 0; round < Rounds && ran; ++round) {
     ran = StartOnce(emptyRow, round, empty);
     for (Row& row : rows) {
-      WriteIniInts(ini, {{"LockAction", 1}, {"Verlift", row.UpdateCheck}});
+      WriteIniSettings(ini, "LockAction=1 Verlift=" + std::to_string(row.UpdateCheck));
       ran = ran && StartOnce(row, round, plugin);
     }
   }

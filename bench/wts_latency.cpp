@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "monitor.h"
 #include "presence_sim.h"
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause;
@@ -37,14 +39,6 @@ constexpr Event UnlockEvent{false, WTS_SESSION_UNLOCK, Play};
 constexpr Event DisplayOffEvent{false, 0, Pause, DisplayOff};
 constexpr Event DisplayOnEvent{false, 0, Play, DisplayOn};
 
-double NowMs() {
-  static LARGE_INTEGER frequency;
-  if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Spreads the events over the timer's period, as a user's would be; the same spread each run.
 DWORD NextPause() {
   static uint32_t seed = 12345;
@@ -59,10 +53,10 @@ double WaitForCommand(size_t before, double since, UINT expected) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
     if (HostCommandCount() > before) {
-      const double latency = NowMs() - since;
+      const double latency = PreciseNowMs() - since;
       return HostCommandAt(before).Command == expected ? latency : -1;
     }
-    if (NowMs() > deadline) return -1;
+    if (PreciseNowMs() > deadline) return -1;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
   }
 }
@@ -71,7 +65,7 @@ bool Measure(const Event& event, bool notify, Series& series) {
   HostPump(NextPause());
   const size_t before = HostCommandCount();
   SimSetLocked(event.Locked);
-  const double since = NowMs();
+  const double since = PreciseNowMs();
   if (event.Display >= 0) {
     if (!SimAnnounceDisplay(static_cast<DWORD>(event.Display))) return false;
   } else if (notify && !SimAnnounce(event.Change)) {
@@ -98,17 +92,12 @@ void Row(const char* label, const Series& notified, const Series* polled) {
     printf("           -          -\n");
 }
 
-bool Start(const char* ini, const char* plugin) {
-  const char* settings[][2] = {{"LockAction", "1"},
-                               {"LockAutoResume", "1"},
-                               {"ScreenSaverAction", "1"},
-                               {"ScreenSaverAutoResume", "1"},
-                               {"ScreenSaverDisplayOff", "1"},
-                               {"StandbyAction", "0"},
-                               {"Verlift", "0"}};
-  for (auto& s : settings)
-    if (!WritePrivateProfileStringA("Hushbell", s[0], s[1], ini)) return false;
-  if (!HostCreate(ini) || HostLoadPlugin(plugin) == nullptr || !SimInstall(HostPluginModule())) return false;
+bool Start(const std::string& ini, const char* plugin) {
+  WriteIniSettings(ini,
+                   "LockAction=1 LockAutoResume=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+                   "ScreenSaverDisplayOff=1 StandbyAction=0 Verlift=0");
+  if (!HostCreate(ini.c_str()) || HostLoadPlugin(plugin) == nullptr || !SimInstall(HostPluginModule()))
+    return false;
   HostSetPlayState(HostPlaying);
   return HostInitPlugin() == 0;
 }
@@ -146,19 +135,16 @@ int Run() {
 
 int main() {
   setvbuf(stdout, nullptr, _IONBF, 0);
-  char folder[MAX_PATH], ini[MAX_PATH], plugin[MAX_PATH];
-  const DWORD folderLength = GetTempPathA(sizeof folder, folder);
-  if (folderLength == 0 || folderLength >= sizeof folder || GetTempFileNameA(folder, "hbb", 0, ini) == 0 ||
-      !HostPluginBesideProgram(plugin, sizeof plugin)) {
+  const std::string ini = UniqueTempPath("hbb");
+  char plugin[MAX_PATH];
+  if (ini.empty() || !HostPluginBesideProgram(plugin, sizeof plugin)) {
     printf("bench: no temporary file or no plug-in path\n");
     return 2;
   }
   const bool started = Start(ini, plugin);
   const int result = started ? Run() : 2;
   if (!started) printf("bench: cannot start the plug-in in the stand-in player\n");
-  if (HostPluginModule() != nullptr) HostQuitPlugin();
-  HostUnloadPlugin();
-  HostDestroy();
-  DeleteFileA(ini);
+  HostStop();
+  DeleteFileA(ini.c_str());
   return result;
 }

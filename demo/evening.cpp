@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "presence_sim.h"
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
@@ -22,10 +24,6 @@ constexpr uint32_t SilentTicks = 2;
 constexpr uint64_t LongAbsenceMs = 2 * 60 * 1000;
 constexpr size_t MaxFaults = 16;
 constexpr size_t FaultLength = 200;
-
-void SetScreenSaverRunning(bool running) {
-  SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? TRUE : FALSE, nullptr, 0);
-}
 
 void StartPlaying() { HostSetPlayState(HostPlaying); }
 void ScreenSaverStarts() { SetScreenSaverRunning(true); }
@@ -84,7 +82,6 @@ struct Report {
   int Seen;
   char Faults[MaxFaults][FaultLength];
   size_t FaultCount;
-  bool Initialised;
 } Run;
 
 double Seconds(ULONGLONG ms) { return ms >= Run.StartMs ? (ms - Run.StartMs) / 1000.0 : 0.0; }
@@ -196,33 +193,15 @@ void RunStep(const Step& step) {
   }
 }
 
-bool WriteSetting(const char* ini, const char* key, int value) {
-  char text[16];
-  snprintf(text, sizeof text, "%d", value);
-  return WritePrivateProfileStringA("Hushbell", key, text, ini) != FALSE;
-}
-
-bool WriteEveningSettings(const char* ini) {
-  struct Setting {
-    const char* Key;
-    int Value;
-  };
-  constexpr Setting Settings[] = {
-      {"LockAction", 1},        {"LockAutoResume", 1},        {"LockTimeout", 1},
-      {"ScreenSaverAction", 1}, {"ScreenSaverAutoResume", 1}, {"StandbyAction", 2},
-      {"Verlift", 0},  // no update check in the middle of the evening
-  };
-  for (const Setting& s : Settings)
-    if (!WriteSetting(ini, s.Key, s.Value)) return false;
-  return true;
-}
-
-int PlayEvening(const char* ini, const char* plugin) {
-  if (!WriteEveningSettings(ini)) {
-    printf("demo: cannot write the settings to %s\n", ini);
+int PlayEvening(const std::string& ini, const char* plugin) {
+  WriteIniSettings(ini,
+                   "LockAction=1 LockAutoResume=1 LockTimeout=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+                   "StandbyAction=2 Verlift=0");  // no update check in the middle of the evening
+  if (IniValue(ini, "StandbyAction") != "2") {
+    printf("demo: cannot write the settings to %s\n", ini.c_str());
     return 1;
   }
-  if (!HostCreate(ini)) {
+  if (!HostCreate(ini.c_str())) {
     printf("demo: cannot create the stand-in player's window\n");
     return 1;
   }
@@ -239,7 +218,6 @@ int PlayEvening(const char* ini, const char* plugin) {
     printf("demo: the plug-in's init failed\n");
     return 1;
   }
-  Run.Initialised = true;
   printf("Hushbell demo: an evening with the real gen_hushbell.dll in a stand-in player\n");
   printf(
       "settings: lock -> pause, resume on unlock unless locked over 1 minute;\n"
@@ -255,25 +233,19 @@ int PlayEvening(const char* ini, const char* plugin) {
 int main() {
   setvbuf(stdout, nullptr, _IONBF, 0);
   SetScreenSaverRunning(false);
-  char folder[MAX_PATH], ini[MAX_PATH], plugin[MAX_PATH];
-  const DWORD folderLength = GetTempPathA(sizeof folder, folder);
-  if (folderLength == 0 || folderLength >= sizeof folder || GetTempFileNameA(folder, "hbd", 0, ini) == 0) {
-    printf("demo: no temporary file for the settings\n");
-    return 1;
-  }
-  if (!HostPluginBesideProgram(plugin, sizeof plugin)) {
-    printf("demo: cannot tell where gen_hushbell.dll is\n");
-    DeleteFileA(ini);
+  const std::string ini = UniqueTempPath("hbd");
+  char plugin[MAX_PATH];
+  if (ini.empty() || !HostPluginBesideProgram(plugin, sizeof plugin)) {
+    printf("demo: no temporary file for the settings, or no plug-in path\n");
+    DeleteFileA(ini.c_str());
     return 1;
   }
 
   const int setup = PlayEvening(ini, plugin);
 
   SetScreenSaverRunning(false);
-  if (Run.Initialised) HostQuitPlugin();
-  HostUnloadPlugin();
-  HostDestroy();
-  DeleteFileA(ini);
+  HostStop();
+  DeleteFileA(ini.c_str());
   if (setup != 0) return setup;
 
   printf("\ndemo: %d of %d expected events seen\n", Run.Seen, Run.Expected);

@@ -95,9 +95,7 @@ TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // Later
   for (ULONGLONG end = GetTickCount64() + 10000; IsWindow(dialog) && GetTickCount64() < end;) HostPump(50);
   EXPECT_FALSE(IsWindow(dialog));
-  HostQuitPlugin();
-  HostUnloadPlugin();
-  HostDestroy();
+  HostStop();
 }
 
 // Also run on an install whose folder the ANSI code page cannot hold: the checker must find the

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "import_patch.h"
 #include "standin_host.h"
@@ -72,9 +73,10 @@ void CALLBACK CountingTick(UINT id, UINT message, DWORD_PTR user, DWORD_PTR a, D
   TicksInFlight.fetch_sub(1);
 }
 
-BOOL CALLBACK TakeIfPlugins(HWND window, LPARAM found) {
-  if (reinterpret_cast<HMODULE>(GetClassLongPtrA(window, GCLP_HMODULE)) != Plugin) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
+BOOL CALLBACK TakeIfModules(HWND window, LPARAM search) {
+  auto* found = reinterpret_cast<std::pair<HMODULE, HWND>*>(search);
+  if (reinterpret_cast<HMODULE>(GetClassLongPtrA(window, GCLP_HMODULE)) != found->first) return TRUE;
+  found->second = window;
   return FALSE;
 }
 
@@ -190,11 +192,8 @@ bool SimInstall(HMODULE plugin) {
 }
 
 void SimSetLocked(bool locked) { Locked.store(locked); }
-bool SimLocked() { return Locked.load(); }
 void SimAdvanceClock(uint64_t milliseconds) { ClockOffset.fetch_add(milliseconds); }
-uint64_t SimClockOffset() { return ClockOffset.load(); }
 uint32_t SimTicksStarted() { return TicksStarted.load(); }
-uint32_t SimTicksCompleted() { return TicksCompleted.load(); }
 
 bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs) {
   // Ticks run one after another on the timer thread, so once this many have completed, the
@@ -218,12 +217,14 @@ void SimHoldTicks(bool hold) {
 uint32_t SimDesktopProbes() { return DesktopProbes.load(); }
 uint32_t SimTimerResolution() { return TimerResolution.load(); }
 
-HWND SimSessionWindow() {
-  HWND found = nullptr;
-  if (Plugin != nullptr)
-    EnumThreadWindows(GetCurrentThreadId(), TakeIfPlugins, reinterpret_cast<LPARAM>(&found));
-  return found;
+HWND ModuleWindow(HMODULE module) {
+  std::pair<HMODULE, HWND> found{module, nullptr};
+  if (module != nullptr)
+    EnumThreadWindows(GetCurrentThreadId(), TakeIfModules, reinterpret_cast<LPARAM>(&found));
+  return found.second;
 }
+
+HWND SimSessionWindow() { return ModuleWindow(Plugin); }
 
 bool SimAnnounce(WPARAM change) {
   DWORD session = 0;

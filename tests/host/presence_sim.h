@@ -16,12 +16,8 @@
 bool SimInstall(HMODULE plugin);
 
 void SimSetLocked(bool locked);
-bool SimLocked();
 void SimAdvanceClock(uint64_t milliseconds);
-uint64_t SimClockOffset();
-
 uint32_t SimTicksStarted();
-uint32_t SimTicksCompleted();
 // Pumps the host's messages until `count` ticks that began after this call have finished, or
 // `timeoutMs` has passed. A tick waiting for the host is answered meanwhile.
 bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs);
@@ -35,8 +31,9 @@ uint32_t SimDesktopProbes();
 uint32_t SimTimerResolution();
 
 // The plug-in's own top-level window on this thread (its class belongs to the plug-in's
-// module), or null.
+// module), or null; and the same for any module.
 HWND SimSessionWindow();
+HWND ModuleWindow(HMODULE module);
 // Posts what Windows sends at a session change (WTS_SESSION_LOCK...) to that window.
 bool SimAnnounce(WPARAM change);
 // Makes the next registration for session notifications fail, as on a system without them.

@@ -11,16 +11,14 @@
 #include <cstring>
 
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
-
-using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
 
 struct ShowRecord {
   const char* ReadyPath;
   const char* DonePath;
   bool WithTip;
-  HHOOK Hook;
   HWND Dialog;
   int Ticks;
   bool Ready;
@@ -31,30 +29,12 @@ constexpr int SettleTicks = 5;  // first paint
 constexpr int TipTicks = 30;    // the tip appears 2 s after the pointer rests on a control
 constexpr int GiveUpTicks = 600;
 
-struct TooltipSearch {
-  HWND Owner;
-  HWND Found;
-};
-
-BOOL CALLBACK FindVisibleTooltip(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TooltipSearch*>(context);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (strcmp(className, TOOLTIPS_CLASSA) == 0 && GetWindow(window, GW_OWNER) == search->Owner &&
-      IsWindowVisible(window))
-    search->Found = window;
-  return TRUE;
-}
-
 void WriteReady() {
   RECT area{};
   GetWindowRect(Show.Dialog, &area);
-  TooltipSearch search{Show.Dialog, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), FindVisibleTooltip, reinterpret_cast<LPARAM>(&search));
-  if (search.Found != nullptr) {
+  for (HWND tooltip : ThreadTooltips(Show.Dialog)) {
     RECT tip{};
-    GetWindowRect(search.Found, &tip);
-    UnionRect(&area, &area, &tip);
+    if (IsWindowVisible(tooltip) && GetWindowRect(tooltip, &tip)) UnionRect(&area, &area, &tip);
   }
   FILE* file = fopen(Show.ReadyPath, "w");
   if (file == nullptr) return;
@@ -76,23 +56,6 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageA(Show.Dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && Show.Dialog == nullptr) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (strcmp(className, "#32770") == 0) {
-      Show.Dialog = window;
-      SetTimer(nullptr, 0, TickMs, Tick);
-    }
-  }
-  return CallNextHookEx(Show.Hook, code, wParam, lParam);
-}
-
-void WriteSetting(const char* ini, const char* key, const char* value) {
-  WritePrivateProfileStringA("Hushbell", key, value, ini);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -109,27 +72,21 @@ int main(int argc, char** argv) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
-  WriteSetting(ini, "LockAction", "1");
-  WriteSetting(ini, "LockAutoResume", "1");
-  WriteSetting(ini, "LockTimeout", "30");
-  WriteSetting(ini, "ScreenSaverAction", "2");
-  WriteSetting(ini, "ScreenSaverAutoResume", "1");
-  WriteSetting(ini, "ScreenSaverTimeout", "0");
-  WriteSetting(ini, "StandbyAction", "1");
-  WriteSetting(ini, "Verlift", "1");
-  WriteSetting(ini, "ScreenSaverDisplayOff", "1");
+  WriteIniSettings(ini,
+                   "LockAction=1 LockAutoResume=1 LockTimeout=30 ScreenSaverAction=2 ScreenSaverAutoResume=1 "
+                   "ScreenSaverTimeout=0 StandbyAction=1 Verlift=1 ScreenSaverDisplayOff=1");
   if (!HostCreate(ini) || HostLoadPlugin("gen_hushbell.dll") == nullptr) {
     fprintf(stderr, "show_config: cannot load gen_hushbell.dll\n");
     return 1;
   }
-  auto instConfig =
-      reinterpret_cast<InstConfig>(reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
-  if (instConfig == nullptr) return 1;
-  Show.Hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
   // Through the installer's entry: it loads the settings from the file without starting the
   // plug-in (no update check, no timer).
-  int result = instConfig(HostWindowHandle(), ini);
-  UnhookWindowsHookEx(Show.Hook);
+  const int result = WithDialog(
+      nullptr, [&] { return HostInstConfig(HostWindowHandle(), ini); },
+      [](HWND dialog) {
+        Show.Dialog = dialog;
+        SetTimer(nullptr, 0, TickMs, Tick);
+      });
   HostUnloadPlugin();
   HostDestroy();
   return Show.Ready && result == 0 ? 0 : 1;

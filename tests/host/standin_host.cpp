@@ -15,7 +15,6 @@ struct HostRecord {
   HWND Preferences;
   char IniPath[MAX_PATH];
   wchar_t WideIniPath[MAX_PATH];  // empty: query 1334 is not known
-  bool AnswerIni;
   int PlayState;
   int PlayQueries;
   int IniQueries;
@@ -57,7 +56,7 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       }
       if (static_cast<uintptr_t>(lParam) == HostQueryIniPath) {
         ++Host.IniQueries;
-        return Host.AnswerIni ? reinterpret_cast<LRESULT>(Host.IniPath) : 0;
+        return reinterpret_cast<LRESULT>(Host.IniPath);
       }
       if (static_cast<uintptr_t>(lParam) == HostQueryWideIniPath) {
         ++Host.IniQueries;
@@ -74,7 +73,6 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 bool HostCreate(const char* iniPath) {
   HostDestroy();
   Host = HostRecord{};
-  Host.AnswerIni = true;
   snprintf(Host.IniPath, sizeof Host.IniPath, "%s", iniPath != nullptr ? iniPath : "");
   // A Unicode window, as the player's is.
   WNDCLASSW windowClass{};
@@ -104,7 +102,6 @@ HWND HostWindowHandle() { return Host.Window; }
 void HostSetPlayState(int state) { Host.PlayState = state; }
 int HostGetPlayState() { return Host.PlayState; }
 int HostPlayQueries() { return Host.PlayQueries; }
-void HostAnswerIniQuery(bool answer) { Host.AnswerIni = answer; }
 int HostIniQueries() { return Host.IniQueries; }
 int HostHelpMessages() { return Host.HelpMessages; }
 size_t HostCommandCount() { return Host.CommandCount; }
@@ -159,6 +156,13 @@ int HostInitPlugin() {
   return result;
 }
 void HostConfigPlugin() { Host.Record->config(); }
+
+int HostInstConfig(HWND window, const char* iniPath) {
+  using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
+  auto instConfig = reinterpret_cast<InstConfig>(
+      reinterpret_cast<void*>(Host.Plugin != nullptr ? GetProcAddress(Host.Plugin, "instConfig") : nullptr));
+  return instConfig != nullptr ? instConfig(window, iniPath) : -1;
+}
 void HostQuitPlugin() { Host.Record->quit(); }
 HMODULE HostPluginModule() { return Host.Plugin; }
 
@@ -166,6 +170,12 @@ void HostUnloadPlugin() {
   if (Host.Plugin != nullptr) FreeLibrary(Host.Plugin);
   Host.Plugin = nullptr;
   Host.Record = nullptr;
+}
+
+void HostStop() {
+  if (Host.Plugin != nullptr) HostQuitPlugin();
+  HostUnloadPlugin();
+  HostDestroy();
 }
 
 HWND HostOpenPreferences() {

@@ -28,9 +28,8 @@ HWND HostWindowHandle();
 
 void HostSetPlayState(int state);
 int HostGetPlayState();
-// How often query 104 was asked; whether query 334 is answered at all.
+// How often query 104 was asked.
 int HostPlayQueries();
-void HostAnswerIniQuery(bool answer);
 // Answers query 1334 with this UTF-16 path from now on, and 334 with it narrowed.
 void HostAnswerWideIniQuery(const wchar_t* path);
 // How often the host was asked for its INI path (queries 334 and 1334).
@@ -52,9 +51,13 @@ bool HostPluginBesideProgram(char* path, size_t size);
 // init, then the messages it left for the player's loop (the record's own init leaves them queued).
 int HostInitPlugin();
 void HostConfigPlugin();
+// The plug-in's instConfig export, as an installer calls it; -1 when it has none.
+int HostInstConfig(HWND window, const char* iniPath);
 void HostQuitPlugin();
 void HostUnloadPlugin();
 HMODULE HostPluginModule();
+// The end of the player: quits and unloads a loaded plug-in, then closes the main window.
+void HostStop();
 
 // The player's preferences window: a "#32770" top-level window owned by the main window,
 // with a "SysTreeView32" child titled "Tree1".

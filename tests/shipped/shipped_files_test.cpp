@@ -2,7 +2,6 @@
 // host and Windows rely on, which the Windows tests cannot see when they run a 64-bit build.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <regex>
 
 #include "pe_image.h"
@@ -19,6 +18,7 @@ constexpr size_t PluginSizeLimit = 29696, CheckerSizeLimit = 33792;
 PeImage Shipped(const char* name) {
   PeImage image;
   EXPECT_TRUE(LoadPeImage(std::string(HB_SHIPPED_DIR) + "/" + name, image)) << name;
+  EXPECT_EQ(image.Magic, 0x10b) << name << " is not a 32-bit image";
   return image;
 }
 
@@ -29,12 +29,6 @@ void ExpectFileVersion(const PeImage& image) {
   EXPECT_TRUE(std::regex_match(*version, std::regex("[0-9]+, [0-9]+, [0-9]+, [0-9]+"))) << *version;
 }
 
-uint32_t Dword(std::span<const uint8_t> bytes, size_t at) {
-  uint32_t value = 0;
-  if (at + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + at, 4);
-  return value;
-}
-
 TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
   PeImage dll = Shipped("gen_hushbell.dll");
   EXPECT_EQ(dll.Machine, MachineI386);
@@ -43,7 +37,7 @@ TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
             (std::map<std::string, uint32_t>{
                 {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
   EXPECT_EQ(ExportedFunctionCount(dll), 3u);
-  EXPECT_LE(dll.Bytes.size(), PluginSizeLimit);
+  EXPECT_LE(dll.File.size(), PluginSizeLimit);
   // Windows system DLLs only: no C++ runtime, no threads library.
   EXPECT_EQ(ImportedDlls(dll),
             (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "OLE32.DLL", "SHELL32.DLL",
@@ -77,7 +71,7 @@ TEST(ShippedChecker, IsA32BitGuiProgramAskingForX86CommonControls) {
   EXPECT_EQ(exe.Machine, MachineI386);
   EXPECT_EQ(exe.Characteristics & DllFlag, 0);
   EXPECT_EQ(exe.Subsystem, GuiSubsystem);
-  EXPECT_LE(exe.Bytes.size(), CheckerSizeLimit);
+  EXPECT_LE(exe.File.size(), CheckerSizeLimit);
   // WinINet, VERSION and the common controls are loaded only when a check is due, OLE32 only to
   // open an address, all from the system folder: imported, they would cost every start and could
   // be planted beside the program. ADVAPI32's registry is read at every scheduled start.

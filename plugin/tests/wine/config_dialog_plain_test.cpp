@@ -28,13 +28,13 @@ TEST(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
     size_t tooltips = 1;
     DialogSession session = RunInstConfig(HostWindowHandle(), installerIni.c_str(), [&](HWND dialog) {
       tooltips = ThreadTooltips(nullptr).size();
-      EXPECT_EQ(ComboItems(dialog, LockAction), (Values{"Do nothing", "Pause", "Stop"}));
-      EXPECT_FALSE(IsControlEnabled(dialog, LockResume));
-      ChooseItem(dialog, LockAction, 2);
-      EXPECT_TRUE(IsControlEnabled(dialog, LockResume));
-      Click(dialog, UpdateCheck);
-      SendScroll(dialog, LockArrows, SB_LINEUP);
-      SendHelp(dialog, LockAction);  // no tip to redraw; it still goes on to the owner
+      EXPECT_EQ(ComboItems(dialog, IDC_LOCK_ACTION), (Values{"Do nothing", "Pause", "Stop"}));
+      EXPECT_FALSE(IsControlEnabled(dialog, IDC_LOCK_RESUME));
+      ChooseItem(dialog, IDC_LOCK_ACTION, 2);
+      EXPECT_TRUE(IsControlEnabled(dialog, IDC_LOCK_RESUME));
+      Click(dialog, IDC_UPDATE_CHECK);
+      SendScroll(dialog, IDC_LOCK_ARROWS, SB_LINEUP);
+      SendHelp(dialog, IDC_LOCK_ACTION);  // no tip to redraw; it still goes on to the owner
       return button;
     });
     ASSERT_TRUE(session.Shown);

@@ -1,82 +1,36 @@
 // Drives the configuration dialog from the thread that opens it (see dialog_driver.h).
 #include "dialog_driver.h"
 
-#include <cstring>
 #include <iterator>
+#include <sstream>
 
 #include "standin_host.h"
 
 namespace {
-
-struct ActiveRun {
-  const DialogScript* Script;
-  DialogSession Session;
-  HHOOK Hook;
-  UINT_PTR ScriptTimer;
-  UINT_PTR Watchdog;
-} Active;
+// The run under way, for its watchdog.
+DialogSession* Watched;
 
 void CALLBACK WatchdogElapsed(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  Active.Watchdog = 0;
-  Active.Session.TimedOut = true;
-  EndDialog(Active.Session.Dialog, -2);
+  Watched->TimedOut = true;
+  EndDialog(Watched->Dialog, -2);
 }
-
-void CALLBACK ScriptElapsed(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  Active.ScriptTimer = 0;
-  HWND dialog = Active.Session.Dialog;
-  Active.Session.Owner = GetWindow(dialog, GW_OWNER);
-  Active.Session.Shown = true;
-  int button = (*Active.Script)(dialog);
-  Active.Watchdog = SetTimer(nullptr, 0, 5000, WatchdogElapsed);
-  if (button != 0) SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-}
-
-LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && Active.Session.Dialog == nullptr) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    char className[32] = {};
-    char title[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, title, sizeof title);
-    if (strcmp(className, "#32770") == 0 && strcmp(title, ConfigCaption) == 0) {
-      Active.Session.Dialog = window;
-      Active.ScriptTimer = SetTimer(nullptr, 0, 1, ScriptElapsed);
-    }
-  }
-  return CallNextHookEx(Active.Hook, code, wParam, lParam);
-}
-
-struct TooltipSearch {
-  HWND Owner;
-  std::vector<HWND> Found;
-};
-
-BOOL CALLBACK CollectTooltip(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TooltipSearch*>(context);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (strcmp(className, "tooltips_class32") == 0 &&
-      (search->Owner == nullptr || GetWindow(window, GW_OWNER) == search->Owner))
-    search->Found.push_back(window);
-  return TRUE;
-}
-
 }  // namespace
 
 DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script) {
-  Active = ActiveRun{};
-  Active.Script = &script;
-  Active.Hook = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
-  int result = open();
-  UnhookWindowsHookEx(Active.Hook);
-  if (Active.ScriptTimer != 0) KillTimer(nullptr, Active.ScriptTimer);
-  if (Active.Watchdog != 0) KillTimer(nullptr, Active.Watchdog);
-  DialogSession session = Active.Session;
-  session.Result = result;
-  Active = ActiveRun{};
+  DialogSession session;
+  UINT_PTR watchdog = 0;
+  Watched = &session;
+  session.Result = WithDialog(ConfigCaption, open, [&](HWND dialog) {
+    session.Dialog = dialog;
+    session.Owner = GetWindow(dialog, GW_OWNER);
+    session.Shown = true;
+    int button = script(dialog);
+    watchdog = SetTimer(nullptr, 0, 5000, WatchdogElapsed);
+    if (button != 0) SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+  });
+  if (watchdog != 0) KillTimer(nullptr, watchdog);
+  Watched = nullptr;
   return session;
 }
 
@@ -90,11 +44,8 @@ DialogSession RunHostConfig(const DialogScript& script) {
 }
 
 DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script) {
-  using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
-  auto instConfig =
-      reinterpret_cast<InstConfig>(reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "instConfig")));
-  if (instConfig == nullptr) return {};
-  return RunConfigDialog([&] { return instConfig(window, iniPath); }, script);
+  if (GetProcAddress(HostPluginModule(), "instConfig") == nullptr) return {};
+  return RunConfigDialog([&] { return HostInstConfig(window, iniPath); }, script);
 }
 
 std::string ControlText(HWND dialog, int id) {
@@ -139,21 +90,15 @@ void SendHelp(HWND dialog, int id) {
   SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
 }
 
-std::vector<HWND> ThreadTooltips(HWND owner) {
-  TooltipSearch search{owner, {}};
-  EnumThreadWindows(GetCurrentThreadId(), CollectTooltip, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
-}
-
 Values ShownValues(HWND dialog) {
   auto number = [dialog](int id, UINT message) {
     return std::to_string(SendDlgItemMessageA(dialog, id, message, 0, 0));
   };
-  return {number(LockAction, CB_GETCURSEL),    number(LockResume, BM_GETCHECK),
-          ControlText(dialog, LockTimeout),    number(SaverAction, CB_GETCURSEL),
-          number(SaverResume, BM_GETCHECK),    ControlText(dialog, SaverTimeout),
-          number(StandbyAction, CB_GETCURSEL), number(UpdateCheck, BM_GETCHECK),
-          number(SaverDisplayOff, BM_GETCHECK)};
+  return {number(IDC_LOCK_ACTION, CB_GETCURSEL),     number(IDC_LOCK_RESUME, BM_GETCHECK),
+          ControlText(dialog, IDC_LOCK_TIMEOUT),     number(IDC_SAVER_ACTION, CB_GETCURSEL),
+          number(IDC_SAVER_RESUME, BM_GETCHECK),     ControlText(dialog, IDC_SAVER_TIMEOUT),
+          number(IDC_STANDBY_ACTION, CB_GETCURSEL),  number(IDC_UPDATE_CHECK, BM_GETCHECK),
+          number(IDC_SAVER_DISPLAY_OFF, BM_GETCHECK)};
 }
 
 Values StoredValues(const std::string& ini) {
@@ -165,4 +110,11 @@ Values StoredValues(const std::string& ini) {
 void WriteValues(const std::string& ini, const Values& values) {
   for (size_t i = 0; i < values.size() && i < std::size(SettingKeys); ++i)
     WriteIniValue(ini, SettingKeys[i], values[i].c_str());
+}
+
+Values Split(const char* text) {
+  Values values;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) values.push_back(word);
+  return values;
 }

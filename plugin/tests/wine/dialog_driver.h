@@ -11,23 +11,6 @@
 #include "resource.h"
 #include "test_files.h"
 
-// Control identifiers of the dialog, as the host and translators know them.
-enum ConfigControl : int {
-  LockAction = 1004,
-  LockResume = 1005,
-  LockTimeout = 1007,
-  LockArrows = 1008,
-  SaverTimeout = 1009,
-  SaverResume = 1010,
-  SaverAction = 1011,
-  StandbyAction = 1012,
-  SaverArrows = 1013,
-  UpdateCheck = 1014,
-  LockMinutes = 1015,
-  SaverMinutes = 1016,
-  SaverDisplayOff = IDC_SAVER_DISPLAY_OFF,
-};
-
 inline constexpr char ConfigCaption[] = "Tavo Hushbell Configuration";
 
 struct DialogSession {
@@ -61,8 +44,6 @@ bool IsControlEnabled(HWND dialog, int id);
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
 // F1 or the caption's help button over a control.
 void SendHelp(HWND dialog, int id);
-// Tooltip controls of this thread owned by `owner` (nullptr: any owner).
-std::vector<HWND> ThreadTooltips(HWND owner);
 
 // The settings keys in the order they are stored.
 inline constexpr const char* SettingKeys[9] = {
@@ -70,6 +51,8 @@ inline constexpr const char* SettingKeys[9] = {
     "ScreenSaverTimeout", "StandbyAction",  "Verlift",     "ScreenSaverDisplayOff"};
 
 using Values = std::vector<std::string>;
+// Values from blank-separated text: "2 0 15" is {"2", "0", "15"}.
+Values Split(const char* text);
 // The controls in the order their keys are stored: each choice as its item index (-1: none),
 // each check box as its check state, each edit as its text.
 Values ShownValues(HWND dialog);

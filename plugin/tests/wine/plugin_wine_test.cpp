@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "host_test.h"
+#include "pe_image.h"
 #include "presence_sim.h"
 #include "profile_section.h"
 #include "standin_host.h"
@@ -16,57 +18,24 @@ namespace {
 
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
 
-class PluginTest : public ::testing::Test {
+class PluginTest : public HostTest {
  protected:
-  void SetUp() override {
-    SetScreenSaverRunning(false);
-    ini_ = UniqueTempPath("hb");
-    ASSERT_TRUE(HostCreate(ini_.c_str()));
-  }
-  void TearDown() override {
-    if (HostPluginModule() != nullptr) {
-      HostQuitPlugin();
-      HostUnloadPlugin();
-    }
-    HostDestroy();
-    SetScreenSaverRunning(false);
-    DeleteFileA(ini_.c_str());
-  }
   HostPluginRecord* Load() {
     HostPluginRecord* record = HostLoadPlugin("gen_hushbell.dll");
     EXPECT_NE(record, nullptr);
     return record;
   }
-  static bool Start() { return HostLoadPlugin("gen_hushbell.dll") != nullptr && HostInitPlugin() == 0; }
-  std::string ini_;
 };
-
-// The export directory of a loaded module: each name's ordinal, and how many functions it has.
-std::map<std::string, DWORD> Exports(HMODULE module, DWORD* functionCount) {
-  auto base = reinterpret_cast<const BYTE*>(module);
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-      base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
-  auto names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-  auto ordinals = reinterpret_cast<const WORD*>(base + exports->AddressOfNameOrdinals);
-  auto functions = reinterpret_cast<const DWORD*>(base + exports->AddressOfFunctions);
-  std::map<std::string, DWORD> result;
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-    result[reinterpret_cast<const char*>(base + names[i])] = exports->Base + ordinals[i];
-  *functionCount = 0;
-  for (DWORD i = 0; i < exports->NumberOfFunctions; ++i) *functionCount += functions[i] != 0;
-  return result;
-}
 
 TEST_F(PluginTest, ExportsExactlyThreeNamesAtFixedOrdinalsAndHandsOverItsRecord) {
   HostPluginRecord* record = Load();
   ASSERT_NE(record, nullptr);
-  DWORD functionCount = 0;
-  EXPECT_EQ(Exports(HostPluginModule(), &functionCount),
-            (std::map<std::string, DWORD>{
+  PeImage image;
+  ASSERT_TRUE(ViewMappedImage(HostPluginModule(), image));
+  EXPECT_EQ(ExportOrdinals(image),
+            (std::map<std::string, uint32_t>{
                 {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
-  EXPECT_EQ(functionCount, 3u);
+  EXPECT_EQ(ExportedFunctionCount(image), 3u);
   EXPECT_EQ(record->version, 16);
   EXPECT_STREQ(record->description, "Tavo Hushbell");
   EXPECT_TRUE(record->init && record->config && record->quit);
@@ -118,7 +87,7 @@ TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding
   GetTempPathA(MAX_PATH, temp);
   const std::string copy = std::string(temp) + "hb_pinned.dll";
   ASSERT_TRUE(CopyFileA("gen_hushbell.dll", copy.c_str(), FALSE));
-  WriteIniInts(ini_, {{"StandbyAction", 2}, {"LockAction", 0}});
+  WriteIniSettings(ini_, "StandbyAction=2 LockAction=0");
   HostSetPlayState(HostPlaying);
   HWND window = HostWindowHandle();
   WNDPROC original = WindowProcOf(window);
@@ -152,7 +121,7 @@ TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding
 
 // Standby travels through the hooked window procedure of the host's main window.
 TEST_F(PluginTest, StandbyCommandGoesOutOnceAtResumeWithSettingsFromTheHostsIniFile) {
-  WriteIniInts(ini_, {{"StandbyAction", 2}, {"LockAction", 0}});
+  WriteIniSettings(ini_, "StandbyAction=2 LockAction=0");
   ASSERT_TRUE(Start());
   HostSetPlayState(HostPlaying);
   // Each power event and the commands sent by then: a standby request and a resume without a
@@ -177,7 +146,7 @@ TEST_F(PluginTest, StandbyPauseIsNotSentToAPausedPlayer) {
 }
 
 TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) {
-  WriteIniInts(ini_, {{"ScreenSaverAction", 2}, {"ScreenSaverAutoResume", 1}, {"LockAction", 0}});
+  WriteIniSettings(ini_, "ScreenSaverAction=2 ScreenSaverAutoResume=1 LockAction=0");
   ASSERT_TRUE(Start());
   HostSetPlayState(HostPlaying);
 
@@ -196,7 +165,7 @@ TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) 
 }
 
 TEST_F(PluginTest, NoPollingWhenNoLockOrScreenSaverActionIsSet) {
-  WriteIniInts(ini_, {{"LockAction", 0}, {"ScreenSaverAction", 0}, {"ScreenSaverAutoResume", 1}});
+  WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0 ScreenSaverAutoResume=1");
   ASSERT_TRUE(Start());
   HostSetPlayState(HostPlaying);
   SetScreenSaverRunning(true);
@@ -241,7 +210,7 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
 // The session window's procedure must stay mapped while the window exists, also when a host
 // unloads the plug-in without quit and no timer holds the module.
 TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
-  WriteIniInts(ini_, {{"LockAction", 0}, {"ScreenSaverAction", 0}});
+  WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0");
   HostPluginRecord* record = Load();
   ASSERT_NE(record, nullptr);
   ASSERT_TRUE(SimInstall(HostPluginModule()));
@@ -257,7 +226,7 @@ TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
 }
 
 TEST_F(PluginTest, FiftyLoadInitQuitUnloadCyclesWithTheTimerRunning) {
-  WriteIniInts(ini_, {{"LockAction", 1}, {"ScreenSaverAction", 1}});
+  WriteIniSettings(ini_, "LockAction=1 ScreenSaverAction=1");
   HostSetPlayState(HostPlaying);
   for (int cycle = 0; cycle < 50; ++cycle) {
     ASSERT_NE(Load(), nullptr) << cycle;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host_test.h"
 #include "import_patch.h"
 #include "monitor.h"
 #include "presence_sim.h"
@@ -27,38 +28,18 @@ std::vector<UINT> Commands() {
   return result;
 }
 
-class PresenceTest : public ::testing::Test {
+class PresenceTest : public HostTest {
  protected:
-  void SetUp() override { Fresh(); }
-  void TearDown() override { Finish(); }
-  // A new host and settings file, for the next case of a table.
-  void Fresh() {
-    Finish();
-    SetScreenSaverRunning(false);
-    ini_ = UniqueTempPath("hbp");
-    ASSERT_TRUE(HostCreate(ini_.c_str()));
-  }
-  void Finish() {
-    SimHoldTicks(false);
-    SetScreenSaverRunning(false);
-    if (initialised_) HostQuitPlugin();
-    initialised_ = false;
-    HostUnloadPlugin();
-    HostDestroy();
-    if (!ini_.empty()) DeleteFileA(ini_.c_str());
-    ini_.clear();
-  }
   // Loads the plug-in under the simulations, with these settings, and starts it.
-  void Start(std::initializer_list<IniInt> settings, int playState, bool refuseRegistration = false,
+  void Start(const std::string& settings, int playState, bool refuseRegistration = false,
              SimDisplay display = SimDisplay::Available) {
-    WriteIniInts(ini_, settings);
+    WriteIniSettings(ini_, settings);
     ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
     ASSERT_TRUE(SimInstall(HostPluginModule()));
     SimRefuseSessionRegistration(refuseRegistration);
     SimSetDisplayNotification(display);
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
-    initialised_ = true;
   }
   // One tick that began after now has run; whatever it was going to send has arrived.
   static void NextTick() { ASSERT_TRUE(SimWaitForFreshTicks(1, TickDeadlineMs)) << "the timer stopped"; }
@@ -72,9 +53,6 @@ class PresenceTest : public ::testing::Test {
     EXPECT_EQ(Commands(), expected) << "and nothing after that";
     EXPECT_EQ(HostGetPlayState(), finalState);
   }
-
-  std::string ini_;
-  bool initialised_ = false;
 };
 
 struct LockCase {
@@ -99,11 +77,8 @@ TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLim
   for (const LockCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1},
-                                   {"LockAutoResume", 1},
-                                   {"LockTimeout", c.LockTimeout},
-                                   {"ScreenSaverAction", 0},
-                                   {"StandbyAction", 0}},
+    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 LockAutoResume=1 LockTimeout=" +
+                                      std::to_string(c.LockTimeout) + " ScreenSaverAction=0 StandbyAction=0",
                                   c.PlayState));
     // The finest resolution would keep the machine's timer at about 1 ms for the whole session.
     EXPECT_EQ(SimTimerResolution(), 1000u);
@@ -136,13 +111,10 @@ TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
   for (const SaverCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1},
-                                   {"LockAutoResume", 1},
-                                   {"ScreenSaverAction", 1},
-                                   {"ScreenSaverAutoResume", 1},
-                                   {"ScreenSaverTimeout", c.ScreenSaverTimeout},
-                                   {"StandbyAction", 0}},
-                                  HostPlaying));
+    ASSERT_NO_FATAL_FAILURE(Start(
+        "LockAction=1 LockAutoResume=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 ScreenSaverTimeout=" +
+            std::to_string(c.ScreenSaverTimeout) + " StandbyAction=0",
+        HostPlaying));
 
     SetScreenSaverRunning(true);
     NextTick();
@@ -205,13 +177,12 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
   for (const AnnounceCase& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", c.LockAction},
-                                   {"LockAutoResume", 1},
-                                   {"ScreenSaverAction", c.DisplayOffChoice >= 0},
-                                   {"ScreenSaverAutoResume", 1},
-                                   {"ScreenSaverDisplayOff", c.DisplayOffChoice},
-                                   {"StandbyAction", 0}},
-                                  HostPlaying));
+    ASSERT_NO_FATAL_FAILURE(
+        Start("LockAction=" + std::to_string(c.LockAction) +
+                  " LockAutoResume=1 ScreenSaverAction=" + (c.DisplayOffChoice >= 0 ? "1" : "0") +
+                  " ScreenSaverAutoResume=1 ScreenSaverDisplayOff=" + std::to_string(c.DisplayOffChoice) +
+                  " StandbyAction=0",
+              HostPlaying));
     SimHoldTicks(true);
     const uint32_t probes = SimDesktopProbes();
     for (const Announcement& a : c.Announcements) {
@@ -227,7 +198,7 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
 // The probe has the last word: a lock announced before the desktop reads locked is left to the
 // next tick of the timer, which still takes it over.
 TEST_F(PresenceTest, LockAnnouncedTooEarlyIsTakenOverByTheNextTick) {
-  ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying));
+  ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying));
   SimHoldTicks(true);
   ASSERT_TRUE(SimAnnounce(WTS_SESSION_LOCK));
   HostPump(0);
@@ -255,7 +226,7 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     const bool refused = c.SessionRefused && c.Display != SimDisplay::Available;
     ASSERT_NO_FATAL_FAILURE(Fresh());
     ASSERT_NO_FATAL_FAILURE(
-        Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying, c.SessionRefused, c.Display));
+        Start("LockAction=1 ScreenSaverAction=0", HostPlaying, c.SessionRefused, c.Display));
     HWND window = SimSessionWindow();
     EXPECT_EQ(window == nullptr, refused);
     EXPECT_EQ(SimRegisteredWindow(), c.SessionRefused ? nullptr : window);
@@ -270,7 +241,6 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
 
     HostQuitPlugin();
-    initialised_ = false;
     EXPECT_EQ(SimSessionWindow(), nullptr);
     EXPECT_EQ(SimRegisteredWindow(), nullptr);
     EXPECT_EQ(SimDisplayRegisteredWindow(), nullptr);
@@ -283,7 +253,7 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
 
 // Only the plug-in's calls are redirected: the host itself still sees the real desktop.
 TEST_F(PresenceTest, SimulatedLockReachesThePluginAlone) {
-  ASSERT_NO_FATAL_FAILURE(Start({{"LockAction", 1}, {"ScreenSaverAction", 0}}, HostPlaying));
+  ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying));
   SimSetLocked(true);
   HDESK desktop = OpenInputDesktop(0, FALSE, DESKTOP_ENUMERATE);
   EXPECT_NE(desktop, nullptr);

@@ -5,33 +5,16 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "import_patch.h"
 #include "presence_sim.h"
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 
 constexpr wchar_t CheckerKey[] = L"SOFTWARE\\Brennick\\Verlift";
-
-std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of('\\') + 1); }
-
-std::string ExeFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return Folder(path);
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 enum Apartment { NoCom, SingleThreaded, MultiThreaded, NotStarted };
 
@@ -64,33 +47,14 @@ void SetCheckerValue(const void* data, DWORD bytes, DWORD type) {
 class UpdaterLaunchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    // A folder with blanks: the INI path must reach the checker as one argument.
-    folder_ = std::string(temp) + "hb plug ins " + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(folder_.c_str(), nullptr);
-    dll_ = folder_ + "gen_hushbell.dll";
-    ASSERT_TRUE(CopyFileA((ExeFolder() + "gen_hushbell.dll").c_str(), dll_.c_str(), FALSE));
-    settings_ = folder_ + "winamp.ini";
-    record_ = folder_ + "started.txt";
-    DeleteFileA(record_.c_str());
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"gen_hushbell.dll").c_str(), Wide(dll_).c_str(), FALSE));
     SetEnvironmentVariableA("HB_RECORD_FILE", record_.c_str());
-    WritePrivateProfileStringA("Hushbell", "LockAction", "0", settings_.c_str());
-    std::wstring recorder;
-    char exe[MAX_PATH];
-    snprintf(exe, sizeof exe, "%sarg_recorder.exe", ExeFolder().c_str());
-    recorder_.assign(exe, exe + strlen(exe));
+    WriteIniValue(settings_, "LockAction", "0");
   }
-  void TearDown() override {
-    DeleteCheckerKey();
-    DeleteFileA(record_.c_str());
-    DeleteFileA(settings_.c_str());
-    DeleteFileA(dll_.c_str());
-    RemoveDirectoryA(folder_.c_str());
-  }
+  void TearDown() override { DeleteCheckerKey(); }
   // One start of the host with the plug-in; returns the host window it ran with.
   HWND RunHost(bool updateCheck) {
-    WritePrivateProfileStringA("Hushbell", "Verlift", updateCheck ? "1" : "0", settings_.c_str());
+    WriteIniInt(settings_, "Verlift", updateCheck);
     EXPECT_TRUE(HostCreate(settings_.c_str()));
     HWND host = HostWindowHandle();
     EXPECT_NE(HostLoadPlugin(dll_.c_str()), nullptr);
@@ -100,12 +64,7 @@ class UpdaterLaunchTest : public ::testing::Test {
     HostDestroy();
     return host;
   }
-  size_t Starts() {
-    std::string text = ReadAll(record_);
-    size_t found = 0;
-    for (size_t at = text.find("--\n"); at != std::string::npos; at = text.find("--\n", at + 1)) ++found;
-    return found;
-  }
+  size_t Starts() { return RecordedStarts(record_).size(); }
   bool WaitForRecord(size_t starts, DWORD timeoutMs) {
     ULONGLONG end = GetTickCount64() + timeoutMs;
     while (GetTickCount64() < end) {
@@ -117,8 +76,12 @@ class UpdaterLaunchTest : public ::testing::Test {
   void SetRecorderAsChecker() {
     SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
   }
-  std::string folder_, dll_, settings_, record_;
-  std::wstring recorder_;
+  // A folder with blanks: the INI path must reach the checker as one argument.
+  TempFolder temp_{L"hb plug ins"};
+  std::string folder_ = Utf8(temp_.Path), dll_ = folder_ + "gen_hushbell.dll",
+              settings_ = folder_ + "winamp.ini";
+  std::string record_ = folder_ + "started.txt";
+  std::wstring recorder_ = ProgramFolder() + L"arg_recorder.exe";
 };
 
 // Every start that must not launch anything runs first; the one real launch at the end
@@ -173,14 +136,14 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   Sleep(300);
   std::string expected = folder_ + "gen_hushbell.ini\n/HANDLE:" +
                          std::to_string(static_cast<int>(reinterpret_cast<INT_PTR>(host))) + "\n--\n";
-  EXPECT_EQ(ReadAll(record_), expected);
+  EXPECT_EQ(FileBytes(record_), expected);
 }
 
 // ShellExecuteW may need COM on the calling thread: the checker starts from a thread of its own
 // with COM set up, and the player's thread is left as it was found.
 TEST_F(UpdaterLaunchTest, StartsTheCheckerOffThePlayersThreadWithComSetUp) {
   SetRecorderAsChecker();
-  WritePrivateProfileStringA("Hushbell", "Verlift", "1", settings_.c_str());
+  WriteIniInt(settings_, "Verlift", 1);
   for (Apartment before : {NoCom, MultiThreaded}) {
     if (before != NoCom) CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     AtStart = NotStarted;
@@ -208,8 +171,7 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOffThePlayersThreadWithComSetUp) {
 // keeps the module mapped until it is done.
 TEST_F(UpdaterLaunchTest, FiftyCyclesStartTheCheckerOnlyFromStartsThePlayerFinished) {
   SetRecorderAsChecker();
-  WritePrivateProfileStringA("Hushbell", "Verlift", "1", settings_.c_str());
-  WritePrivateProfileStringA("Hushbell", "LockAction", "1", settings_.c_str());
+  WriteIniSettings(settings_, "Verlift=1 LockAction=1");
   ASSERT_TRUE(HostCreate(settings_.c_str()));
   for (int cycle = 0; cycle < 50; ++cycle) {
     HostPluginRecord* record = HostLoadPlugin(dll_.c_str());

@@ -5,8 +5,6 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,70 +12,17 @@
 #include "import_patch.h"
 #include "open_address.h"
 #include "schedule.h"
-#include "test_server.h"
+#include "verlift_run.h"
 #include "verlift.h"
 
 namespace {
-
-std::wstring BinDir() {
-  wchar_t path[MAX_PATH];
-  const std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return exe.substr(0, exe.find_last_of(L'\\') + 1);
-}
-
-uint64_t Now() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream file(std::filesystem::path(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-// A new folder in %TEMP%, its name outside code page 1252, removed again at the end.
-struct Folder {
-  explicit Folder(const std::wstring& name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    Path = temp + name + L" " + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CreateDirectoryW(Path.c_str(), nullptr);
-  }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(Path), ignored);
-  }
-  std::wstring Path;
-};
-
-// Runs Verlift.exe in folder; it must end with exit code 0.
-void RunVerlift(const std::wstring& arguments, const std::wstring& folder) {
-  const std::wstring exe = BinDir() + L"Verlift.exe";
-  std::wstring line = L"\"" + exe + L"\" " + arguments;
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                             &startup, &info));
-  EXPECT_EQ(WaitForSingleObject(info.hProcess, 20000), WAIT_OBJECT_0);
-  DWORD code = 99;
-  GetExitCodeProcess(info.hProcess, &code);
-  EXPECT_EQ(code, 0u);
-  TerminateProcess(info.hProcess, 99);
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-}
 
 std::string Homepage(const std::string& host) {
   return "http://" + host + ":" + std::to_string(ServerPort()) + "/product";
 }
 
 TEST(VerliftOnTheRealSystem, AnIniFileItCannotWriteKeepsTheScheduleInTheUsersRegistry) {
-  const Folder folder(L"Program Files \u65E5\u672C \u0141\u00F3d\u017A");
+  const TempFolder folder(L"Program Files \u65E5\u672C \u0141\u00F3d\u017A");
   const std::wstring ini = folder.Path + L"product.ini";
   const std::string text = "[Update]\r\nhomepage=" + Homepage("127.0.0.1") + "\r\ninterval=7\r\n";
   WriteBytes(ini, text);
@@ -89,7 +34,7 @@ TEST(VerliftOnTheRealSystem, AnIniFileItCannotWriteKeepsTheScheduleInTheUsersReg
   const uint64_t before = Now();
   for (const size_t requests : {1u, 0u}) {
     ServerServe(ServeMode::Answer, 404, "");
-    RunVerlift(L"\"" + ini + L"\"", folder.Path);
+    RunVerlift(Quoted(ini), {.Folder = folder.Path});
     EXPECT_EQ(ServerRequests().size(), requests) << (requests ? "never checked" : "checked a moment ago");
   }
   CloseHandle(held);
@@ -99,16 +44,16 @@ TEST(VerliftOnTheRealSystem, AnIniFileItCannotWriteKeepsTheScheduleInTheUsersReg
             ERROR_SUCCESS);
   EXPECT_GE(stored, before);
   EXPECT_LE(stored, Now());
-  EXPECT_EQ(ReadBytes(ini), text);
+  EXPECT_EQ(FileBytes(ini), text);
   RegDeleteKeyValueW(HKEY_CURRENT_USER, LastCheckKey, ini.c_str());
 }
 
 TEST(VerliftOnTheRealSystem, ABareIniNameIsTheFileInTheCurrentFolder) {
-  const Folder folder(L"\u0141\u00F3d\u017A");
+  const TempFolder folder(L"\u0141\u00F3d\u017A");
   const std::wstring name = L"bare " + std::to_wstring(GetCurrentProcessId()) + L".ini";
   WriteBytes(folder.Path + name, "[Update]\r\ninterval=1\r\n");
   const uint64_t before = Now();
-  RunVerlift(L"\"" + name + L"\"", folder.Path);
+  RunVerlift(Quoted(name), {.Folder = folder.Path});
   auto half = [&](const wchar_t* key) {
     return static_cast<int32_t>(GetPrivateProfileIntW(L"LastCheck", key, 0, (folder.Path + name).c_str()));
   };
@@ -123,7 +68,7 @@ TEST(VerliftOnTheRealSystem, ABareIniNameIsTheFileInTheCurrentFolder) {
 // Through a proxy, which is this test's server, the server sees whatever the checker asks for,
 // even of a host that does not exist, and whatever the checker did not ask for cannot be there.
 TEST(VerliftOnTheRealSystem, PlainHttpIsAskedOnlyOfThisComputer) {
-  const Folder folder(L"\u65E5\u672C");
+  const TempFolder folder(L"\u65E5\u672C");
   const std::wstring proxy = L"http://127.0.0.1:" + std::to_wstring(ServerPort());
   SetEnvironmentVariableW(L"http_proxy", proxy.c_str());
   const struct {
@@ -139,7 +84,7 @@ TEST(VerliftOnTheRealSystem, PlainHttpIsAskedOnlyOfThisComputer) {
     const std::wstring ini = folder.Path + L"product.ini";
     WriteBytes(ini, "[Update]\r\nhomepage=" + c.Homepage + "\r\ninterval=0\r\n");
     ServerServe(ServeMode::Answer, 404, "");
-    RunVerlift(L"\"" + ini + L"\" /FORCE", folder.Path);
+    RunVerlift(Quoted(ini) + L" /FORCE", {.Folder = folder.Path});
     EXPECT_EQ(ServerRequests().size(), c.Requests);
     EXPECT_NE(GetPrivateProfileIntW(L"LastCheck", L"hi", 0, ini.c_str()), 0u) << "the check counts as made";
   }

@@ -1,4 +1,4 @@
-// Bounds-checked PE reading for the checks of the shipped binaries.
+// Bounds-checked PE reading, over a file's bytes or a mapped module's.
 #include "pe_image.h"
 
 #include <algorithm>
@@ -8,6 +8,11 @@
 #include <iterator>
 
 namespace {
+
+constexpr uint16_t Pe32Plus = 0x20b;
+constexpr uint32_t ExecutableSection = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
+constexpr uint32_t HeaderPage = 4096;               // always mapped, and holds the headers
+constexpr uint32_t MaxThunks = 65536;               // bounds a table whose terminator is missing
 
 template <class T>
 std::optional<T> At(std::span<const uint8_t> bytes, size_t offset) {
@@ -22,29 +27,31 @@ T RvaValue(const PeImage& image, uint32_t rva) {
   return At<T>(BytesAtRva(image, rva, sizeof(T)), 0).value_or(T{});
 }
 
-constexpr uint32_t ExecutableSection = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
+std::span<const uint8_t> Bytes(const PeImage& image) {
+  if (image.Mapped != nullptr) return {image.Mapped, image.SizeOfImage};
+  return image.File;
+}
 
-}  // namespace
-
-bool LoadPeImage(const std::string& path, PeImage& image) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  image.Bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  std::span<const uint8_t> bytes(image.Bytes);
+bool ParseHeaders(std::span<const uint8_t> bytes, PeImage& image) {
   auto nt = At<uint32_t>(bytes, 0x3c);
-  if (!nt || At<uint32_t>(bytes, *nt) != 0x4550u) return false;  // "PE\0\0"
+  if (At<uint16_t>(bytes, 0) != 0x5a4du || !nt || At<uint32_t>(bytes, *nt) != 0x4550u)
+    return false;  // MZ, PE
   const size_t header = *nt + 4, optional = header + 20;
   auto sections = At<uint16_t>(bytes, header + 2), optionalSize = At<uint16_t>(bytes, header + 16);
   auto magic = At<uint16_t>(bytes, optional);
-  if (!sections || !optionalSize || magic != 0x10b) return false;
+  if (!sections || !optionalSize || (magic != 0x10bu && magic != Pe32Plus)) return false;
+  const bool wide = *magic == Pe32Plus;
   image.Machine = *At<uint16_t>(bytes, header);
   image.Characteristics = At<uint16_t>(bytes, header + 18).value_or(0);
   image.Magic = *magic;
-  image.ImageBase = At<uint32_t>(bytes, optional + 28).value_or(0);
+  image.ImageBase =
+      wide ? At<uint64_t>(bytes, optional + 24).value_or(0) : At<uint32_t>(bytes, optional + 28).value_or(0);
+  image.SizeOfImage = At<uint32_t>(bytes, optional + 56).value_or(0);
   image.Subsystem = At<uint16_t>(bytes, optional + 68).value_or(0);
-  const uint32_t directories = std::min(At<uint32_t>(bytes, optional + 92).value_or(0), 16u);
+  const size_t table = optional + (wide ? 112 : 96);
+  const uint32_t directories = std::min(At<uint32_t>(bytes, table - 4).value_or(0), 16u);
   for (uint32_t i = 0; i < directories; ++i) {
-    auto rva = At<uint32_t>(bytes, optional + 96 + 8 * i), size = At<uint32_t>(bytes, optional + 100 + 8 * i);
+    auto rva = At<uint32_t>(bytes, table + 8 * i), size = At<uint32_t>(bytes, table + 4 + 8 * i);
     if (!rva || !size) return false;
     image.Directories.emplace_back(*rva, *size);
   }
@@ -58,14 +65,45 @@ bool LoadPeImage(const std::string& path, PeImage& image) {
   return true;
 }
 
+// A pointer-sized entry of an import table; 0 when it cannot be read.
+uint64_t Thunk(const PeImage& image, uint32_t rva) {
+  return image.Magic == Pe32Plus ? RvaValue<uint64_t>(image, rva) : RvaValue<uint32_t>(image, rva);
+}
+
+uint32_t ExportDirectory(const PeImage& image) {
+  return image.Directories.empty() ? 0 : image.Directories[0].first;
+}
+
+}  // namespace
+
+bool LoadPeImage(const std::string& path, PeImage& image) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  image = PeImage{};
+  image.File.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return ParseHeaders(image.File, image);
+}
+
+bool ViewMappedImage(const void* base, PeImage& image) {
+  image = PeImage{};
+  image.Mapped = static_cast<const uint8_t*>(base);
+  image.SizeOfImage = HeaderPage;
+  // Parsing replaces the page's size with the image's.
+  return ParseHeaders(Bytes(image), image) && image.SizeOfImage >= HeaderPage;
+}
+
 std::span<const uint8_t> BytesAtRva(const PeImage& image, uint32_t rva, uint32_t length) {
+  if (image.Mapped != nullptr) {
+    if (rva >= image.SizeOfImage) return {};
+    return Bytes(image).subspan(rva, std::min(length, image.SizeOfImage - rva));
+  }
   for (const PeImage::Section& section : image.Sections) {
     if (rva < section.Rva || rva - section.Rva >= std::min(section.Size, section.FileSize)) continue;
     const uint64_t offset = uint64_t{section.FileOffset} + (rva - section.Rva);
     const uint64_t end = std::min<uint64_t>(
-        {offset + length, uint64_t{section.FileOffset} + section.FileSize, image.Bytes.size()});
+        {offset + length, uint64_t{section.FileOffset} + section.FileSize, image.File.size()});
     if (offset >= end) return {};
-    return std::span<const uint8_t>(image.Bytes).subspan(offset, end - offset);
+    return std::span<const uint8_t>(image.File).subspan(offset, end - offset);
   }
   return {};
 }
@@ -83,11 +121,7 @@ bool RvaIsExecutable(const PeImage& image, uint32_t rva) {
   });
 }
 
-namespace {
-uint32_t ExportDirectory(const PeImage& image) {
-  return image.Directories.empty() ? 0 : image.Directories[0].first;
-}
-}  // namespace
+uint32_t Dword(std::span<const uint8_t> bytes, size_t at) { return At<uint32_t>(bytes, at).value_or(0); }
 
 std::map<std::string, uint32_t> ExportOrdinals(const PeImage& image) {
   std::map<std::string, uint32_t> result;
@@ -121,16 +155,38 @@ uint32_t ExportedFunctionCount(const PeImage& image) {
   return count;
 }
 
+std::vector<PeImport> Imports(const PeImage& image) {
+  std::vector<PeImport> result;
+  if (image.Directories.size() < 2 || image.Directories[1].first == 0) return result;
+  const uint32_t thunkSize = image.Magic == Pe32Plus ? 8 : 4;
+  const uint64_t byOrdinal = uint64_t{1} << (8 * thunkSize - 1);
+  // Import descriptors of 20 bytes, ended by one whose name is 0.
+  for (uint32_t at = image.Directories[1].first, count = 0; count < 256; at += 20, ++count) {
+    const uint32_t name = RvaValue<uint32_t>(image, at + 12), slots = RvaValue<uint32_t>(image, at + 16);
+    if (name == 0) break;
+    const std::string dll = TextAtRva(image, name).value_or("?");
+    // Without a name table a file keeps the names in the slots, which the loader overwrites.
+    uint32_t names = RvaValue<uint32_t>(image, at);
+    if (names == 0 && image.Mapped == nullptr) names = slots;
+    for (uint32_t t = 0; t < MaxThunks && Thunk(image, slots + t * thunkSize) != 0; ++t) {
+      const uint64_t entry = names != 0 ? Thunk(image, names + t * thunkSize) : 0;
+      if (names != 0 && entry == 0) break;
+      PeImport slot{dll, "", slots + t * thunkSize, names != 0 && (entry & byOrdinal) != 0};
+      // The name follows a two-byte hint.
+      if (names != 0 && !slot.ByOrdinal)
+        slot.Function = TextAtRva(image, static_cast<uint32_t>(entry) + 2).value_or("");
+      result.push_back(slot);
+    }
+  }
+  return result;
+}
+
 std::set<std::string> ImportedDlls(const PeImage& image) {
   std::set<std::string> result;
-  if (image.Directories.size() < 2 || image.Directories[1].first == 0) return result;
-  // Import descriptors of 20 bytes, ended by one whose name is 0.
-  for (uint32_t at = image.Directories[1].first;; at += 20) {
-    const uint32_t name = RvaValue<uint32_t>(image, at + 12);
-    if (name == 0 || result.size() > 64) break;
-    std::string text = TextAtRva(image, name).value_or("?");
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-    result.insert(text);
+  for (PeImport import : Imports(image)) {
+    std::transform(import.Dll.begin(), import.Dll.end(), import.Dll.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
+    result.insert(import.Dll);
   }
   return result;
 }

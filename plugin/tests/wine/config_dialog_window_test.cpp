@@ -1,0 +1,274 @@
+// The configuration dialog of the real gen_hushbell.dll under Wine: its owner window and its
+// tips, and what it does to the poll timer and the module's lifetime.
+#include <string>
+#include <vector>
+
+#include "config_dialog_test.h"
+#include "presence_sim.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// The owner window and the tips.
+
+HWND CreateDialogWindow(HWND owner, bool withTree) {
+  HWND window = CreateWindowExA(0, "#32770", "Decoy", WS_POPUP | WS_CAPTION, 0, 0, 200, 100, owner, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (window != nullptr && withTree)
+    CreateWindowExA(0, WC_TREEVIEWA, "Tree1", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, window, nullptr,
+                    GetModuleHandleA(nullptr), nullptr);
+  return window;
+}
+
+TEST_F(ConfigDialogTest, OwnerIsThePreferencesWindowWhileItIsOpenOtherwiseTheHostWindow) {
+  ASSERT_TRUE(Start());
+  HWND host = HostWindowHandle();
+  bool ownerDisabled = false;
+  auto script = [&](HWND dialog) {
+    ownerDisabled = !IsWindowEnabled(GetWindow(dialog, GW_OWNER));
+    EXPECT_EQ(GetParent(dialog), GetWindow(dialog, GW_OWNER));
+    return IDCANCEL;
+  };
+  EXPECT_EQ(Configure(script).Owner, host);
+  EXPECT_TRUE(ownerDisabled) << "modal to its owner";
+  EXPECT_TRUE(IsWindowEnabled(host));
+
+  // Look-alikes that are not the host's preferences window are created last, so the walk meets
+  // them first.
+  HWND preferences = HostOpenPreferences();
+  ASSERT_NE(preferences, nullptr);
+  HWND noTree = CreateDialogWindow(host, false);
+  HWND foreignOwner = CreateDialogWindow(noTree, true);
+  HWND unowned = CreateDialogWindow(nullptr, true);
+  ASSERT_TRUE(noTree && foreignOwner && unowned);
+  ownerDisabled = false;
+  EXPECT_EQ(Configure(script).Owner, preferences);
+  EXPECT_TRUE(ownerDisabled);
+  EXPECT_TRUE(IsWindowEnabled(preferences));
+  HostClosePreferences();
+  EXPECT_EQ(Configure(script).Owner, host);
+
+  // An installer without a window: no window of the session may become the owner, not even
+  // an unowned dialog that has the tree view.
+  DialogSession installer = Install(nullptr, NewIni().c_str(), script);
+  EXPECT_EQ(installer.Owner, nullptr);
+  EXPECT_EQ(installer.Result, 0);
+  EXPECT_TRUE(IsWindowEnabled(unowned));
+  for (HWND window : {unowned, foreignOwner, noTree}) DestroyWindow(window);
+}
+
+TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen) {
+  const int tips[][2] = {{1004, 4},  {1005, 5},  {1007, 6},
+                         {1008, 6},  {1011, 7},  // control, string
+                         {1010, 8},  {1009, 9},  {1013, 9},
+                         {1012, 10}, {1014, 11}, {IDC_SAVER_DISPLAY_OFF, IDS_TIP_SAVER_DISPLAY_OFF}};
+  ASSERT_TRUE(Start());
+  HMODULE module = HostPluginModule();
+  for (int opening = 0; opening < 2; ++opening) {
+    SCOPED_TRACE(opening);
+    int helpBefore = HostHelpMessages();
+    HWND tooltip = nullptr;
+    Configure([&](HWND dialog) {
+      std::vector<HWND> tooltips = ThreadTooltips(dialog);
+      EXPECT_EQ(tooltips.size(), 1u);
+      if (tooltips.size() != 1) return IDCANCEL;
+      tooltip = tooltips[0];
+      constexpr DWORD Style = WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP;
+      EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(tooltip, GWL_STYLE)) & Style, Style);
+      EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(std::size(tips)));
+      for (size_t i = 0; i < std::size(tips); ++i) {
+        SCOPED_TRACE(tips[i][0]);
+        TTTOOLINFOA tool{sizeof tool};
+        EXPECT_TRUE(SendMessageA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
+        HWND control = GetDlgItem(dialog, tips[i][0]);
+        EXPECT_EQ(tool.hwnd, control);
+        EXPECT_EQ(tool.uId, 0u);
+        EXPECT_EQ(tool.uFlags & (TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT | TTF_IDISHWND),
+                  UINT{TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT});
+        EXPECT_EQ(tool.hinst, module);
+        RECT client{};
+        GetClientRect(control, &client);
+        EXPECT_TRUE(EqualRect(&tool.rect, &client));
+        // The control loads the text from the plug-in's string table. Wine reports no text
+        // pointer for such tools in TTM_ENUMTOOLSA, so the text is asked for instead.
+        WCHAR text[1024] = {}, expected[1024] = {};
+        EXPECT_GT(LoadStringW(module, tips[i][1], expected, std::size(expected)), 0);
+        TTTOOLINFOW query{sizeof query, 0, control, 0, {}, nullptr, text};
+        SendMessageW(tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
+        EXPECT_STREQ(text, expected);
+      }
+      EXPECT_EQ(SendMessageA(tooltip, TTM_GETMAXTIPWIDTH, 0, 0), 225);
+      EXPECT_EQ(SendMessageA(tooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 2000);
+      EXPECT_EQ(SendMessageA(tooltip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0), 10000);
+      // Wine's tooltip control does not answer TTM_GETTITLE, so the title is not read back.
+      SendHelp(dialog, IDC_LOCK_ACTION);  // redraws the tip and goes on to the owner
+      EXPECT_TRUE(IsWindow(tooltip));
+      return IDCANCEL;
+    });
+    EXPECT_EQ(HostHelpMessages(), helpBefore + 1) << "WM_HELP reaches the owner";
+    ASSERT_NE(tooltip, nullptr);
+    EXPECT_FALSE(IsWindow(tooltip)) << "the tooltip goes with the dialog";
+  }
+}
+
+// Where Windows cannot report the display (no function, as on Windows XP, or a refused
+// registration), the box stays disabled and keeps its value; its tip, watching the box's area
+// of the dialog (a disabled control gets no mouse messages), says why.
+TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDisplay) {
+  const struct {
+    SimDisplay Mode;
+    bool Init;
+    bool Enabled;
+  } cases[] = {{SimDisplay::Available, true, true},
+               {SimDisplay::Refused, true, false},
+               {SimDisplay::Missing, true, false},
+               {SimDisplay::Missing, false, false}};
+  WriteIniSettings(ini_, "ScreenSaverAction=1 ScreenSaverDisplayOff=1");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.Mode) << (c.Init ? " after init" : " without"));
+    ASSERT_TRUE(Start(false) && SimInstall(HostPluginModule()));
+    SimSetDisplayNotification(c.Mode);
+    ASSERT_TRUE(!c.Init || HostInitPlugin() == 0);
+    Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
+      EXPECT_EQ(IsControlEnabled(dialog, IDC_SAVER_DISPLAY_OFF), c.Enabled);
+      EXPECT_EQ(ShownValues(dialog)[8], "1");
+      std::vector<HWND> tooltips = ThreadTooltips(dialog);
+      EXPECT_EQ(tooltips.size(), 1u);
+      if (tooltips.size() != 1) return IDOK;
+      WCHAR text[512] = {}, expected[512] = {};
+      LoadStringW(HostPluginModule(), c.Enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE,
+                  expected, std::size(expected));
+      HWND box = GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF);
+      TTTOOLINFOW query{sizeof query, 0, c.Enabled ? box : dialog, 0, {}, nullptr, text};
+      SendMessageW(tooltips[0], TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
+      EXPECT_STREQ(text, expected);
+      return IDOK;
+    });
+    EXPECT_EQ(IniValue(ini_, "ScreenSaverDisplayOff"), "1");
+    Unload();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The poll timer and the module's lifetime.
+
+TEST_F(ConfigDialogTest, OkStartsOrStopsThePollTimerAndCancelLeavesItAsItWas) {
+  struct TimerCase {
+    const char* Name;
+    int Lock, Saver;  // the stored actions
+    int Choose[3];    // for lock, screen saver, standby; -1 leaves the choice alone
+    int Button;
+    Timer After;
+  };
+  const TimerCase cases[] = {
+      {"OK with a screen-saver action starts it", 0, 0, {-1, 1, -1}, IDOK, Timer::Running},
+      {"OK with neither action stops it, standby or not", 1, 2, {0, 0, 2}, IDOK, Timer::Stopped},
+      {"Cancel leaves a running timer running", 0, 1, {0, 0, -1}, IDCANCEL, Timer::Running},
+      {"Cancel leaves a stopped timer stopped", 0, 0, {1, 2, -1}, IDCANCEL, Timer::Stopped},
+      {"OK with both actions keeps it running", 1, 1, {-1, -1, -1}, IDOK, Timer::Running},
+  };
+  for (const TimerCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    WriteIniSettings(
+        ini_, "LockAction=" + std::to_string(c.Lock) + " ScreenSaverAction=" + std::to_string(c.Saver));
+    ASSERT_TRUE(Start());
+    Configure([&](HWND dialog) {
+      for (int i = 0; i < 3; ++i)
+        if (c.Choose[i] >= 0) ChooseItem(dialog, ActionCombos[i], c.Choose[i]);
+      return c.Button;
+    });
+    ArmScreenSaverAction();
+    EXPECT_TRUE(TimerIs(c.After));
+    Unload();
+    HostClearCommands();
+  }
+}
+
+// An installer's process has no initialised plug-in: OK saves, but no timer may be left to send
+// player commands to the installer's window, and nothing may keep the module loaded.
+TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) {
+  ASSERT_TRUE(Start(false));
+  std::string installerIni = NewIni();
+  WriteIniSettings(installerIni, "LockAction=1 ScreenSaverAction=1");
+  const std::string installerBytes = FileBytes(installerIni);
+  HWND installer = HostWindowHandle();
+  auto choose = [](int combo, int index, int button) {
+    return [=](HWND dialog) {
+      ChooseItem(dialog, combo, index);
+      return button;
+    };
+  };
+  EXPECT_EQ(Install(installer, installerIni.c_str(), choose(IDC_STANDBY_ACTION, 2, IDCANCEL)).Result, 0);
+  EXPECT_EQ(FileBytes(installerIni), installerBytes);
+  DialogSession confirmed = Install(installer, installerIni.c_str(), choose(IDC_SAVER_ACTION, 2, IDOK));
+  EXPECT_EQ(confirmed.Owner, installer);
+  EXPECT_EQ(confirmed.Result, 1);
+  EXPECT_EQ(StoredValues(installerIni), Split("1 1 0 2 0 0 0 0 0"));
+  EXPECT_EQ(HostIniQueries(), 0);
+  EXPECT_EQ(FileBytes(ini_), "") << "the host's file is not touched";
+  EXPECT_TRUE(TimerIs(Timer::Stopped)) << "no query and no command reached the installer's window";
+  HostUnloadPlugin();
+  EXPECT_EQ(GetModuleHandleA("gen_hushbell.dll"), nullptr) << "nothing holds the module";
+
+  // Without a path the window is asked for its INI file, as the host would be.
+  ASSERT_TRUE(Start(false));
+  EXPECT_EQ(Install(installer, nullptr, choose(IDC_STANDBY_ACTION, 1, IDOK)).Result, 1);
+  EXPECT_GE(HostIniQueries(), 1);
+  EXPECT_EQ(IniValue(ini_, "StandbyAction"), "1");
+  EXPECT_TRUE(TimerIs(Timer::Stopped, 1500));
+}
+
+// Called inside an initialised host, instConfig must hand the record back its host window: quit
+// unhooks it. Ticks meanwhile go on asking and commanding the player, never the caller's window.
+TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
+  WriteIniInt(ini_, "ScreenSaverAction", 1);
+  HWND host = HostWindowHandle();
+  WNDPROC original = WindowProcOf(host);
+  ASSERT_TRUE(Start());
+  ASSERT_NE(WindowProcOf(host), original);
+  HWND other = CreateWindowExA(0, "STATIC", "installer", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  WNDPROC otherProc = WindowProcOf(other);
+  std::string installerIni = NewIni();
+  WriteIniInt(installerIni, "ScreenSaverAction", 1);
+  bool playerPausedMeanwhile = false;
+  DialogSession session = Install(other, installerIni.c_str(), [&](HWND dialog) {
+    playerPausedMeanwhile = TimerIs(Timer::Running);
+    HostPump(1500);  // a tick sees the screen saver gone before the next one starts
+    ChooseItem(dialog, IDC_LOCK_ACTION, 2);
+    return IDOK;
+  });
+  EXPECT_TRUE(playerPausedMeanwhile);
+  EXPECT_EQ(session.Owner, other) << "the caller's window owns the dialog";
+  EXPECT_EQ(session.Result, 1);
+  EXPECT_EQ(IniValue(installerIni, "LockAction"), "2");
+  EXPECT_TRUE(TimerIs(Timer::Running)) << "the timer talks to the host window again";
+  HostQuitPlugin();
+  EXPECT_EQ(WindowProcOf(host), original);
+  EXPECT_EQ(WindowProcOf(other), otherProc);
+  DestroyWindow(other);
+}
+
+// A host that unloads the module without quit: the running timer keeps the module mapped, and
+// a later quit stops it and lets the module go.
+TEST_F(ConfigDialogTest, UnloadWithoutQuitCannotPullTheModuleFromUnderItsTimer) {
+  WriteIniInt(ini_, "ScreenSaverAction", 1);
+  HostPluginRecord* record = HostLoadPlugin("gen_hushbell.dll");
+  ASSERT_NE(record, nullptr);
+  ASSERT_EQ(HostInitPlugin(), 0);
+  void (*quitPlugin)() = record->quit;
+  WNDPROC hooked = WindowProcOf(HostWindowHandle());
+  HostUnloadPlugin();
+  ASSERT_NE(GetModuleHandleA("gen_hushbell.dll"), nullptr);
+  EXPECT_TRUE(TimerIs(Timer::Running)) << "ticks still run in mapped code";
+  EXPECT_EQ(WindowProcOf(HostWindowHandle()), hooked);
+  HMODULE again = LoadLibraryA("gen_hushbell.dll");
+  ASSERT_NE(again, nullptr);
+  quitPlugin();
+  FreeLibrary(again);
+  EXPECT_EQ(GetModuleHandleA("gen_hushbell.dll"), nullptr);
+  EXPECT_TRUE(TimerIs(Timer::Stopped, 1500));
+}
+
+}  // namespace

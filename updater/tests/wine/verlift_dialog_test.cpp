@@ -1,0 +1,290 @@
+// Verlift.exe's notification dialog: what it shows, each way out, what it opens through the
+// shell, and which DLLs a check loads.
+#include <algorithm>
+#include <thread>
+
+#include "resource.h"
+#include "verlift_run.h"
+
+namespace {
+
+// 8-bit text as the checker widens the reply: the thread's ANSI code page.
+std::wstring FromThreadCodePage(const std::string& text) {
+  wchar_t wide[256];
+  const int length =
+      MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), wide, 256);
+  return std::wstring(wide, length > 0 ? length : 0);
+}
+
+std::wstring ControlText(HWND dialog, int id) {
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(dialog, id, text, 1024);
+  return text;
+}
+
+std::wstring RecordFile() { return WorkDir() + L"opened.txt"; }
+
+// What the stand-in browser was started with, one entry per start.
+std::vector<std::string> Opened() { return RecordedStarts(Utf8(RecordFile())); }
+
+// Sets the default value of a key under HKEY_LOCAL_MACHINE; previous gets the one it had.
+bool SwapDefaultValue(const wchar_t* path, const std::wstring& value, std::wstring& previous) {
+  wchar_t old[1024] = {};
+  DWORD bytes = sizeof old - sizeof(wchar_t);
+  previous = RegGetValueW(HKEY_LOCAL_MACHINE, path, nullptr, RRF_RT_REG_SZ, nullptr, old, &bytes) ? L"" : old;
+  return RegSetKeyValueW(HKEY_LOCAL_MACHINE, path, nullptr, REG_SZ, value.c_str(),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+enum class WayOut { ClickDownload, ClickHomepage, ClickLater, EnterKey, EscapeKey, CloseBox };
+
+void Leave(HWND dialog, WayOut way) {
+  if (way == WayOut::CloseBox) {
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  } else if (way == WayOut::EnterKey || way == WayOut::EscapeKey) {
+    // Keys go where typed keys go: to the control with the focus.
+    GUITHREADINFO info = {sizeof info};
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
+    const WPARAM key = way == WayOut::EnterKey ? VK_RETURN : VK_ESCAPE;
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+  } else {
+    constexpr int Buttons[] = {IDC_DOWNLOAD, IDC_HOMEPAGE, IDC_LATER};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, Buttons[static_cast<int>(way)]), BM_CLICK, 0, 0, SMTO_NORMAL, 5000,
+                        &ignored);
+  }
+}
+
+class VerliftDialog : public ::testing::Test {
+ protected:
+  // The stand-in browser becomes the handler of http and https addresses in this prefix
+  // (Wine merges HKLM classes only); the previous handlers come back at the end.
+  static void SetUpTestSuite() {
+    SetEnvironmentVariableW(L"HB_RECORD_FILE", RecordFile().c_str());
+    const std::wstring command = Quoted(ProgramFolder() + L"arg_recorder.exe") + L" \"%1\"";
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(SwapDefaultValue(HandlerKeys[i], command, savedHandlers[i]));
+  }
+  static void TearDownTestSuite() {
+    std::wstring ignored;
+    for (int i = 0; i < 2; ++i)
+      if (!savedHandlers[i].empty()) SwapDefaultValue(HandlerKeys[i], savedHandlers[i], ignored);
+  }
+  // A window that stands in for the host player's main window, on a thread of its own that
+  // keeps pumping messages (the checker's dialog disables and re-enables it).
+  void SetUp() override {
+    const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ownerThread = std::thread([this, ready] {
+      ownerThreadId = GetCurrentThreadId();
+      owner = CreateWindowExW(0, L"STATIC", L"Stand-in player", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200,
+                              nullptr, nullptr, nullptr, nullptr);
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's message queue
+      SetEvent(ready);
+      while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+      DestroyWindow(owner);
+    });
+    WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+    ASSERT_NE(owner, nullptr);
+  }
+  void TearDown() override {
+    PostThreadMessageW(ownerThreadId, WM_QUIT, 0, 0);
+    ownerThread.join();
+    ServerServe(ServeMode::Answer, 404, "");
+  }
+
+  // Serves a reply that makes the dialog show, with the given display version and download
+  // address, and writes the INI file (homepage: the server).
+  std::wstring Prepare(const std::string& name, const std::string& newVersion, const std::string& downloadUrl,
+                       const std::string& homepagePath = "/product") {
+    DeleteFileW(RecordFile().c_str());
+    ServerServe(ServeMode::Answer, 200, ReplyFor(NewerVersion, newVersion, downloadUrl));
+    return ProductIni(name, ServerAddress(homepagePath));
+  }
+  static std::wstring OwnedBy(HWND window) {
+    return L" /FORCE /HANDLE:" + std::to_wstring(static_cast<long>(reinterpret_cast<intptr_t>(window)));
+  }
+  // Runs the checker owned by the stand-in player: its dialog shows, onDialog leaves it, and
+  // the owner is given back.
+  Outcome RunOwned(const std::wstring& ini, const std::function<void(HWND)>& onDialog,
+                   bool throughShell = false) {
+    const Outcome outcome =
+        RunVerlift(Quoted(ini) + OwnedBy(owner), {.OnDialog = onDialog, .ThroughShell = throughShell});
+    EXPECT_TRUE(outcome.DialogShown);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    return outcome;
+  }
+
+  static constexpr const wchar_t* HandlerKeys[2] = {L"Software\\Classes\\http\\shell\\open\\command",
+                                                    L"Software\\Classes\\https\\shell\\open\\command"};
+  static std::wstring savedHandlers[2];
+  std::thread ownerThread;
+  DWORD ownerThreadId = 0;
+  HWND owner = nullptr;
+};
+
+std::wstring VerliftDialog::savedHandlers[2];
+
+TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
+  const struct {
+    std::string Name;
+    std::string NewVersion;
+    WayOut Way;
+    bool ThroughShell = false;
+  } cases[] = {
+      {"Tavo Hushbell", "2, 1, 0, 0", WayOut::ClickLater},
+      {"100% Product %d", "",
+       WayOut::ClickLater},  // an empty display version stays empty; % in the name is text
+      // Over 19 characters: cut to 19, not dropped. 8-bit text comes in the thread's code page.
+      {"Product",
+       "2, 1, 0, 0 \xE9"
+       "dition sp\xE9"
+       "ciale",
+       WayOut::ClickLater},
+      // Without a name the template texts stay, and the buttons still work.
+      {"", "2, 1, 0, 0", WayOut::ClickDownload},
+      // As the plug-in starts the checker: through the shell, the INI path in quotes, then
+      // "/HANDLE:" with the host window.
+      {"Product", "2, 1", WayOut::ClickLater, true},
+  };
+  ASSERT_NE(WorkDir().find(L' '), std::wstring::npos) << "the INI path holds a blank";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name + (c.ThroughShell ? " through the shell" : ""));
+    RunOwned(
+        Prepare(c.Name, c.NewVersion, Download),
+        [&](HWND dialog) {
+          EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner);
+          EXPECT_FALSE(IsWindowEnabled(owner));
+          const std::string homepage = c.Name.empty() ? "" : ServerAddress();
+          EXPECT_EQ(ControlText(dialog, IDC_MESSAGE),
+                    Widen(c.Name.empty() ? MessageTemplate
+                                         : MessageStart + c.Name + MessageMiddle + homepage + MessageEnd));
+          EXPECT_EQ(ControlText(dialog, IDC_HOMEPAGE), Widen(homepage));
+          EXPECT_EQ(ControlText(dialog, IDC_NEW_VERSION),
+                    c.Name.empty() ? L"0, 0, 0, 0" : FromThreadCodePage(c.NewVersion).substr(0, 19));
+          EXPECT_EQ(ControlText(dialog, IDC_NEW_LABEL), L"New Version:");
+          EXPECT_EQ(ControlText(dialog, IDC_CURRENT_LABEL), L"Current Version:");
+          EXPECT_EQ(ControlText(dialog, IDC_CURRENT_VERSION), L"0, 0, 0, 0");
+          EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_CURRENT_LABEL)));
+          EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_CURRENT_VERSION)));
+          EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_NEW_VERSION)));
+          // The window icons are not checked: Wine 8 answers WM_GETICON from another process
+          // with 0 even for an icon set with WM_SETICON.
+          Leave(dialog, c.Way);
+        },
+        c.ThroughShell);
+    EXPECT_EQ(Opened(), c.Way == WayOut::ClickDownload ? std::vector{Download} : std::vector<std::string>{});
+  }
+}
+
+TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould) {
+  // Opened as one argument, exactly as given, whatever a shell or a browser might make of it.
+  const std::string web = "https://example.invalid/get?file=set%20up.exe&lang=en&x='a'(b)*;c=%31,$!#top";
+  const struct {
+    const char* Name;
+    std::string DownloadUrl;
+    WayOut Way;
+    bool OpensDownload, OpensHomepage;
+    std::string HomepagePath = "/product";
+  } cases[] = {
+      {"Download", web, WayOut::ClickDownload, true, false},
+      {"Enter presses Download", "HTTPS://Example.Invalid/Setup.exe", WayOut::EnterKey, true, false},
+      {"homepage button", web, WayOut::ClickHomepage, false, true},
+      {"Later", web, WayOut::ClickLater, false, false},
+      {"Esc", web, WayOut::EscapeKey, false, false},
+      {"close box", web, WayOut::CloseBox, false, false},
+      {"Download of a program path", "C:\\windows\\notepad.exe", WayOut::ClickDownload, false, false},
+      {"Download of a file address", "file:///C:/windows/win.ini", WayOut::ClickDownload, false, false},
+      {"Download of an empty address", "", WayOut::ClickDownload, false, false},
+      // Plain http only to this computer: on the way to another, anyone could swap the download.
+      {"Download over http to another computer", "http://example.invalid/setup.exe", WayOut::ClickDownload,
+       false, false},
+      {"Download over http to this computer", "http://localhost:8080/setup.exe", WayOut::ClickDownload, true,
+       false},
+      // A reply never chooses the browser's arguments, nor anything but a whole web address.
+      {"Download of an address with a quote", "http://127.0.0.1/dl\" \"--injected-flag",
+       WayOut::ClickDownload, false, false},
+      {"Download of an address with a blank", "http://example.invalid/set up.exe", WayOut::ClickDownload,
+       false, false},
+      {"Download of an address with a tab", "http://example.invalid/setup.exe\t-x", WayOut::ClickDownload,
+       false, false},
+      {"Download of an address with a backslash", "http://example.invalid\\setup.exe", WayOut::ClickDownload,
+       false, false},
+      // The homepage from the INI file gets the same check.
+      {"homepage with a blank", web, WayOut::ClickHomepage, false, false, "/product page"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const Outcome outcome = RunOwned(Prepare("Product", "2, 1", c.DownloadUrl, c.HomepagePath),
+                                     [&](HWND dialog) { Leave(dialog, c.Way); });
+    std::vector<std::string> expected;
+    if (c.OpensDownload) expected.push_back(c.DownloadUrl);
+    if (c.OpensHomepage) expected.push_back(ServerAddress(c.HomepagePath));
+    EXPECT_EQ(Opened(), expected);
+    // Nothing else was started either (a program path would have run as it stands).
+    EXPECT_EQ(outcome.Processes, 1 + expected.size());
+  }
+}
+
+TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromBesideTheProgram) {
+  std::vector<std::wstring> loaded;
+  // DLLs of that name (any, if empty) loaded in the whole run or only once the program's code runs.
+  auto count = [&loaded](const std::wstring& name, bool runningOnly) {
+    const auto running = std::find(loaded.cbegin(), loaded.cend(), L"");
+    EXPECT_NE(running, loaded.cend()) << "no initial breakpoint";
+    return std::count_if(
+        runningOnly && running != loaded.cend() ? running + 1 : loaded.cbegin(), loaded.cend(),
+        [&](const std::wstring& path) { return name.empty() || path.ends_with(L"\\" + name); });
+  };
+  // Weekly, checked a moment ago: the common start loads nothing once its own code runs.
+  // (Wine's user32 imports version.dll itself; the checker's imports are checked on the shipped
+  // file.)
+  const std::wstring ini = UniquePath(L"weekly");
+  const std::string weekly = "[Update]\r\nName=Product\r\nhomepage=" + ServerAddress() +
+                             "\r\ninterval=7\r\n" + LastCheckSection(Now());
+  WriteBytes(ini, weekly);
+  EXPECT_FALSE(RunVerlift(Quoted(ini), {.Loaded = &loaded}).DialogShown);
+  EXPECT_EQ(FileBytes(ini), weekly);
+  EXPECT_EQ(count(L"", true), 0) << "the last: " << Narrow(loaded.empty() ? L"" : loaded.back());
+  EXPECT_EQ(count(L"wininet.dll", false) + count(L"comctl32.dll", false), 0);
+
+  // Due, with DLLs of those names beside the program, which Wine is told to prefer to its own
+  // for this program, as Windows does: the system's are loaded, and the check works to the end.
+  const std::wstring planted = WorkDir() + L"planted\\", exe = L"Planted Verlift.exe";
+  const std::wstring settings = L"Software\\Wine\\AppDefaults\\" + exe, order = L"native,builtin";
+  CreateDirectoryW(planted.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(VerliftExe().c_str(), (planted + exe).c_str(), FALSE));
+  for (const wchar_t* name : {L"wininet", L"comctl32"}) {
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"arg_recorder.exe").c_str(), (planted + name + L".dll").c_str(),
+                          FALSE));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (settings + L"\\DllOverrides").c_str(), name, REG_SZ,
+                              order.c_str(), static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t))),
+              0);
+  }
+  loaded.clear();
+  const auto download = [](HWND dialog) { Leave(dialog, WayOut::ClickDownload); };
+  EXPECT_TRUE(RunVerlift(Quoted(Prepare("Product", "2, 1", Download)) + OwnedBy(owner),
+                         {.Exe = planted + exe, .OnDialog = download, .Loaded = &loaded})
+                  .DialogShown);
+  RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
+  EXPECT_EQ(Opened(), std::vector{Download});
+  EXPECT_EQ(count(L"wininet.dll", true), 1);
+  EXPECT_EQ(count(L"comctl32.dll", true), 1);
+  for (const std::wstring& path : loaded)
+    EXPECT_EQ(path.find(L"\\planted\\"), std::wstring::npos) << Narrow(path);
+}
+
+TEST_F(VerliftDialog, OwnerWindowThatIsGoneMeansNoDialog) {
+  const HWND gone =
+      CreateWindowExW(0, L"STATIC", L"gone", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(gone, nullptr);
+  DestroyWindow(gone);
+  ASSERT_FALSE(IsWindow(gone));
+  EXPECT_FALSE(RunVerlift(Quoted(Prepare("Product", "2, 1", Download)) + OwnedBy(gone)).DialogShown);
+  EXPECT_EQ(ServerRequests().size(), 1u) << "the query was made; only the dialog could not be";
+  EXPECT_TRUE(Opened().empty());
+}
+
+}  // namespace

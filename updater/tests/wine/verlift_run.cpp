@@ -1,0 +1,203 @@
+// Running Verlift.exe for the tests, and what its INI files and replies look like.
+#include "verlift_run.h"
+
+#include <shellapi.h>
+
+#include <regex>
+#include <thread>
+#include <utility>
+
+#include "version.h"
+
+const std::string MessageTemplate = MessageStart + std::string("%s") + MessageMiddle + "%s" + MessageEnd;
+
+const std::wstring& WorkDir() {
+  static const TempFolder folder(L"verlift test");
+  return folder.Path;
+}
+
+std::wstring UniquePath(const wchar_t* stem) {
+  static int counter = 0;
+  return WorkDir() + stem + L" " + std::to_wstring(++counter) + L".ini";
+}
+
+uint64_t Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
+
+std::string LastCheckSection(uint64_t time) {
+  auto half = [time](int shift) {
+    return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(time >> shift)));
+  };
+  return "[LastCheck]\r\nlo=" + half(0) + "\r\nhi=" + half(32) + "\r\n";
+}
+
+void ExpectLastCheckBetween(const std::wstring& ini, uint64_t before, uint64_t after) {
+  const std::string text = FileBytes(ini);
+  const std::string lines = R"((?:[^[\r\n].*\r?\n)*?)", number = R"((-?(?:0|[1-9]\d*))\r?\n)";
+  const std::regex form(R"(\[LastCheck\]\r?\n)" + lines + "lo=" + number + lines + "hi=" + number);
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(text, found, form)) << "\"lo\" then \"hi\", each as \"%i\" writes it, in:\n"
+                                                    << text;
+  const long long lo = std::stoll(found.str(1)), hi = std::stoll(found.str(2));
+  ASSERT_TRUE(lo >= INT32_MIN && lo <= INT32_MAX && hi >= INT32_MIN && hi <= INT32_MAX) << text;
+  const uint64_t stored = (uint64_t{static_cast<uint32_t>(hi)} << 32) | static_cast<uint32_t>(lo);
+  EXPECT_GE(stored, before);
+  EXPECT_LE(stored, after);
+  EXPECT_EQ(static_cast<int32_t>(GetPrivateProfileIntW(L"LastCheck", L"lo", 7, ini.c_str())), lo);
+  EXPECT_EQ(static_cast<int32_t>(GetPrivateProfileIntW(L"LastCheck", L"hi", 7, ini.c_str())), hi);
+}
+
+std::string VersionText(int build) {
+  return std::to_string(VERLIFT_VERSION_MAJOR) + ", " + std::to_string(VERLIFT_VERSION_MINOR) + ", " +
+         std::to_string(VERLIFT_VERSION_PATCH) + ", " + std::to_string(build);
+}
+
+static_assert(VERLIFT_VERSION_BUILD > 0, "the older-version case counts the build number down");
+const std::string InstalledVersion = VersionText(VERLIFT_VERSION_BUILD);
+const std::string NewerVersion = VersionText(VERLIFT_VERSION_BUILD + 1);
+const std::string OlderVersion = VersionText(VERLIFT_VERSION_BUILD - 1);
+const std::string Download = "https://example.invalid/setup.exe";
+
+std::string Reply(std::initializer_list<std::string> strings) {
+  std::string reply;
+  for (const std::string& text : strings) reply += text + '\0';
+  return reply;
+}
+
+std::string ReplyFor(const std::string& version, const std::string& display, const std::string& url) {
+  return Reply({"Tavo-Verlift", display, url, "verlift", version, ""});
+}
+
+std::string ServerAddress(const std::string& path, uint16_t port) {
+  return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+std::wstring ProductIni(const std::string& name, const std::string& homepage, const std::string& extraFiles) {
+  const std::wstring ini = UniquePath(L"product");
+  WriteBytes(ini, "[Update]\r\n" + (name.empty() ? "" : "Name=" + name + "\r\n") + "homepage=" + homepage +
+                      "\r\ninterval=0\r\n[Files]\r\nverlift=" + Narrow(VerliftExe()) + "\r\n" + extraFiles);
+  return ini;
+}
+
+namespace {
+class ServerEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { ASSERT_TRUE(ServerStart()); }
+  void TearDown() override { ServerStop(); }
+};
+
+[[maybe_unused]] const auto* const serverEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+// Collects the file of every DLL the debuggee loads until it ends, in lower case. The loader's
+// initial breakpoint comes in as an empty entry: under Wine it falls after the static imports and
+// their initialisation, where the program's own code begins.
+void CollectLoads(std::vector<std::wstring>& loaded) {
+  bool first = true;
+  for (DEBUG_EVENT event; WaitForDebugEvent(&event, 2 * RunTimeoutMs);) {
+    const DWORD code = event.dwDebugEventCode;
+    const HANDLE file = code == CREATE_PROCESS_DEBUG_EVENT ? event.u.CreateProcessInfo.hFile
+                        : code == LOAD_DLL_DEBUG_EVENT     ? event.u.LoadDll.hFile
+                                                           : nullptr;
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length =
+        code == LOAD_DLL_DEBUG_EVENT ? GetFinalPathNameByHandleW(file, path, MAX_PATH, 0) : 0;
+    if (code == LOAD_DLL_DEBUG_EVENT)
+      loaded.push_back(length > 0 && length < MAX_PATH ? CharLowerW(path) : L"(unnamed)");
+    const bool initial = code == EXCEPTION_DEBUG_EVENT && std::exchange(first, false) &&
+                         event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT;
+    if (initial) loaded.push_back(L"");
+    if (file != nullptr) CloseHandle(file);
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
+                       code == EXCEPTION_DEBUG_EVENT && !initial ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+    if (code == EXIT_PROCESS_DEBUG_EVENT) return;
+  }
+}
+}  // namespace
+
+Outcome RunVerlift(const std::wstring& arguments, const RunOptions& options) {
+  const std::wstring& exe = options.Exe;
+  std::vector<std::wstring>* loaded = options.Loaded;
+  Outcome outcome;
+  const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  PROCESS_INFORMATION info = {};
+  std::jthread debugger;
+  if (options.ThroughShell) {
+    SHELLEXECUTEINFOW shell = {sizeof shell, SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI,
+                               nullptr,      L"open",
+                               exe.c_str(),  arguments.c_str(),
+                               nullptr,      SW_SHOWNORMAL};
+    info.hProcess = ShellExecuteExW(&shell) ? shell.hProcess : nullptr;
+  } else {
+    const HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    debugger = std::jthread([&] {
+      std::wstring line = Quoted(exe) + L" " + arguments;
+      STARTUPINFOW startup = {sizeof startup};
+      const DWORD flags = CREATE_SUSPENDED | (loaded != nullptr ? DEBUG_ONLY_THIS_PROCESS : 0);
+      if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                         options.Folder.c_str(), &startup, &info)) {
+        AssignProcessToJobObject(job, info.hProcess);
+        ResumeThread(info.hThread);
+        CloseHandle(info.hThread);
+      }
+      SetEvent(created);
+      if (loaded != nullptr && info.hProcess != nullptr) CollectLoads(*loaded);
+    });
+    WaitForSingleObject(created, INFINITE);
+    CloseHandle(created);
+  }
+  const HANDLE process = info.hProcess;
+  const DWORD started = GetTickCount();
+  if (job == nullptr || process == nullptr) {
+    ADD_FAILURE() << "cannot start " << Narrow(exe);
+    return outcome;
+  }
+  // Its visible notification dialog (visible means initialised), unless it ends without one.
+  HWND dialog = nullptr;
+  while (dialog == nullptr && GetTickCount() - started < RunTimeoutMs &&
+         WaitForSingleObject(process, 10) == WAIT_TIMEOUT) {
+    for (HWND window = nullptr;
+         (window = FindWindowExW(nullptr, window, L"#32770", DialogTitle)) != nullptr;) {
+      DWORD processId = 0;
+      GetWindowThreadProcessId(window, &processId);
+      if (processId == GetProcessId(process) && IsWindowVisible(window)) dialog = window;
+    }
+  }
+  outcome.DialogShown = dialog != nullptr;
+  if (dialog != nullptr && options.OnDialog)
+    options.OnDialog(dialog);
+  else if (dialog != nullptr)
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+  // The end of the checker, then of everything it started (the recorder).
+  outcome.Ended = WaitForSingleObject(process, RunTimeoutMs) == WAIT_OBJECT_0;
+  outcome.Milliseconds = GetTickCount() - started;
+  if (!outcome.Ended) TerminateProcess(process, 99);
+  GetExitCodeProcess(process, &outcome.ExitCode);
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+  for (DWORD waited = 0;
+       waited < RunTimeoutMs && QueryInformationJobObject(job, JobObjectBasicAccountingInformation,
+                                                          &accounting, sizeof accounting, nullptr);
+       waited += 10) {
+    outcome.Processes = accounting.TotalProcesses;
+    if (accounting.ActiveProcesses == 0) break;
+    Sleep(10);
+  }
+  CloseHandle(process);
+  CloseHandle(job);
+  EXPECT_TRUE(outcome.Ended);
+  EXPECT_EQ(outcome.ExitCode, 0u);
+  return outcome;
+}
+
+// A forced check of a product; the check is recorded before the query, whatever the reply.
+Outcome ForcedCheck(const std::string& homepage, const std::string& extraFiles, const std::wstring& exe) {
+  const std::wstring ini = ProductIni("Product", homepage, extraFiles);
+  const uint64_t before = Now();
+  const Outcome outcome = RunVerlift(Quoted(ini) + L" /FORCE", {.Exe = exe});
+  ExpectLastCheckBetween(ini, before, Now());
+  return outcome;
+}
