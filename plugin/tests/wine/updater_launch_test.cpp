@@ -189,7 +189,7 @@ TEST_F(UpdaterLaunchTest, FiftyCyclesStartTheCheckerOnlyFromStartsThePlayerFinis
     HostUnloadPlugin();
   }
   HostDestroy();
-  EXPECT_TRUE(WaitForRecord(25, 30000));
+  EXPECT_TRUE(WaitForRecord(25, 60000));
   Sleep(1000);
   EXPECT_EQ(Starts(), 25u);
   EXPECT_EQ(GetModuleHandleA("gen_hushbell.dll"), nullptr);
