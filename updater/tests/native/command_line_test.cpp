@@ -22,16 +22,16 @@ bool Exists(void* context, const char16_t* path) {
   return false;
 }
 
-const std::u16string Program = u"C:\\Apps\\Verlift.exe";
-const std::u16string ProgramIni = u"C:\\Apps\\Verlift.ini";
-const std::u16string Long259 = u"C:\\" + std::u16string(252, u'a') + u".ini";
-const std::u16string Long260 = u"C:\\" + std::u16string(253, u'a') + u".ini";
+const std::u16string Exe = u"C:\\Apps\\Verlift.exe";
+const std::u16string ExeIni = u"C:\\Apps\\Verlift.ini";
+// Paths of 259 and 260 characters, and those without their ".ini".
+const std::u16string Stem255 = u"C:\\" + std::u16string(252, u'a'), Long259 = Stem255 + u".ini";
+const std::u16string Stem256 = Stem255 + u'a', Long260 = Stem256 + u".ini";
 
 struct Case {
   const char* name;
   std::vector<std::u16string> args;
   std::vector<std::u16string> existing;
-  int result;
   std::u16string iniPath;
   int32_t force;
   int32_t owner;
@@ -39,56 +39,41 @@ struct Case {
 
 TEST(ParseArguments, Table) {
   const Case cases[] = {
-      {"later existing path wins",
-       {Program, u"a.ini", u"b.ini"},
-       {u"a.ini", u"b.ini", ProgramIni},
-       1,
-       u"b.ini",
-       0,
-       0},
-      {"missing later path keeps earlier", {Program, u"a.ini", u"nope.ini"}, {u"a.ini"}, 1, u"a.ini", 0, 0},
-      {"/FORCE switch", {Program, u"/FORCE"}, {ProgramIni}, 1, ProgramIni, 1, 0},
-      {"lower-case /force is a path", {Program, u"/force"}, {u"/force", ProgramIni}, 1, u"/force", 0, 0},
-      {"/FORCE with suffix is a path", {Program, u"/FORCEX"}, {u"/FORCEX"}, 1, u"/FORCEX", 0, 0},
-      {"/HANDLE: empty", {Program, u"/HANDLE:"}, {ProgramIni}, 1, ProgramIni, 0, 0},
-      {"/HANDLE: letters", {Program, u"/HANDLE:abc"}, {ProgramIni}, 1, ProgramIni, 0, 0},
-      {"/HANDLE:-5", {Program, u"/HANDLE:-5"}, {ProgramIni}, 1, ProgramIni, 0, -5},
-      {"later /HANDLE: replaces", {Program, u"/HANDLE:7", u"/HANDLE:9"}, {ProgramIni}, 1, ProgramIni, 0, 9},
+      {"later existing path wins", {Exe, u"a.ini", u"b.ini"}, {u"a.ini", u"b.ini", ExeIni}, u"b.ini", 0, 0},
+      {"missing later path keeps earlier", {Exe, u"a.ini", u"nope.ini"}, {u"a.ini"}, u"a.ini", 0, 0},
+      {"/FORCE switch", {Exe, u"/FORCE"}, {ExeIni}, ExeIni, 1, 0},
+      {"lower-case /force is a path", {Exe, u"/force"}, {u"/force", ExeIni}, u"/force", 0, 0},
+      {"/FORCE with suffix is a path", {Exe, u"/FORCEX"}, {u"/FORCEX"}, u"/FORCEX", 0, 0},
+      {"/HANDLE: empty", {Exe, u"/HANDLE:"}, {ExeIni}, ExeIni, 0, 0},
+      {"/HANDLE: letters", {Exe, u"/HANDLE:abc"}, {ExeIni}, ExeIni, 0, 0},
+      {"/HANDLE:-5", {Exe, u"/HANDLE:-5"}, {ExeIni}, ExeIni, 0, -5},
+      {"later /HANDLE: replaces", {Exe, u"/HANDLE:7", u"/HANDLE:9"}, {ExeIni}, ExeIni, 0, 9},
       {"/HANDLE without colon is a path",
-       {Program, u"/HANDLE", u"/HANDLE5"},
+       {Exe, u"/HANDLE", u"/HANDLE5"},
        {u"/HANDLE", u"/HANDLE5"},
-       1,
        u"/HANDLE5",
        0,
        0},
-      {"lower-case /handle: is a path", {Program, u"/handle:5"}, {u"/handle:5"}, 1, u"/handle:5", 0, 0},
+      {"lower-case /handle: is a path", {Exe, u"/handle:5"}, {u"/handle:5"}, u"/handle:5", 0, 0},
       {"missing path then handle falls back",
-       {Program, u"C:\\none.ini", u"/HANDLE:123"},
-       {ProgramIni},
-       1,
-       ProgramIni,
+       {Exe, u"C:\\none.ini", u"/HANDLE:123"},
+       {ExeIni},
+       ExeIni,
        0,
        123},
-      {"nothing found", {Program, u"/HANDLE:1", u"/FORCE"}, {}, 0, u"", 1, 1},
-      {"259-character path fits", {Program, Long259}, {Long259}, 1, Long259, 0, 0},
-      {"260-character path is not found", {Program, Long260}, {Long260, ProgramIni}, 1, ProgramIni, 0, 0},
+      {"nothing found", {Exe, u"/HANDLE:1", u"/FORCE"}, {}, u"", 1, 1},
+      {"259-character path fits", {Exe, Long259}, {Long259}, Long259, 0, 0},
+      {"260-character path is not found", {Exe, Long260}, {Long260, ExeIni}, ExeIni, 0, 0},
       {"program without extension",
        {u"C:\\Apps\\Verlift"},
        {u"C:\\Apps\\Verlini"},
-       1,
        u"C:\\Apps\\Verlini",
        0,
        0},
-      {"argument 0 of three characters", {u"abc"}, {u"ini"}, 1, u"ini", 0, 0},
-      {"argument 0 of two characters", {u"ab", u"/FORCE"}, {u"ini", u"ab"}, 0, u"", 1, 0},
-      {"argument 0 of 259 characters",
-       {Long259.substr(0, 255) + u".exe"},
-       {Long259.substr(0, 255) + u".ini"},
-       1,
-       Long259.substr(0, 255) + u".ini",
-       0,
-       0},
-      {"argument 0 of 260 characters", {Long260.substr(0, 256) + u".exe"}, {Long260}, 0, u"", 0, 0},
+      {"argument 0 of three characters", {u"abc"}, {u"ini"}, u"ini", 0, 0},
+      {"argument 0 of two characters", {u"ab", u"/FORCE"}, {u"ini", u"ab"}, u"", 1, 0},
+      {"argument 0 of 259 characters", {Stem255 + u".exe"}, {Long259}, Long259, 0, 0},
+      {"argument 0 of 260 characters", {Stem256 + u".exe"}, {Long260}, u"", 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -98,7 +83,7 @@ TEST(ParseArguments, Table) {
     CommandLine out;
     std::fill(std::begin(out.IniPath), std::end(out.IniPath), u'#');
     out.ForceCheck = out.OwnerWindow = 77;
-    EXPECT_EQ(ParseArguments(argv, Exists, &disk, out), c.result);
+    EXPECT_EQ(ParseArguments(argv, Exists, &disk, out), c.iniPath.empty() ? 0 : 1);
     EXPECT_EQ(std::u16string(out.IniPath), c.iniPath);
     EXPECT_EQ(out.ForceCheck, c.force);
     EXPECT_EQ(out.OwnerWindow, c.owner);

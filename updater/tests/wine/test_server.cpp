@@ -8,6 +8,7 @@
 #include <atomic>
 #include <charconv>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace {
@@ -18,13 +19,16 @@ struct Server {
   std::thread Thread;
   std::atomic<bool> Stopping{false};
   std::mutex Lock;  // guards the fields below
-  ServeMode Mode = ServeMode::Answer;
-  int Status = 404;
-  std::string Body;
+  // How to answer; Generation is bumped by ServerServe so that a streaming answer stops when the
+  // test moves on.
+  struct Answering {
+    ServeMode Mode = ServeMode::Answer;
+    int Status = 404;
+    std::string Body;
+    uint32_t Generation = 0;
+  } Now;
   std::vector<std::string> Requests;
   std::vector<SOCKET> Held;
-  // Bumped by ServerServe so that a streaming answer stops when the test moves on.
-  uint32_t Generation = 0;
 };
 
 Server server;
@@ -40,48 +44,46 @@ std::string ReadHead(SOCKET client) {
   return head;
 }
 
-bool SendAll(SOCKET client, const char* data, size_t size) {
-  while (size > 0) {
-    const int count = send(client, data, static_cast<int>(std::min<size_t>(size, 65536)), 0);
+bool SendAll(SOCKET client, std::string_view data) {
+  while (!data.empty()) {
+    const int count = send(client, data.data(), static_cast<int>(std::min<size_t>(data.size(), 65536)), 0);
     if (count <= 0) return false;
-    data += count;
-    size -= static_cast<size_t>(count);
+    data.remove_prefix(static_cast<size_t>(count));
   }
   return true;
 }
 
 bool Current(uint32_t generation) {
   std::lock_guard<std::mutex> hold(server.Lock);
-  return generation == server.Generation && !server.Stopping.load();
+  return generation == server.Now.Generation && !server.Stopping.load();
 }
 
-void Answer(SOCKET client, ServeMode mode, int status, const std::string& body, uint32_t generation) {
-  std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
+void Answer(SOCKET client, const Server::Answering& answer) {
+  const ServeMode mode = answer.Mode;
+  const std::string& body = answer.Body;
+  const bool chunked = mode == ServeMode::EndlessChunked;
+  auto chunk = [chunked](const std::string& data) {
+    if (!chunked) return data;
+    char size[16];
+    char* end = std::to_chars(size, size + sizeof size, data.size(), 16).ptr;
+    return std::string(size, end) + "\r\n" + data + "\r\n";
+  };
+  std::string head = "HTTP/1.1 " + std::to_string(answer.Status) +
+                     (answer.Status == 200 ? " OK" : " Not Found") +
                      "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
   if (mode == ServeMode::Answer) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-  if (mode == ServeMode::EndlessChunked) head += "Transfer-Encoding: chunked\r\n";
-  head += "\r\n";
-  bool open = SendAll(client, head.data(), head.size());
-  if (mode == ServeMode::EndlessChunked) {
-    auto chunk = [](const std::string& data) {
-      char size[16];
-      char* end = std::to_chars(size, size + sizeof size, data.size(), 16).ptr;
-      return std::string(size, end) + "\r\n" + data + "\r\n";
-    };
-    const std::string first = chunk(body), filler = chunk(std::string(65536, 'x'));
-    open = open && (body.empty() || SendAll(client, first.data(), first.size()));  // size 0 would end it
-    while (open && Current(generation)) open = SendAll(client, filler.data(), filler.size());
-  } else if (mode == ServeMode::Trickle) {
-    for (size_t at = 0; open && Current(generation); ++at) {
-      open = SendAll(client, at < body.size() ? &body[at] : "x", 1);
+  if (chunked) head += "Transfer-Encoding: chunked\r\n";
+  bool open = SendAll(client, head + "\r\n");
+  if (mode == ServeMode::Trickle) {
+    for (size_t at = 0; open && Current(answer.Generation); ++at) {
+      open = SendAll(client, at < body.size() ? std::string_view(&body[at], 1) : "x");
       Sleep(100);
     }
   } else {
-    open = open && SendAll(client, body.data(), body.size());
-    if (mode == ServeMode::Endless) {
-      const std::string filler(65536, 'x');
-      while (open && Current(generation)) open = SendAll(client, filler.data(), filler.size());
-    }
+    open = open && (body.empty() || SendAll(client, chunk(body)));  // a chunk of size 0 would end the body
+    const std::string filler = chunk(std::string(65536, 'x'));
+    const bool endless = mode == ServeMode::Endless || chunked;
+    while (open && endless && Current(answer.Generation)) open = SendAll(client, filler);
   }
   shutdown(client, SD_SEND);
   closesocket(client);
@@ -99,20 +101,14 @@ void Serve() {
     DWORD timeout = 5000;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     const std::string head = ReadHead(client);
-    ServeMode mode;
-    int status;
-    std::string body;
-    uint32_t generation;
+    Server::Answering answer;
     {
       std::lock_guard<std::mutex> hold(server.Lock);
       server.Requests.push_back(head);
-      mode = server.Mode;
-      status = server.Status;
-      body = server.Body;
-      generation = server.Generation;
-      if (mode == ServeMode::NeverAnswer) server.Held.push_back(client);
+      answer = server.Now;
+      if (answer.Mode == ServeMode::NeverAnswer) server.Held.push_back(client);
     }
-    if (mode != ServeMode::NeverAnswer) Answer(client, mode, status, body, generation);
+    if (answer.Mode != ServeMode::NeverAnswer) Answer(client, answer);
   }
 }
 
@@ -124,10 +120,8 @@ void DropHeld() {
 SOCKET BindLoopback(uint16_t& port) {
   const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (listener == INVALID_SOCKET) return listener;
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
+  sockaddr_in address = {AF_INET, 0, {}};  // any free port
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
   int length = sizeof address;
   if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -166,11 +160,8 @@ uint16_t ServerPort() { return server.Port; }
 
 void ServerServe(ServeMode mode, int status, std::string body) {
   std::lock_guard<std::mutex> hold(server.Lock);
-  server.Mode = mode;
-  server.Status = status;
-  server.Body = std::move(body);
+  server.Now = {mode, status, std::move(body), server.Now.Generation + 1};
   server.Requests.clear();
-  ++server.Generation;
   DropHeld();
 }
 

@@ -37,16 +37,17 @@ bool SwapDefaultValue(const wchar_t* path, const std::wstring& value, std::wstri
 }
 
 enum class WayOut { ClickDownload, ClickHomepage, ClickLater, EnterKey, EscapeKey, CloseBox };
+using enum WayOut;
 
 void Leave(HWND dialog, WayOut way) {
-  if (way == WayOut::CloseBox) {
+  if (way == CloseBox) {
     PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-  } else if (way == WayOut::EnterKey || way == WayOut::EscapeKey) {
+  } else if (way == EnterKey || way == EscapeKey) {
     // Keys go where typed keys go: to the control with the focus.
     GUITHREADINFO info = {sizeof info};
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
     const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
-    const WPARAM key = way == WayOut::EnterKey ? VK_RETURN : VK_ESCAPE;
+    const WPARAM key = way == EnterKey ? VK_RETURN : VK_ESCAPE;
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
   } else {
@@ -134,20 +135,16 @@ TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
     WayOut Way;
     bool ThroughShell = false;
   } cases[] = {
-      {"Tavo Hushbell", "2, 1, 0, 0", WayOut::ClickLater},
-      {"100% Product %d", "",
-       WayOut::ClickLater},  // an empty display version stays empty; % in the name is text
+      {"Tavo Hushbell", "2, 1, 0, 0", ClickLater},
+      // An empty display version stays empty; % in the name is text.
+      {"100% Product %d", "", ClickLater},
       // Over 19 characters: cut to 19, not dropped. 8-bit text comes in the thread's code page.
-      {"Product",
-       "2, 1, 0, 0 \xE9"
-       "dition sp\xE9"
-       "ciale",
-       WayOut::ClickLater},
+      {"Product", "2, 1, 0, 0 \351dition sp\351ciale", ClickLater},
       // Without a name the template texts stay, and the buttons still work.
-      {"", "2, 1, 0, 0", WayOut::ClickDownload},
+      {"", "2, 1, 0, 0", ClickDownload},
       // As the plug-in starts the checker: through the shell, the INI path in quotes, then
       // "/HANDLE:" with the host window.
-      {"Product", "2, 1", WayOut::ClickLater, true},
+      {"Product", "2, 1", ClickLater, true},
   };
   ASSERT_NE(WorkDir().find(L' '), std::wstring::npos) << "the INI path holds a blank";
   for (const auto& c : cases) {
@@ -175,7 +172,7 @@ TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
           Leave(dialog, c.Way);
         },
         c.ThroughShell);
-    EXPECT_EQ(Opened(), c.Way == WayOut::ClickDownload ? std::vector{Download} : std::vector<std::string>{});
+    EXPECT_EQ(Opened(), c.Way == ClickDownload ? std::vector{Download} : std::vector<std::string>{});
   }
 }
 
@@ -189,31 +186,25 @@ TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould) {
     bool OpensDownload, OpensHomepage;
     std::string HomepagePath = "/product";
   } cases[] = {
-      {"Download", web, WayOut::ClickDownload, true, false},
-      {"Enter presses Download", "HTTPS://Example.Invalid/Setup.exe", WayOut::EnterKey, true, false},
-      {"homepage button", web, WayOut::ClickHomepage, false, true},
-      {"Later", web, WayOut::ClickLater, false, false},
-      {"Esc", web, WayOut::EscapeKey, false, false},
-      {"close box", web, WayOut::CloseBox, false, false},
-      {"Download of a program path", "C:\\windows\\notepad.exe", WayOut::ClickDownload, false, false},
-      {"Download of a file address", "file:///C:/windows/win.ini", WayOut::ClickDownload, false, false},
-      {"Download of an empty address", "", WayOut::ClickDownload, false, false},
+      {"Download", web, ClickDownload, true, false},
+      {"Enter presses Download", "HTTPS://Example.Invalid/Setup.exe", EnterKey, true, false},
+      {"homepage button", web, ClickHomepage, false, true},
+      {"Later", web, ClickLater, false, false},
+      {"Esc", web, EscapeKey, false, false},
+      {"close box", web, CloseBox, false, false},
+      {"Download of a program path", "C:\\windows\\notepad.exe", ClickDownload, false, false},
+      {"Download of a file address", "file:///C:/windows/win.ini", ClickDownload, false, false},
+      {"Download of an empty address", "", ClickDownload, false, false},
       // Plain http only to this computer: on the way to another, anyone could swap the download.
-      {"Download over http to another computer", "http://example.invalid/setup.exe", WayOut::ClickDownload,
-       false, false},
-      {"Download over http to this computer", "http://localhost:8080/setup.exe", WayOut::ClickDownload, true,
-       false},
+      {"http to another computer", "http://example.invalid/setup.exe", ClickDownload, false, false},
+      {"http to this computer", "http://localhost:8080/setup.exe", ClickDownload, true, false},
       // A reply never chooses the browser's arguments, nor anything but a whole web address.
-      {"Download of an address with a quote", "http://127.0.0.1/dl\" \"--injected-flag",
-       WayOut::ClickDownload, false, false},
-      {"Download of an address with a blank", "http://example.invalid/set up.exe", WayOut::ClickDownload,
-       false, false},
-      {"Download of an address with a tab", "http://example.invalid/setup.exe\t-x", WayOut::ClickDownload,
-       false, false},
-      {"Download of an address with a backslash", "http://example.invalid\\setup.exe", WayOut::ClickDownload,
-       false, false},
+      {"address with a quote", "http://127.0.0.1/dl\" \"--injected-flag", ClickDownload, false, false},
+      {"address with a blank", "http://example.invalid/set up.exe", ClickDownload, false, false},
+      {"address with a tab", "http://example.invalid/setup.exe\t-x", ClickDownload, false, false},
+      {"address with a backslash", "http://example.invalid\\setup.exe", ClickDownload, false, false},
       // The homepage from the INI file gets the same check.
-      {"homepage with a blank", web, WayOut::ClickHomepage, false, false, "/product page"},
+      {"homepage with a blank", web, ClickHomepage, false, false, "/product page"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -264,7 +255,7 @@ TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromB
               0);
   }
   loaded.clear();
-  const auto download = [](HWND dialog) { Leave(dialog, WayOut::ClickDownload); };
+  const auto download = [](HWND dialog) { Leave(dialog, ClickDownload); };
   EXPECT_TRUE(RunVerlift(Quoted(Prepare("Product", "2, 1", Download)) + OwnedBy(owner),
                          {.Exe = planted + exe, .OnDialog = download, .Loaded = &loaded})
                   .DialogShown);
