@@ -29,8 +29,7 @@ std::string Ansi(const std::wstring& text) {
 }
 
 struct Installed {
-  std::wstring Winamp = Env(L"HB_WINAMP");
-  std::wstring Site = Env(L"HB_SITE");
+  std::wstring Winamp = Env(L"HB_WINAMP"), Site = Env(L"HB_SITE"), Setup = Env(L"HB_SETUP");
   std::wstring Plugin() const { return Winamp + L"\\Plugins\\gen_hushbell.dll"; }
   std::wstring UpdaterIni() const { return Winamp + L"\\Plugins\\gen_hushbell.ini"; }
 };
@@ -116,10 +115,9 @@ TEST(Installed, ForcedCheckAgainstTheBuiltVersionShowsNothing) {
 // Setup and uninstaller started while the player's main window is open: 2, "aborted by the script".
 TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
   Installed installed;
-  std::wstring setup = Env(L"HB_SETUP");
-  ASSERT_FALSE(setup.empty());
+  ASSERT_FALSE(installed.Setup.empty());
   ASSERT_TRUE(HostCreate(nullptr));
-  EXPECT_EQ(RunToEnd(L"\"" + setup + L"\" /S /D=" + installed.Winamp), 2u);
+  EXPECT_EQ(RunToEnd(L"\"" + installed.Setup + L"\" /S /D=" + installed.Winamp), 2u);
   EXPECT_EQ(RunToEnd(L"\"" + installed.Winamp + L"\\uninstall-hushbell.exe\" /S _?=" + installed.Winamp), 2u);
   HostDestroy();
 }
@@ -155,9 +153,9 @@ HWND SetupStep() {
 // /D=, "Configure now" left ticked, OK in the plug-in's dialog: install_test.sh looks where the
 // settings went.
 TEST(ConfigureNow, FinishOpensThePluginsDialog) {
-  std::wstring setup = Env(L"HB_SETUP");
-  ASSERT_FALSE(setup.empty());
-  EXPECT_EQ(RunToEnd(L"\"" + setup + L"\" /D=" + Installed().Winamp + L"-not", SetupStep, IDOK), 0u);
+  Installed installed;
+  ASSERT_FALSE(installed.Setup.empty());
+  EXPECT_EQ(RunToEnd(L"\"" + installed.Setup + L"\" /D=" + installed.Winamp + L"-not", SetupStep, IDOK), 0u);
 }
 
 }  // namespace

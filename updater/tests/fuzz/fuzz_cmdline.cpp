@@ -12,8 +12,7 @@
 namespace {
 
 bool Exists(void*, const char16_t* path) {
-  size_t length = 0;
-  while (path[length] != u'\0') ++length;
+  const size_t length = std::char_traits<char16_t>::length(path);
   if (length >= IniPathCapacity) std::abort();  // an over-long path must never be tested
   return length > 0 && (path[0] & 1) != 0;
 }

@@ -36,14 +36,12 @@ size_t Widen(void*, std::string_view text, char16_t* out, size_t capacity) {
 }
 
 size_t LookupFile(void*, const char16_t* key, char16_t* out, size_t capacity) {
-  size_t length = 0;
-  while (key[length] != u'\0') ++length;
+  const size_t length = std::char_traits<char16_t>::length(key);
   if (length >= FileTextCapacity) std::abort();  // an over-long key must never be looked up
   ++Lookups;
-  if ((key[0] & 3) == 0) return out[0] = u'\0', 0;
-  // The key itself serves as the path.
-  size_t n = length < capacity - 1 ? length : capacity - 1;
-  std::memcpy(out, key, n * sizeof(char16_t));
+  // The key itself serves as the path, unless it names no file.
+  const size_t n = (key[0] & 3) == 0 ? 0 : std::min(length, capacity - 1);
+  std::copy_n(key, n, out);
   out[n] = u'\0';
   return n;
 }

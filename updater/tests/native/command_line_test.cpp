@@ -33,47 +33,34 @@ struct Case {
   std::vector<std::u16string> args;
   std::vector<std::u16string> existing;
   std::u16string iniPath;
-  int32_t force;
-  int32_t owner;
+  int32_t force = 0, owner = 0;
 };
 
 TEST(ParseArguments, Table) {
   const Case cases[] = {
-      {"later existing path wins", {Exe, u"a.ini", u"b.ini"}, {u"a.ini", u"b.ini", ExeIni}, u"b.ini", 0, 0},
-      {"missing later path keeps earlier", {Exe, u"a.ini", u"nope.ini"}, {u"a.ini"}, u"a.ini", 0, 0},
+      {"later existing path wins", {Exe, u"a.ini", u"b.ini"}, {u"a.ini", u"b.ini", ExeIni}, u"b.ini"},
+      {"missing later path keeps earlier", {Exe, u"a.ini", u"nope.ini"}, {u"a.ini"}, u"a.ini"},
       {"/FORCE switch", {Exe, u"/FORCE"}, {ExeIni}, ExeIni, 1, 0},
-      {"lower-case /force is a path", {Exe, u"/force"}, {u"/force", ExeIni}, u"/force", 0, 0},
-      {"/FORCE with suffix is a path", {Exe, u"/FORCEX"}, {u"/FORCEX"}, u"/FORCEX", 0, 0},
-      {"/HANDLE: empty", {Exe, u"/HANDLE:"}, {ExeIni}, ExeIni, 0, 0},
-      {"/HANDLE: letters", {Exe, u"/HANDLE:abc"}, {ExeIni}, ExeIni, 0, 0},
+      {"lower-case /force is a path", {Exe, u"/force"}, {u"/force", ExeIni}, u"/force"},
+      {"/FORCE with suffix is a path", {Exe, u"/FORCEX"}, {u"/FORCEX"}, u"/FORCEX"},
+      {"/HANDLE: empty", {Exe, u"/HANDLE:"}, {ExeIni}, ExeIni},
+      {"/HANDLE: letters", {Exe, u"/HANDLE:abc"}, {ExeIni}, ExeIni},
       {"/HANDLE:-5", {Exe, u"/HANDLE:-5"}, {ExeIni}, ExeIni, 0, -5},
       {"later /HANDLE: replaces", {Exe, u"/HANDLE:7", u"/HANDLE:9"}, {ExeIni}, ExeIni, 0, 9},
-      {"/HANDLE without colon is a path",
+      {"/HANDLE without colon: a path",
        {Exe, u"/HANDLE", u"/HANDLE5"},
        {u"/HANDLE", u"/HANDLE5"},
-       u"/HANDLE5",
-       0,
-       0},
-      {"lower-case /handle: is a path", {Exe, u"/handle:5"}, {u"/handle:5"}, u"/handle:5", 0, 0},
-      {"missing path then handle falls back",
-       {Exe, u"C:\\none.ini", u"/HANDLE:123"},
-       {ExeIni},
-       ExeIni,
-       0,
-       123},
+       u"/HANDLE5"},
+      {"lower-case /handle: is a path", {Exe, u"/handle:5"}, {u"/handle:5"}, u"/handle:5"},
+      {"missing path falls back", {Exe, u"C:\\none.ini", u"/HANDLE:123"}, {ExeIni}, ExeIni, 0, 123},
       {"nothing found", {Exe, u"/HANDLE:1", u"/FORCE"}, {}, u"", 1, 1},
-      {"259-character path fits", {Exe, Long259}, {Long259}, Long259, 0, 0},
-      {"260-character path is not found", {Exe, Long260}, {Long260, ExeIni}, ExeIni, 0, 0},
-      {"program without extension",
-       {u"C:\\Apps\\Verlift"},
-       {u"C:\\Apps\\Verlini"},
-       u"C:\\Apps\\Verlini",
-       0,
-       0},
-      {"argument 0 of three characters", {u"abc"}, {u"ini"}, u"ini", 0, 0},
+      {"259-character path fits", {Exe, Long259}, {Long259}, Long259},
+      {"260-character path is not found", {Exe, Long260}, {Long260, ExeIni}, ExeIni},
+      {"program without extension", {u"C:\\Apps\\Verlift"}, {u"C:\\Apps\\Verlini"}, u"C:\\Apps\\Verlini"},
+      {"argument 0 of three characters", {u"abc"}, {u"ini"}, u"ini"},
       {"argument 0 of two characters", {u"ab", u"/FORCE"}, {u"ini", u"ab"}, u"", 1, 0},
-      {"argument 0 of 259 characters", {Stem255 + u".exe"}, {Long259}, Long259, 0, 0},
-      {"argument 0 of 260 characters", {Stem256 + u".exe"}, {Long260}, u"", 0, 0},
+      {"argument 0 of 259 characters", {Stem255 + u".exe"}, {Long259}, Long259},
+      {"argument 0 of 260 characters", {Stem256 + u".exe"}, {Long260}, u""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

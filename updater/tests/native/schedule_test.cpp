@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "schedule.h"
 
@@ -91,11 +92,10 @@ TEST(LastCheck, FormatsSignedHalvesAndRoundTrips) {
       EXPECT_EQ(std::u16string(hi), c.hi);
     }
     // Read back as a profile integer reader would: signed decimal into a 32-bit pattern.
-    const std::string loText(lo, lo + std::char_traits<char16_t>::length(lo));
-    const std::string hiText(hi, hi + std::char_traits<char16_t>::length(hi));
-    EXPECT_EQ(JoinLastCheck(static_cast<int32_t>(std::strtol(loText.c_str(), nullptr, 10)),
-                            static_cast<int32_t>(std::strtol(hiText.c_str(), nullptr, 10))),
-              c.time);
+    const auto read = [](std::u16string_view text) {
+      return static_cast<int32_t>(std::strtol(std::string(text.begin(), text.end()).c_str(), nullptr, 10));
+    };
+    EXPECT_EQ(JoinLastCheck(read(lo), read(hi)), c.time);
   }
 }
 

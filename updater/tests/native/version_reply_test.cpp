@@ -50,7 +50,9 @@ void ReadVersion(void* context, const char16_t* path, char16_t* out, size_t capa
   if (found != product->versions.end()) CopyOut(found->second, out, capacity);
 }
 
-std::vector<uint8_t> Reply(std::initializer_list<std::string> strings, bool lastHasNul = true) {
+const std::string M = "Tavo-Verlift";
+
+std::vector<uint8_t> Reply(const std::vector<std::string>& strings, bool lastHasNul = true) {
   std::vector<uint8_t> bytes;
   for (const auto& s : strings) {
     bytes.insert(bytes.end(), s.begin(), s.end());
@@ -61,15 +63,22 @@ std::vector<uint8_t> Reply(std::initializer_list<std::string> strings, bool last
   return bytes;
 }
 
+// A reply with the magic, new version "3.0" and download address "u", then these strings.
+std::vector<uint8_t> Offer(std::vector<std::string> strings, bool lastHasNul = true) {
+  strings.insert(strings.begin(), {M, "3.0", "u"});
+  return Reply(strings, lastHasNul);
+}
+
 struct Walked {
   int result;
   std::u16string newVersion, downloadUrl;
   FakeProduct product;
 };
 
-Walked Walk(const std::vector<uint8_t>& reply, FakeProduct product = {}) {
+Walked Walk(const std::vector<uint8_t>& reply, FakeProduct product = {},
+            decltype(ReplyIo::Widen) widen = Widen) {
   Walked w{0, {}, {}, std::move(product)};
-  const ReplyIo io{&w.product, Widen, LookupFile, ReadVersion};
+  const ReplyIo io{&w.product, widen, LookupFile, ReadVersion};
   char16_t newVersion[NewVersionCapacity], downloadUrl[DownloadUrlCapacity];
   std::fill(std::begin(newVersion), std::end(newVersion), u'#');
   std::fill(std::begin(downloadUrl), std::end(downloadUrl), u'#');
@@ -79,39 +88,33 @@ Walked Walk(const std::vector<uint8_t>& reply, FakeProduct product = {}) {
   return w;
 }
 
-const std::string M = "Tavo-Verlift";
-
 TEST(WalkVersionReply, Table) {
   const struct {
     const char* name;
     std::vector<uint8_t> reply;
     int result;
     int reads;
-    std::u16string newVersion;
+    std::u16string newVersion = u"3.0";
   } cases[] = {
       {"magic only", Reply({M}), 0, 0, u""},
       {"empty body", {}, 0, 0, u""},
       {"magic in wrong case", Reply({"tavo-verlift", "3.0", "u", "core", "9"}), 0, 0, u""},
       {"magic with suffix", Reply({M + "!", "3.0", "u", "core", "9"}), 0, 0, u""},
-      {"no pairs", Reply({M, "3.0", "u", ""}), 0, 0, u"3.0"},
-      {"unlisted key then older file", Reply({M, "3.0", "u", "other", "9", "core", "2, 0, 7, 63", ""}), 1, 1,
-       u"3.0"},
-      {"key listed with empty path", Reply({M, "3.0", "u", "blank", "9", ""}), 0, 0, u"3.0"},
-      {"equal then older", Reply({M, "3.0", "u", "core", "2, 0, 7, 62", "help", "1, 0, 0, 1", ""}), 1, 2,
-       u"3.0"},
-      {"older then newer stops early", Reply({M, "3.0", "u", "core", "2, 0, 8", "help", "0, 9", ""}), 1, 1,
-       u"3.0"},
-      {"all current", Reply({M, "3.0", "u", "core", "2, 0, 7, 62", "help", "0, 9", ""}), 0, 2, u"3.0"},
-      {"numeric comparison", Reply({M, "3.0", "u", "core", "2, 0, 7, 100", ""}), 1, 1, u"3.0"},
-      {"empty advertised version", Reply({M, "3.0", "u", "core", "", "help", "", ""}), 0, 2, u"3.0"},
-      {"missing file, version advertised", Reply({M, "3.0", "u", "gone", "1", ""}), 1, 1, u"3.0"},
-      {"missing file, nothing advertised", Reply({M, "3.0", "u", "gone", "", ""}), 0, 1, u"3.0"},
-      {"key without version at the end", Reply({M, "3.0", "u", "core"}), 0, 1, u"3.0"},
-      {"last string without NUL", Reply({M, "3.0", "u", "core", "2, 0, 7, 63"}, false), 1, 1, u"3.0"},
-      {"pairs after the terminator ignored", Reply({M, "3.0", "u", "", "core", "9"}), 0, 0, u"3.0"},
+      {"no pairs", Offer({""}), 0, 0},
+      {"unlisted key then older file", Offer({"other", "9", "core", "2, 0, 7, 63", ""}), 1, 1},
+      {"key listed with empty path", Offer({"blank", "9", ""}), 0, 0},
+      {"equal then older", Offer({"core", "2, 0, 7, 62", "help", "1, 0, 0, 1", ""}), 1, 2},
+      {"older then newer stops early", Offer({"core", "2, 0, 8", "help", "0, 9", ""}), 1, 1},
+      {"all current", Offer({"core", "2, 0, 7, 62", "help", "0, 9", ""}), 0, 2},
+      {"numeric comparison", Offer({"core", "2, 0, 7, 100", ""}), 1, 1},
+      {"empty advertised version", Offer({"core", "", "help", "", ""}), 0, 2},
+      {"missing file, version advertised", Offer({"gone", "1", ""}), 1, 1},
+      {"missing file, nothing advertised", Offer({"gone", "", ""}), 0, 1},
+      {"key without version at the end", Offer({"core"}), 0, 1},
+      {"last string without NUL", Offer({"core", "2, 0, 7, 63"}, false), 1, 1},
+      {"pairs after the terminator ignored", Offer({"", "core", "9"}), 0, 0},
       {"long new version cut", Reply({M, std::string(50, 'v'), "u", ""}), 0, 0, std::u16string(19, u'v')},
-      {"very long advertised version",
-       Reply({M, "3.0", "u", "core", "2, 0, 7, " + std::string(5000, '9'), ""}), 1, 1, u"3.0"},
+      {"very long advertised version", Offer({"core", "2, 0, 7, " + std::string(5000, '9'), ""}), 1, 1},
   };
   for (const auto& c : cases) {
     const Walked w = Walk(c.reply);
@@ -153,9 +156,9 @@ TEST(WalkVersionReply, OverlongTextsAreCutOrSkipped) {
   const std::string key259(259, 'k');
   FakeProduct product;
   product.files[std::u16string(259, u'k')] = u"C:\\P\\core.dll";
-  const Walked fits = Walk(Reply({M, "3.0", "u", key259, "9", ""}), product);
+  const Walked fits = Walk(Offer({key259, "9", ""}), product);
   EXPECT_EQ(fits.result, 1);
-  const Walked skipped = Walk(Reply({M, "3.0", "u", key259 + "k", "9", "core", "2, 0, 7, 62", ""}), product);
+  const Walked skipped = Walk(Offer({key259 + "k", "9", "core", "2, 0, 7, 62", ""}), product);
   EXPECT_EQ(skipped.result, 0);
   EXPECT_EQ(skipped.product.reads, 1);
   EXPECT_EQ(skipped.product.lookedUp, std::vector<std::u16string>{u"core"});
@@ -202,18 +205,16 @@ size_t WidenFailingOnHighBytes(void* context, std::string_view text, char16_t* o
 TEST(WalkVersionReply, UnconvertibleKeyIsSkipped) {
   FakeProduct product;
   product.files[u""] = u"C:\\P\\core.dll";
-  const ReplyIo io{&product, WidenFailingOnHighBytes, LookupFile, ReadVersion};
-  const std::vector<uint8_t> reply = Reply({M, "3.0", "u", "\xff\xfe", "9", "help", "1, 0, 0, 1", ""});
-  char16_t newVersion[NewVersionCapacity], downloadUrl[DownloadUrlCapacity];
-  EXPECT_EQ(WalkVersionReply(reply, io, newVersion, downloadUrl), 1);
-  EXPECT_EQ(product.lookedUp, std::vector<std::u16string>{u"help"});
+  const Walked w = Walk(Offer({"\xff\xfe", "9", "help", "1, 0, 0, 1", ""}), product, WidenFailingOnHighBytes);
+  EXPECT_EQ(w.result, 1);
+  EXPECT_EQ(w.product.lookedUp, std::vector<std::u16string>{u"help"});
 }
 
 TEST(WalkVersionReply, DataPastTheCapIsIgnored) {
   // An unlisted pair fills the reply up to 'end'; an older "core" pair follows it.
   const auto build = [](size_t end) {
     const size_t head = M.size() + 1 + 4 + 2 + 6;  // magic, "3.0", "u", "other"
-    return Reply({M, "3.0", "u", "other", std::string(end - head - 1, '1'), "core", "9"});
+    return Offer({"other", std::string(end - head - 1, '1'), "core", "9"});
   };
   EXPECT_EQ(Walk(build(ReplyCapBytes - 7)).result, 1);  // "core", "9" and their NULs end at the cap
   EXPECT_EQ(Walk(build(ReplyCapBytes - 6)).result, 1);  // the cap ends "9" like the end of data
@@ -225,7 +226,7 @@ TEST(WalkVersionReply, DataPastTheCapIsIgnored) {
 TEST(WalkVersionReply, EntriesPastTheLimitAreIgnored) {
   // Unlisted entries, then an older "core": the last entry examined, or the first ignored.
   for (const size_t unlisted : {ReplyEntryLimit - 1, ReplyEntryLimit}) {
-    std::vector<uint8_t> reply = Reply({M, "3.0", "u"});
+    std::vector<uint8_t> reply = Offer({});
     for (size_t i = 0; i < unlisted; ++i) reply.insert(reply.end(), {'x', 0, '1', 0});
     reply.insert(reply.end(), {'c', 'o', 'r', 'e', 0, '9', 0});
     const Walked w = Walk(reply);

@@ -16,9 +16,9 @@ namespace {
 const HMODULE VerliftData = LoadLibraryExW(VerliftExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 
 const BYTE* VerliftResource(int id, const void* type, DWORD* size = nullptr) {
-  const HRSRC found = VerliftData == nullptr
-                          ? nullptr
-                          : FindResourceW(VerliftData, MAKEINTRESOURCEW(id), static_cast<LPCWSTR>(type));
+  // Without the module, FindResourceW would search this test program instead.
+  if (VerliftData == nullptr) return nullptr;
+  const HRSRC found = FindResourceW(VerliftData, MAKEINTRESOURCEW(id), static_cast<LPCWSTR>(type));
   if (found != nullptr && size != nullptr) *size = SizeofResource(VerliftData, found);
   return found == nullptr ? nullptr
                           : static_cast<const BYTE*>(LockResource(LoadResource(VerliftData, found)));

@@ -11,7 +11,6 @@
 
 #include "import_patch.h"
 #include "open_address.h"
-#include "schedule.h"
 #include "verlift_run.h"
 #include "verlift.h"
 
@@ -54,12 +53,7 @@ TEST(VerliftOnTheRealSystem, ABareIniNameIsTheFileInTheCurrentFolder) {
   WriteBytes(folder.Path + name, "[Update]\r\ninterval=1\r\n");
   const uint64_t before = Now();
   RunVerlift(Quoted(name), {.Folder = folder.Path});
-  auto half = [&](const wchar_t* key) {
-    return static_cast<int32_t>(GetPrivateProfileIntW(L"LastCheck", key, 0, (folder.Path + name).c_str()));
-  };
-  const uint64_t stored = JoinLastCheck(half(L"lo"), half(L"hi"));
-  EXPECT_GE(stored, before);
-  EXPECT_LE(stored, Now());
+  ExpectLastCheckBetween(folder.Path + name, before, Now());
   wchar_t windows[MAX_PATH];
   GetWindowsDirectoryW(windows, MAX_PATH);
   EXPECT_EQ(GetFileAttributesW((windows + (L"\\" + name)).c_str()), INVALID_FILE_ATTRIBUTES);
