@@ -127,6 +127,7 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(Fresh());
     std::string file = c.Via == Installer ? NewIni() : c.Via == HostInUtf16 ? NewForeignIni() : ini_;
     WriteValues(file, Split(c.Stored));
     const std::string hostFileBefore = FileBytes(ini_);
@@ -152,10 +153,6 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
       Configure(script);
     }
     EXPECT_EQ(StoredValues(file), Split(c.SavedByOk));
-    Unload();
-    HostDestroy();
-    ASSERT_TRUE(HostCreate(ini_.c_str()));
-    WritePrivateProfileStringA("Hushbell", nullptr, nullptr, ini_.c_str());
   }
 }
 

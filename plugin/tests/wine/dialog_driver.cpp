@@ -15,8 +15,8 @@ void CALLBACK WatchdogElapsed(HWND, UINT, UINT_PTR id, DWORD) {
   Watched->TimedOut = true;
   EndDialog(Watched->Dialog, -2);
 }
-}  // namespace
 
+// Calls `open`, which must show the configuration dialog modally on this thread.
 DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script) {
   DialogSession session;
   UINT_PTR watchdog = 0;
@@ -33,6 +33,7 @@ DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScri
   Watched = nullptr;
   return session;
 }
+}  // namespace
 
 DialogSession RunHostConfig(const DialogScript& script) {
   return RunConfigDialog(
