@@ -36,12 +36,7 @@ DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScri
 }  // namespace
 
 DialogSession RunHostConfig(const DialogScript& script) {
-  return RunConfigDialog(
-      [] {
-        HostConfigPlugin();
-        return -7;
-      },
-      script);
+  return RunConfigDialog([] { return HostConfigPlugin(), -7; }, script);  // config returns nothing
 }
 
 DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script) {
