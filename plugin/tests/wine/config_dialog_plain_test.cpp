@@ -13,8 +13,8 @@ namespace {
 
 TEST(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
   ASSERT_EQ(GetModuleHandleA("comctl32.dll"), nullptr) << "the process must start without them";
-  std::string hostIni = UniqueTempPath("hbp");
-  std::string installerIni = UniqueTempPath("hbp");
+  TempFolder temp(L"hb plain");  // holds both files
+  std::string hostIni = UniqueTempPath("hbp", temp.Path), installerIni = UniqueTempPath("hbp", temp.Path);
   ASSERT_TRUE(HostCreate(hostIni.c_str()));
   ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
   EXPECT_EQ(GetModuleHandleA("comctl32.dll"), nullptr) << "the plug-in does not load them itself";
@@ -54,8 +54,6 @@ TEST(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
 
   HostUnloadPlugin();
   HostDestroy();
-  DeleteFileA(hostIni.c_str());
-  DeleteFileA(installerIni.c_str());
 }
 
 }  // namespace

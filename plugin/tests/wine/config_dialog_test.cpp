@@ -127,6 +127,7 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(Fresh());
     std::string file = c.Via == Installer ? NewIni() : c.Via == HostInUtf16 ? NewForeignIni() : ini_;
     WriteValues(file, Split(c.Stored));
     const std::string hostFileBefore = FileBytes(ini_);
@@ -152,10 +153,6 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
       Configure(script);
     }
     EXPECT_EQ(StoredValues(file), Split(c.SavedByOk));
-    Unload();
-    HostDestroy();
-    ASSERT_TRUE(HostCreate(ini_.c_str()));
-    WritePrivateProfileStringA("Hushbell", nullptr, nullptr, ini_.c_str());
   }
 }
 
@@ -338,10 +335,7 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
 
 // A copy of the module whose first three strings (the action captions) are replaced.
 bool WriteModuleWithCaptions(const std::string& path, const std::wstring (&captions)[3]) {
-  char exe[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, exe, sizeof exe);
-  std::string source(exe);
-  source.replace(source.find_last_of('\\') + 1, std::string::npos, "gen_hushbell.dll");
+  const std::string source = Utf8(ProgramFolder()) + "gen_hushbell.dll";
   HMODULE original = LoadLibraryExA(source.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (original == nullptr || !CopyFileA(source.c_str(), path.c_str(), FALSE)) return false;
   // Block 1 holds strings 0 to 15, each a length and its UTF-16 characters.

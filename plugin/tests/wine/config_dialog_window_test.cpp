@@ -169,6 +169,7 @@ TEST_F(ConfigDialogTest, OkStartsOrStopsThePollTimerAndCancelLeavesItAsItWas) {
   };
   for (const TimerCase& c : cases) {
     SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(Fresh());
     WriteIniSettings(
         ini_, "LockAction=" + std::to_string(c.Lock) + " ScreenSaverAction=" + std::to_string(c.Saver));
     ASSERT_TRUE(Start());
@@ -179,8 +180,6 @@ TEST_F(ConfigDialogTest, OkStartsOrStopsThePollTimerAndCancelLeavesItAsItWas) {
     });
     ArmScreenSaverAction();
     EXPECT_TRUE(TimerIs(c.After));
-    Unload();
-    HostClearCommands();
   }
 }
 

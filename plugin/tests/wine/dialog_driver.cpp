@@ -15,8 +15,8 @@ void CALLBACK WatchdogElapsed(HWND, UINT, UINT_PTR id, DWORD) {
   Watched->TimedOut = true;
   EndDialog(Watched->Dialog, -2);
 }
-}  // namespace
 
+// Calls `open`, which must show the configuration dialog modally on this thread.
 DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script) {
   DialogSession session;
   UINT_PTR watchdog = 0;
@@ -33,14 +33,10 @@ DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScri
   Watched = nullptr;
   return session;
 }
+}  // namespace
 
 DialogSession RunHostConfig(const DialogScript& script) {
-  return RunConfigDialog(
-      [] {
-        HostConfigPlugin();
-        return -7;
-      },
-      script);
+  return RunConfigDialog([] { return HostConfigPlugin(), -7; }, script);  // config returns nothing
 }
 
 DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script) {

@@ -25,8 +25,6 @@ struct DialogSession {
 // button, or 0 when it has arranged the closing itself (a posted key, a system command).
 using DialogScript = std::function<int(HWND dialog)>;
 
-// Calls `open`, which must show the configuration dialog modally on this thread.
-DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script);
 // Through the loaded plug-in's record, as the host opens it.
 DialogSession RunHostConfig(const DialogScript& script);
 // Through its instConfig export, as an installer opens it.

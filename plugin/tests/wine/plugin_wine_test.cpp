@@ -18,12 +18,16 @@ namespace {
 
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
 
+HostPluginRecord* Load() { return HostLoadPlugin("gen_hushbell.dll"); }
+
 class PluginTest : public HostTest {
  protected:
-  HostPluginRecord* Load() {
-    HostPluginRecord* record = HostLoadPlugin("gen_hushbell.dll");
-    EXPECT_NE(record, nullptr);
-    return record;
+  // Starts the plug-in with these settings, the player in this state.
+  bool StartWith(const std::string& settings, int playState = HostPlaying) {
+    WriteIniSettings(ini_, settings);
+    const bool started = HostTest::Start();
+    HostSetPlayState(playState);
+    return started;
   }
 };
 
@@ -83,9 +87,7 @@ LRESULT CALLBACK LaterSubclass(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 // Another plug-in subclasses the player after init and puts back the hook when it goes, after
 // this one is unloaded. A copy under its own name: the module stays pinned in this process.
 TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  const std::string copy = std::string(temp) + "hb_pinned.dll";
+  const std::string copy = Utf8(temp_.Path) + "hb_pinned.dll";
   ASSERT_TRUE(CopyFileA("gen_hushbell.dll", copy.c_str(), FALSE));
   WriteIniSettings(ini_, "StandbyAction=2 LockAction=0");
   HostSetPlayState(HostPlaying);
@@ -121,9 +123,7 @@ TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding
 
 // Standby travels through the hooked window procedure of the host's main window.
 TEST_F(PluginTest, StandbyCommandGoesOutOnceAtResumeWithSettingsFromTheHostsIniFile) {
-  WriteIniSettings(ini_, "StandbyAction=2 LockAction=0");
-  ASSERT_TRUE(Start());
-  HostSetPlayState(HostPlaying);
+  ASSERT_TRUE(StartWith("StandbyAction=2 LockAction=0"));
   // Each power event and the commands sent by then: a standby request and a resume without a
   // suspend do nothing, nor does the suspend itself; the first resume after it acts, once.
   const std::pair<WPARAM, size_t> events[] = {{5, 0}, {7, 0}, {4, 0}, {8, 0}, {7, 1}, {7, 1}, {18, 1}};
@@ -136,9 +136,7 @@ TEST_F(PluginTest, StandbyCommandGoesOutOnceAtResumeWithSettingsFromTheHostsIniF
 }
 
 TEST_F(PluginTest, StandbyPauseIsNotSentToAPausedPlayer) {
-  WriteIniInt(ini_, "StandbyAction", 1);
-  ASSERT_TRUE(Start());
-  HostSetPlayState(HostPaused);
+  ASSERT_TRUE(StartWith("StandbyAction=1", HostPaused));
   SendMessageA(HostWindowHandle(), WM_POWERBROADCAST, 4, 0);
   SendMessageA(HostWindowHandle(), WM_POWERBROADCAST, 6, 0);
   EXPECT_EQ(HostCommandCount(), 0u);
@@ -146,10 +144,7 @@ TEST_F(PluginTest, StandbyPauseIsNotSentToAPausedPlayer) {
 }
 
 TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) {
-  WriteIniSettings(ini_, "ScreenSaverAction=2 ScreenSaverAutoResume=1 LockAction=0");
-  ASSERT_TRUE(Start());
-  HostSetPlayState(HostPlaying);
-
+  ASSERT_TRUE(StartWith("ScreenSaverAction=2 ScreenSaverAutoResume=1 LockAction=0"));
   SetScreenSaverRunning(true);
   ASSERT_TRUE(HostWaitForCommands(1, 2500));
   EXPECT_EQ(HostCommandAt(0).Command, Pause) << "the screen saver always pauses";
@@ -165,9 +160,7 @@ TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) 
 }
 
 TEST_F(PluginTest, NoPollingWhenNoLockOrScreenSaverActionIsSet) {
-  WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0 ScreenSaverAutoResume=1");
-  ASSERT_TRUE(Start());
-  HostSetPlayState(HostPlaying);
+  ASSERT_TRUE(StartWith("LockAction=0 ScreenSaverAction=0 ScreenSaverAutoResume=1"));
   SetScreenSaverRunning(true);
   HostPump(1600);
   EXPECT_EQ(HostPlayQueries(), 0);
@@ -177,9 +170,7 @@ TEST_F(PluginTest, NoPollingWhenNoLockOrScreenSaverActionIsSet) {
 // A tick blocked in SendMessageA waits for this very thread; quit must still return, and no
 // tick may run once it has.
 TEST_F(PluginTest, QuitDoesNotDeadlockOnATickWaitingForTheHostThread) {
-  WriteIniInt(ini_, "ScreenSaverAction", 1);
-  ASSERT_TRUE(Start());
-  HostSetPlayState(HostPlaying);
+  ASSERT_TRUE(StartWith("ScreenSaverAction=1"));
   SetScreenSaverRunning(true);
   Sleep(1600);  // not pumping: the tick now waits in its query to this thread
   ULONGLONG start = GetTickCount64();
@@ -259,10 +250,7 @@ TEST_F(PluginTest, SectionReadOnceGivesWhatEachKeysProfileReadGives) {
   std::string text = "[hushbell]\r\n; LockAction=9\r\nlockaction = 3\r\nNoValue\r\n";
   for (size_t i = 0; i < std::size(values); ++i) text += "Key" + std::to_string(i) + "=" + values[i] + "\r\n";
   text += "LOCKACTION=4\r\n[Other]\r\nKey0=8\r\n";
-  HANDLE file = CreateFileA(ini_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
-  CloseHandle(file);
+  ASSERT_TRUE(WriteFileBytes(Wide(ini_), text));
   char block[4096];
   const DWORD length = GetPrivateProfileSectionA("Hushbell", block, sizeof block, ini_.c_str());
   const std::string_view section(block, length);

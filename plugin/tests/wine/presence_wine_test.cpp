@@ -30,9 +30,10 @@ std::vector<UINT> Commands() {
 
 class PresenceTest : public HostTest {
  protected:
-  // Loads the plug-in under the simulations, with these settings, and starts it.
+  // A fresh host that loads the plug-in under the simulations, with these settings, and starts it.
   void Start(const std::string& settings, int playState, bool refuseRegistration = false,
              SimDisplay display = SimDisplay::Available) {
+    ASSERT_NO_FATAL_FAILURE(Fresh());
     WriteIniSettings(ini_, settings);
     ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
     ASSERT_TRUE(SimInstall(HostPluginModule()));
@@ -55,18 +56,18 @@ class PresenceTest : public HostTest {
   }
 };
 
-struct LockCase {
+// A time away: the limit set for it, how far the plug-in's clock moves on meanwhile, and the
+// commands at its start and after the unlock.
+struct AwayCase {
   const char* Name;
-  int PlayState;
-  int LockTimeout;
-  uint64_t LockedFor;  // how far the plug-in's clock moves on while locked
-  std::vector<UINT> AtLock;
-  std::vector<UINT> AtUnlock;
+  int PlayState, Timeout;
+  uint64_t AwayFor;
+  std::vector<UINT> AtStart, AtUnlock;
   int FinalState;
 };
 
 TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLimit) {
-  const LockCase cases[] = {
+  const AwayCase cases[] = {
       {"playing, short lock", HostPlaying, 0, 0, {Pause}, {Play}, HostPlaying},
       {"paused", HostPaused, 0, 0, {}, {}, HostPaused},
       {"stopped", HostStopped, 0, 0, {}, {}, HostStopped},
@@ -74,51 +75,41 @@ TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLim
       {"under a 2-minute limit", HostPlaying, 2, 90 * 1000, {Pause}, {Play}, HostPlaying},
       {"no limit, three hours", HostPlaying, 0, 180 * Minute, {Pause}, {Play}, HostPlaying},
   };
-  for (const LockCase& c : cases) {
+  for (const AwayCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 LockAutoResume=1 LockTimeout=" +
-                                      std::to_string(c.LockTimeout) + " ScreenSaverAction=0 StandbyAction=0",
+    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 LockAutoResume=1 LockTimeout=" + std::to_string(c.Timeout) +
+                                      " ScreenSaverAction=0 StandbyAction=0",
                                   c.PlayState));
     // The finest resolution would keep the machine's timer at about 1 ms for the whole session.
     EXPECT_EQ(SimTimerResolution(), 1000u);
 
     SimSetLocked(true);
     NextTick();
-    EXPECT_EQ(Commands(), c.AtLock) << "at the first tick after the lock";
-    SimAdvanceClock(c.LockedFor);
+    EXPECT_EQ(Commands(), c.AtStart) << "at the first tick after the lock";
+    SimAdvanceClock(c.AwayFor);
 
-    UnlockAndExpect(c.AtLock, c.AtUnlock, c.FinalState);
+    UnlockAndExpect(c.AtStart, c.AtUnlock, c.FinalState);
     for (size_t i = 0; i < HostCommandCount(); ++i) EXPECT_FALSE(HostCommandAt(i).Restarted);
   }
 }
 
-struct SaverCase {
-  const char* Name;
-  int ScreenSaverTimeout;
-  uint64_t AwayFor;
-  std::vector<UINT> AtUnlock;
-  int FinalState;
-};
-
 // A password-protected screen saver ends into a locked desktop: the plug-in waits for the
 // unlock, and the lock is the screen saver's, never a lock of its own.
 TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
-  const SaverCase cases[] = {
-      {"back soon", 0, 0, {Play}, HostPlaying},
-      {"away longer than the screen saver's limit", 1, 2 * Minute, {}, HostPaused},
+  const AwayCase cases[] = {
+      {"back soon", HostPlaying, 0, 0, {Pause}, {Play}, HostPlaying},
+      {"away longer than the screen saver's limit", HostPlaying, 1, 2 * Minute, {Pause}, {}, HostPaused},
   };
-  for (const SaverCase& c : cases) {
+  for (const AwayCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    ASSERT_NO_FATAL_FAILURE(Fresh());
     ASSERT_NO_FATAL_FAILURE(Start(
         "LockAction=1 LockAutoResume=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 ScreenSaverTimeout=" +
-            std::to_string(c.ScreenSaverTimeout) + " StandbyAction=0",
-        HostPlaying));
+            std::to_string(c.Timeout) + " StandbyAction=0",
+        c.PlayState));
 
     SetScreenSaverRunning(true);
     NextTick();
-    ASSERT_EQ(Commands(), std::vector<UINT>{Pause});
+    ASSERT_EQ(Commands(), c.AtStart);
     // Seen running on a second tick: from now on a locked desktop belongs to it.
     NextTick();
     SimSetLocked(true);
@@ -130,7 +121,7 @@ TEST_F(PresenceTest, ScreenSaverEndingIntoALockedDesktopWaitsForTheUnlock) {
     EXPECT_EQ(HostGetPlayState(), HostPaused);
 
     // No lock command and no second play after the unlock.
-    UnlockAndExpect({Pause}, c.AtUnlock, c.FinalState);
+    UnlockAndExpect(c.AtStart, c.AtUnlock, c.FinalState);
   }
 }
 
@@ -141,6 +132,8 @@ struct Announcement {
   WPARAM Change;
   DWORD DisplayState = DisplayOn;  // reported when Change is Display
 };
+// Leaving (the desktop then reads locked) and coming back.
+std::vector<Announcement> Away(WPARAM away, WPARAM back) { return {{true, away}, {false, back}}; }
 
 struct AnnounceCase {
   const char* Name;
@@ -155,17 +148,9 @@ struct AnnounceCase {
 // has arrived by the time the notification has been dispatched.
 TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes) {
   const AnnounceCase cases[] = {
-      {"lock, then unlock", 1, {{true, WTS_SESSION_LOCK}, {false, WTS_SESSION_UNLOCK}}, true, {Pause, Play}},
-      {"console switched away and back",
-       1,
-       {{true, WTS_CONSOLE_DISCONNECT}, {false, WTS_CONSOLE_CONNECT}},
-       true,
-       {Pause, Play}},
-      {"remote session left and back",
-       1,
-       {{true, WTS_REMOTE_DISCONNECT}, {false, WTS_REMOTE_CONNECT}},
-       true,
-       {Pause, Play}},
+      {"lock, then unlock", 1, Away(WTS_SESSION_LOCK, WTS_SESSION_UNLOCK), true, {Pause, Play}},
+      {"console away and back", 1, Away(WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT), true, {Pause, Play}},
+      {"remote away and back", 1, Away(WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT), true, {Pause, Play}},
       {"lock announced while the desktop still reads unlocked", 1, {{false, WTS_SESSION_LOCK}}, true, {}},
       {"a logon is no reason to look", 1, {{true, WTS_SESSION_LOGON}}, false, {}},
       {"no lock or screen-saver action: no timer, nothing to do", 0, {{true, WTS_SESSION_LOCK}}, false, {}},
@@ -176,7 +161,6 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
   };
   for (const AnnounceCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    ASSERT_NO_FATAL_FAILURE(Fresh());
     ASSERT_NO_FATAL_FAILURE(
         Start("LockAction=" + std::to_string(c.LockAction) +
                   " LockAutoResume=1 ScreenSaverAction=" + (c.DisplayOffChoice >= 0 ? "1" : "0") +
@@ -224,7 +208,6 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     const bool refused = c.SessionRefused && c.Display != SimDisplay::Available;
-    ASSERT_NO_FATAL_FAILURE(Fresh());
     ASSERT_NO_FATAL_FAILURE(
         Start("LockAction=1 ScreenSaverAction=0", HostPlaying, c.SessionRefused, c.Display));
     HWND window = SimSessionWindow();
@@ -274,6 +257,8 @@ struct PatchCase {
 TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
   ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
   HMODULE plugin = HostPluginModule();
+  void* const first = reinterpret_cast<void*>(FirstStandIn);
+  void* const second = reinterpret_cast<void*>(SecondStandIn);
   const PatchCase cases[] = {
       {"USER32.dll", "CloseDesktop", true},
       {"user32.DLL", "CloseDesktop", true},
@@ -286,8 +271,7 @@ TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
   for (const PatchCase& c : cases) {
     SCOPED_TRACE(std::string(c.Dll) + " " + c.Function);
     void* original = nullptr;
-    EXPECT_EQ(HostPatchImport(plugin, c.Dll, c.Function, reinterpret_cast<void*>(FirstStandIn), &original),
-              c.Patched);
+    EXPECT_EQ(HostPatchImport(plugin, c.Dll, c.Function, first, &original), c.Patched);
     if (!c.Patched) EXPECT_EQ(original, nullptr) << "untouched on failure";
   }
 
@@ -297,21 +281,17 @@ TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
   ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
   plugin = HostPluginModule();
   void* real = nullptr;
-  ASSERT_TRUE(
-      HostPatchImport(plugin, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(FirstStandIn), &real));
+  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", first, &real));
   EXPECT_EQ(real, reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "CloseDesktop")));
   void* previous = nullptr;
-  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(SecondStandIn),
-                              &previous));
-  EXPECT_EQ(previous, reinterpret_cast<void*>(FirstStandIn));
+  ASSERT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", second, &previous));
+  EXPECT_EQ(previous, first);
   void* again = real;
-  EXPECT_TRUE(
-      HostPatchImport(plugin, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(SecondStandIn), &again));
+  EXPECT_TRUE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", second, &again));
   EXPECT_EQ(again, real) << "patching twice must not record the replacement as the original";
 
   void* none = nullptr;
-  EXPECT_FALSE(
-      HostPatchImport(nullptr, "user32.dll", "CloseDesktop", reinterpret_cast<void*>(FirstStandIn), &none));
+  EXPECT_FALSE(HostPatchImport(nullptr, "user32.dll", "CloseDesktop", first, &none));
   EXPECT_FALSE(HostPatchImport(plugin, "user32.dll", "CloseDesktop", nullptr, &none));
   // The plug-in is never started here; unloading it leaves the patched slots unused.
 }

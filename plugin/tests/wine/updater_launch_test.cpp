@@ -66,12 +66,9 @@ class UpdaterLaunchTest : public ::testing::Test {
   }
   size_t Starts() { return RecordedStarts(record_).size(); }
   bool WaitForRecord(size_t starts, DWORD timeoutMs) {
-    ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (GetTickCount64() < end) {
-      if (Starts() >= starts) return true;
-      Sleep(50);
-    }
-    return false;
+    for (ULONGLONG end = GetTickCount64() + timeoutMs; Starts() < starts; Sleep(50))
+      if (GetTickCount64() >= end) return false;
+    return true;
   }
   void SetRecorderAsChecker() {
     SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
