@@ -48,35 +48,48 @@ void StartWithShell(const wchar_t* program, const wchar_t* parameters) {
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
-// Runs on its own thread, which holds a reference on the module until its very last instruction.
-DWORD WINAPI LaunchThread(void* hostWindow) {
+// What the thread starts, decided on the player's thread when the start is due: the registry and
+// the module path as they are then, whatever changes later.
+struct LaunchRequest {
+  wchar_t Checker[PathCapacity];
+  wchar_t Parameters[ParametersCapacity];
+};
+
+// False when there is nothing to start: no checker registered, or a path that would be cut.
+bool PrepareLaunch(LaunchRequest& request) {
   HKEY key = nullptr;
-  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key) == ERROR_SUCCESS) {
-    wchar_t checker[PathCapacity];
-    wchar_t ini[PathCapacity];
-    if (ReadCheckerPath(key, checker) && UpdaterIniPath(ini)) {
-      wchar_t parameters[ParametersCapacity];
-      // The handle goes out as a signed decimal; the checker reads it back the same way.
-      wsprintfW(parameters, L"\"%s\" /HANDLE:%i", ini,
-                static_cast<int>(reinterpret_cast<INT_PTR>(hostWindow)));
-      StartWithShell(checker, parameters);
-    }
-    RegCloseKey(key);
-  }
+  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key) != ERROR_SUCCESS) return false;
+  wchar_t ini[PathCapacity];
+  const bool found = ReadCheckerPath(key, request.Checker) && UpdaterIniPath(ini);
+  RegCloseKey(key);
+  // The handle goes out as a signed decimal; the checker reads it back the same way.
+  if (found)
+    wsprintfW(request.Parameters, L"\"%s\" /HANDLE:%i", ini,
+              static_cast<int>(reinterpret_cast<INT_PTR>(Record.HostWindow)));
+  return found;
+}
+
+// Runs on its own thread, which holds a reference on the module until its very last instruction.
+DWORD WINAPI LaunchThread(void* context) {
+  auto* request = static_cast<LaunchRequest*>(context);
+  StartWithShell(request->Checker, request->Parameters);
+  HeapFree(GetProcessHeap(), 0, request);
   FreeLibraryAndExitThread(reinterpret_cast<HMODULE>(&__ImageBase), 0);
 }
 }  // namespace
 
 void LaunchUpdater() {
   if (Get(State.UpdateCheck) == 0) return;
+  auto* request = static_cast<LaunchRequest*>(HeapAlloc(GetProcessHeap(), 0, sizeof(LaunchRequest)));
+  if (request == nullptr) return;
   HMODULE self = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&Record),
-                          &self))
-    return;
-  HANDLE thread = CreateThread(nullptr, 0, LaunchThread, Record.HostWindow, 0, nullptr);
-  if (thread == nullptr) {
+  if (PrepareLaunch(*request) && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                                    reinterpret_cast<const wchar_t*>(&Record), &self)) {
+    if (HANDLE thread = CreateThread(nullptr, 0, LaunchThread, request, 0, nullptr)) {
+      CloseHandle(thread);
+      return;
+    }
     FreeLibrary(self);
-    return;
   }
-  CloseHandle(thread);
+  HeapFree(GetProcessHeap(), 0, request);
 }
