@@ -11,6 +11,7 @@
 #include <string>
 
 #include "presence_sim.h"
+#include "checker_registry.h"
 #include "standin_host.h"
 #include "test_files.h"
 
@@ -67,12 +68,16 @@ bool StartOnce(Row& row, int round, const char* dll) {
 // The update checker the plug-in finds in the registry: a program that only records its start.
 bool RegisterChecker(const char* folder, bool on) {
   HKEY key = nullptr;
-  if (RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brennick\\Verlift", &key) != ERROR_SUCCESS) return false;
+  if (RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, &key) != ERROR_SUCCESS) return false;
   char checker[MAX_PATH];
   snprintf(checker, sizeof checker, "%sarg_recorder.exe", folder);
-  const LSTATUS status = on ? RegSetValueExA(key, "2.0", 0, REG_SZ, reinterpret_cast<const BYTE*>(checker),
-                                             lstrlenA(checker) + 1)
-                            : RegDeleteValueA(key, "2.0");
+  wchar_t wide[MAX_PATH];
+  const int units = MultiByteToWideChar(CP_ACP, 0, checker, -1, wide, MAX_PATH);
+  const LSTATUS status =
+      !on         ? RegDeleteValueW(key, CheckerRegistryValue)
+      : units > 0 ? RegSetValueExW(key, CheckerRegistryValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide),
+                                   static_cast<DWORD>(units * sizeof(wchar_t)))
+                  : ERROR_INVALID_DATA;
   RegCloseKey(key);
   return status == ERROR_SUCCESS;
 }

@@ -7,20 +7,19 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "checker_registry.h"
 #include "ini_beside.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own base, which is its handle
 
 namespace {
-constexpr wchar_t CheckerKey[] = L"SOFTWARE\\Brennick\\Verlift";
-constexpr wchar_t CheckerValue[] = L"2.0";
 constexpr DWORD PathCapacity = 261;
 constexpr size_t ParametersCapacity = 310;
 
 // Reads the checker's path. Data that fill the whole buffer without a terminator were cut.
 bool ReadCheckerPath(HKEY key, wchar_t (&path)[PathCapacity]) {
   DWORD size = sizeof path;
-  if (RegQueryValueExW(key, CheckerValue, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) !=
+  if (RegQueryValueExW(key, CheckerRegistryValue, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) !=
       ERROR_SUCCESS) {
     return false;
   }
@@ -58,7 +57,7 @@ struct LaunchRequest {
 // False when there is nothing to start: no checker registered, or a path that would be cut.
 bool PrepareLaunch(LaunchRequest& request) {
   HKEY key = nullptr;
-  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, &key) != ERROR_SUCCESS) return false;
   wchar_t ini[PathCapacity];
   const bool found = ReadCheckerPath(key, request.Checker) && UpdaterIniPath(ini);
   RegCloseKey(key);

@@ -7,14 +7,13 @@
 #include <atomic>
 #include <string>
 
+#include "checker_registry.h"
 #include "import_patch.h"
 #include "presence_sim.h"
 #include "standin_host.h"
 #include "test_files.h"
 
 namespace {
-
-constexpr wchar_t CheckerKey[] = L"SOFTWARE\\Brennick\\Verlift";
 
 enum Apartment { NoCom, SingleThreaded, MultiThreaded, NotStarted };
 
@@ -35,12 +34,12 @@ HINSTANCE WINAPI RecordApartment(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) 
   return reinterpret_cast<HINSTANCE>(42);
 }
 
-void DeleteCheckerKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, CheckerKey); }
+void DeleteCheckerRegistryKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey); }
 
 void SetCheckerValue(const void* data, DWORD bytes, DWORD type) {
   HKEY key;
-  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key), ERROR_SUCCESS);
-  RegSetValueExW(key, L"2.0", 0, type, static_cast<const BYTE*>(data), bytes);
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, &key), ERROR_SUCCESS);
+  RegSetValueExW(key, CheckerRegistryValue, 0, type, static_cast<const BYTE*>(data), bytes);
   RegCloseKey(key);
 }
 
@@ -51,7 +50,7 @@ class UpdaterLaunchTest : public ::testing::Test {
     SetEnvironmentVariableA("HB_RECORD_FILE", record_.c_str());
     WriteIniValue(settings_, "LockAction", "0");
   }
-  void TearDown() override { DeleteCheckerKey(); }
+  void TearDown() override { DeleteCheckerRegistryKey(); }
   // One start of the host with the plug-in; returns the host window it ran with.
   HWND RunHost(bool updateCheck) {
     WriteIniInt(settings_, "Verlift", updateCheck);
@@ -88,11 +87,11 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   SetRecorderAsChecker();
   RunHost(false);
   // Checks on, but no key.
-  DeleteCheckerKey();
+  DeleteCheckerRegistryKey();
   RunHost(true);
   // Key without the value.
   HKEY key;
-  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerKey, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, &key), ERROR_SUCCESS);
   RegCloseKey(key);
   RunHost(true);
   // Data that fill the whole buffer with no terminator: a cut path must start nothing, even
