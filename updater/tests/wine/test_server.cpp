@@ -2,14 +2,14 @@
 #include "test_server.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
+#include <cstdio>
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -29,18 +29,14 @@ struct Server {
   } Now;
   std::vector<std::string> Requests;
   std::vector<SOCKET> Held;
-};
-
-Server server;
+} server;
 
 std::string ReadHead(SOCKET client) {
   std::string head;
   char chunk[1024];
-  while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-    const int count = recv(client, chunk, sizeof chunk, 0);
-    if (count <= 0) break;
+  for (int count; head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
+                  (count = recv(client, chunk, sizeof chunk, 0)) > 0;)
     head.append(chunk, static_cast<size_t>(count));
-  }
   return head;
 }
 
@@ -63,10 +59,9 @@ void Answer(SOCKET client, const Server::Answering& answer) {
   const std::string& body = answer.Body;
   const bool chunked = mode == ServeMode::EndlessChunked;
   auto chunk = [chunked](const std::string& data) {
-    if (!chunked) return data;
     char size[16];
-    char* end = std::to_chars(size, size + sizeof size, data.size(), 16).ptr;
-    return std::string(size, end) + "\r\n" + data + "\r\n";
+    snprintf(size, sizeof size, "%x\r\n", static_cast<unsigned>(data.size()));
+    return chunked ? size + data + "\r\n" : data;
   };
   std::string head = "HTTP/1.1 " + std::to_string(answer.Status) +
                      (answer.Status == 200 ? " OK" : " Not Found") +
@@ -89,13 +84,9 @@ void Answer(SOCKET client, const Server::Answering& answer) {
   closesocket(client);
 }
 
+// Ends when ServerStop closes the listener.
 void Serve() {
   while (!server.Stopping.load()) {
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(server.Listener, &ready);
-    timeval wait = {0, 50000};
-    if (select(0, &ready, nullptr, nullptr, &wait) <= 0) continue;
     const SOCKET client = accept(server.Listener, nullptr, nullptr);
     if (client == INVALID_SOCKET) continue;
     DWORD timeout = 5000;
@@ -112,16 +103,10 @@ void Serve() {
   }
 }
 
-void DropHeld() {
-  for (SOCKET held : server.Held) closesocket(held);
-  server.Held.clear();
-}
-
 SOCKET BindLoopback(uint16_t& port) {
   const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (listener == INVALID_SOCKET) return listener;
-  sockaddr_in address = {AF_INET, 0, {}};  // any free port
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = {AF_INET, 0, {{.S_addr = htonl(INADDR_LOOPBACK)}}};  // any free port
   int length = sizeof address;
   if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -139,20 +124,15 @@ bool ServerStart() {
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
   server.Listener = BindLoopback(server.Port);
   if (server.Listener == INVALID_SOCKET || listen(server.Listener, 8) != 0) return false;
-  server.Stopping.store(false);
   server.Thread = std::thread(Serve);
   return true;
 }
 
 void ServerStop() {
   server.Stopping.store(true);
+  closesocket(server.Listener);
   if (server.Thread.joinable()) server.Thread.join();
-  {
-    std::lock_guard<std::mutex> hold(server.Lock);
-    DropHeld();
-  }
-  if (server.Listener != INVALID_SOCKET) closesocket(server.Listener);
-  server.Listener = INVALID_SOCKET;
+  for (SOCKET held : server.Held) closesocket(held);
   WSACleanup();
 }
 
@@ -162,7 +142,7 @@ void ServerServe(ServeMode mode, int status, std::string body) {
   std::lock_guard<std::mutex> hold(server.Lock);
   server.Now = {mode, status, std::move(body), server.Now.Generation + 1};
   server.Requests.clear();
-  DropHeld();
+  for (SOCKET held : std::exchange(server.Held, {})) closesocket(held);
 }
 
 std::vector<std::string> ServerRequests() {
