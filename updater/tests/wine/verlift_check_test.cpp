@@ -1,13 +1,14 @@
 // Verlift.exe's command line, INI file and schedule, and its version query.
 #include "verlift_run.h"
 #include "version_reply.h"
+#include "web_address.h"
 
 namespace {
 
 TEST(VerliftSchedule, TheTimeIsRecordedOnlyWhenACheckIsForcedOrDue) {
   const uint64_t now = Now();
-  const std::string idle = "[Update]\r\ninterval=0\r\n", daily = "[Update]\r\ninterval=1\r\n";
-  const std::string weekly = "[Update]\r\ninterval=7\r\n";
+  auto every = [](int days) { return "[Update]\r\ninterval=" + std::to_string(days) + "\r\n"; };
+  const std::string idle = every(0), daily = every(1), weekly = every(7);
   const struct {
     const char* Name;
     std::string Ini;
@@ -67,9 +68,10 @@ TEST(VerliftSchedule, TheIniFileIsTheLaterExistingPathElseTheOneBesideTheProgram
 }
 
 TEST(VerliftQuery, AsksForVersionPhpBehindTheHomepageWithItsUserAgent) {
-  // The query address holds 259 characters: a homepage of 247 is asked, one of 248 is not
-  // asked at all (rather than at a cut address).
-  const std::string longest = "/" + std::string(247 - ServerAddress("/").size(), 'p');
+  // The longest homepage whose query address, with its terminator, fits the checker's buffer is
+  // asked; one character longer is not asked at all (rather than at a cut address).
+  const std::string longest =
+      "/" + std::string(QueryAddressCapacity - sizeof "/version.php" - ServerAddress("/").size(), 'p');
   const struct {
     std::string HomepagePath;
     std::string RequestLine;  // empty: no request
@@ -95,7 +97,7 @@ TEST(VerliftQuery, AsksForVersionPhpBehindTheHomepageWithItsUserAgent) {
 }
 
 TEST(VerliftQuery, ReplyUpToTheFirstMebibyteDecidesWhetherTheDialogShows) {
-  constexpr size_t Cap = 1u << 20;
+  constexpr size_t Cap = ReplyCapBytes;
   const std::string head = Reply({"Tavo-Verlift", "9.9", Download}), pair = Reply({"verlift", NewerVersion});
   // A key too long for any "Files" entry is skipped with its version; it pads the reply.
   auto padding = [](size_t length) { return std::string(length - 1, 'k') + '\0' + Reply({"1"}); };

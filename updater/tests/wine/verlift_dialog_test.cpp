@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "resource.h"
+#include "standin_host.h"
 #include "verlift_run.h"
 
 namespace {
@@ -27,12 +28,16 @@ std::wstring RecordFile() { return WorkDir() + L"opened.txt"; }
 // What the stand-in browser was started with, one entry per start.
 std::vector<std::string> Opened() { return RecordedStarts(Utf8(RecordFile())); }
 
-// Sets the default value of a key under HKEY_LOCAL_MACHINE; previous gets the one it had.
-bool SwapDefaultValue(const wchar_t* path, const std::wstring& value, std::wstring& previous) {
-  wchar_t old[1024] = {};
-  DWORD bytes = sizeof old - sizeof(wchar_t);
-  previous = RegGetValueW(HKEY_LOCAL_MACHINE, path, nullptr, RRF_RT_REG_SZ, nullptr, old, &bytes) ? L"" : old;
-  return RegSetKeyValueW(HKEY_LOCAL_MACHINE, path, nullptr, REG_SZ, value.c_str(),
+// The message template with its two "%s" filled in, as the checker fills them.
+std::string Filled(std::string message, const std::string& name, const std::string& homepage) {
+  const size_t at = message.find("%s");
+  message.replace(at, 2, name);
+  return message.replace(message.find("%s", at + name.size()), 2, homepage);
+}
+
+// A string value of a registry key (nullptr: its default value).
+bool SetString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+  return RegSetKeyValueW(root, key.c_str(), name, REG_SZ, value.c_str(),
                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
@@ -40,22 +45,20 @@ enum class WayOut { ClickDownload, ClickHomepage, ClickLater, EnterKey, EscapeKe
 using enum WayOut;
 
 void Leave(HWND dialog, WayOut way) {
-  if (way == CloseBox) {
-    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-  } else if (way == EnterKey || way == EscapeKey) {
-    // Keys go where typed keys go: to the control with the focus.
-    GUITHREADINFO info = {sizeof info};
-    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
-    const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
-    const WPARAM key = way == EnterKey ? VK_RETURN : VK_ESCAPE;
-    PostMessageW(target, WM_KEYDOWN, key, 1);
-    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-  } else {
-    constexpr int Buttons[] = {IDC_DOWNLOAD, IDC_HOMEPAGE, IDC_LATER};
-    DWORD_PTR ignored = 0;
+  constexpr int Buttons[] = {IDC_DOWNLOAD, IDC_HOMEPAGE, IDC_LATER};  // the first ways out, in order
+  DWORD_PTR ignored = 0;
+  if (way <= ClickLater)
     SendMessageTimeoutW(GetDlgItem(dialog, Buttons[static_cast<int>(way)]), BM_CLICK, 0, 0, SMTO_NORMAL, 5000,
                         &ignored);
-  }
+  if (way == CloseBox) PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (way != EnterKey && way != EscapeKey) return;
+  // Keys go where typed keys go: to the control with the focus.
+  GUITHREADINFO info = {sizeof info};
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+  const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : dialog;
+  const WPARAM key = way == EnterKey ? VK_RETURN : VK_ESCAPE;
+  PostMessageW(target, WM_KEYDOWN, key, 1);
+  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
 class VerliftDialog : public ::testing::Test {
@@ -65,34 +68,34 @@ class VerliftDialog : public ::testing::Test {
   static void SetUpTestSuite() {
     SetEnvironmentVariableW(L"HB_RECORD_FILE", RecordFile().c_str());
     const std::wstring command = Quoted(ProgramFolder() + L"arg_recorder.exe") + L" \"%1\"";
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(SwapDefaultValue(HandlerKeys[i], command, savedHandlers[i]));
+    for (int i = 0; i < 2; ++i) {
+      wchar_t old[1024] = {};
+      DWORD bytes = sizeof old - sizeof(wchar_t);
+      if (!RegGetValueW(HKEY_LOCAL_MACHINE, HandlerKeys[i], nullptr, RRF_RT_REG_SZ, nullptr, old, &bytes))
+        savedHandlers[i] = old;
+      ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, HandlerKeys[i], nullptr, command));
+    }
   }
   static void TearDownTestSuite() {
-    std::wstring ignored;
     for (int i = 0; i < 2; ++i)
-      if (!savedHandlers[i].empty()) SwapDefaultValue(HandlerKeys[i], savedHandlers[i], ignored);
+      if (!savedHandlers[i].empty()) SetString(HKEY_LOCAL_MACHINE, HandlerKeys[i], nullptr, savedHandlers[i]);
   }
-  // A window that stands in for the host player's main window, on a thread of its own that
-  // keeps pumping messages (the checker's dialog disables and re-enables it).
+  // The stand-in player's main window, on a thread of its own that keeps pumping messages (the
+  // checker's dialog disables and re-enables it).
   void SetUp() override {
     const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ownerThread = std::thread([this, ready] {
-      ownerThreadId = GetCurrentThreadId();
-      owner = CreateWindowExW(0, L"STATIC", L"Stand-in player", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200,
-                              nullptr, nullptr, nullptr, nullptr);
-      MSG message;
-      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's message queue
+    ownerThread = std::jthread([this, ready](std::stop_token stop) {
+      owner = HostCreate(nullptr) ? HostWindowHandle() : nullptr;
       SetEvent(ready);
-      while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
-      DestroyWindow(owner);
+      while (!stop.stop_requested()) HostPump(10);
+      HostDestroy();
     });
     WaitForSingleObject(ready, INFINITE);
     CloseHandle(ready);
     ASSERT_NE(owner, nullptr);
   }
   void TearDown() override {
-    PostThreadMessageW(ownerThreadId, WM_QUIT, 0, 0);
-    ownerThread.join();
+    ownerThread = {};  // stops the thread and waits for it
     ServerServe(ServeMode::Answer, 404, "");
   }
 
@@ -120,13 +123,10 @@ class VerliftDialog : public ::testing::Test {
 
   static constexpr const wchar_t* HandlerKeys[2] = {L"Software\\Classes\\http\\shell\\open\\command",
                                                     L"Software\\Classes\\https\\shell\\open\\command"};
-  static std::wstring savedHandlers[2];
-  std::thread ownerThread;
-  DWORD ownerThreadId = 0;
+  static inline std::wstring savedHandlers[2];
+  std::jthread ownerThread;
   HWND owner = nullptr;
 };
-
-std::wstring VerliftDialog::savedHandlers[2];
 
 TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
   const struct {
@@ -154,19 +154,20 @@ TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
         [&](HWND dialog) {
           EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner);
           EXPECT_FALSE(IsWindowEnabled(owner));
-          const std::string homepage = c.Name.empty() ? "" : ServerAddress();
+          const std::string homepage = c.Name.empty() ? "" : ServerAddress(),
+                            message = TemplateText(IDC_MESSAGE);
           EXPECT_EQ(ControlText(dialog, IDC_MESSAGE),
-                    Widen(c.Name.empty() ? MessageTemplate
-                                         : MessageStart + c.Name + MessageMiddle + homepage + MessageEnd));
+                    Widen(c.Name.empty() ? message : Filled(message, c.Name, homepage)));
           EXPECT_EQ(ControlText(dialog, IDC_HOMEPAGE), Widen(homepage));
           EXPECT_EQ(ControlText(dialog, IDC_NEW_VERSION),
-                    c.Name.empty() ? L"0, 0, 0, 0" : FromThreadCodePage(c.NewVersion).substr(0, 19));
-          EXPECT_EQ(ControlText(dialog, IDC_NEW_LABEL), L"New Version:");
-          EXPECT_EQ(ControlText(dialog, IDC_CURRENT_LABEL), L"Current Version:");
-          EXPECT_EQ(ControlText(dialog, IDC_CURRENT_VERSION), L"0, 0, 0, 0");
-          EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_CURRENT_LABEL)));
-          EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_CURRENT_VERSION)));
-          EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_NEW_VERSION)));
+                    c.Name.empty() ? Widen(TemplateText(IDC_NEW_VERSION))
+                                   : FromThreadCodePage(c.NewVersion).substr(0, 19));
+          // The rest is never changed, and only the new version's line shows.
+          for (int id : {IDC_NEW_LABEL, IDC_CURRENT_LABEL, IDC_CURRENT_VERSION})
+            EXPECT_EQ(ControlText(dialog, id), Widen(TemplateText(id))) << id;
+          for (int id : {IDC_NEW_LABEL, IDC_NEW_VERSION, IDC_CURRENT_LABEL, IDC_CURRENT_VERSION})
+            EXPECT_EQ(IsWindowVisible(GetDlgItem(dialog, id)), id == IDC_NEW_LABEL || id == IDC_NEW_VERSION)
+                << id;
           // The window icons are not checked: Wine 8 answers WM_GETICON from another process
           // with 0 even for an icon set with WM_SETICON.
           Leave(dialog, c.Way);
@@ -244,15 +245,13 @@ TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromB
   // Due, with DLLs of those names beside the program, which Wine is told to prefer to its own
   // for this program, as Windows does: the system's are loaded, and the check works to the end.
   const std::wstring planted = WorkDir() + L"planted\\", exe = L"Planted Verlift.exe";
-  const std::wstring settings = L"Software\\Wine\\AppDefaults\\" + exe, order = L"native,builtin";
+  const std::wstring settings = L"Software\\Wine\\AppDefaults\\" + exe;
   CreateDirectoryW(planted.c_str(), nullptr);
   ASSERT_TRUE(CopyFileW(VerliftExe().c_str(), (planted + exe).c_str(), FALSE));
   for (const wchar_t* name : {L"wininet", L"comctl32"}) {
     ASSERT_TRUE(CopyFileW((ProgramFolder() + L"arg_recorder.exe").c_str(), (planted + name + L".dll").c_str(),
                           FALSE));
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (settings + L"\\DllOverrides").c_str(), name, REG_SZ,
-                              order.c_str(), static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t))),
-              0);
+    ASSERT_TRUE(SetString(HKEY_CURRENT_USER, settings + L"\\DllOverrides", name, L"native,builtin"));
   }
   loaded.clear();
   const auto download = [](HWND dialog) { Leave(dialog, ClickDownload); };
@@ -261,8 +260,8 @@ TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromB
                   .DialogShown);
   RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
   EXPECT_EQ(Opened(), std::vector{Download});
-  EXPECT_EQ(count(L"wininet.dll", true), 1);
-  EXPECT_EQ(count(L"comctl32.dll", true), 1);
+  for (const wchar_t* name : {L"wininet.dll", L"comctl32.dll"})
+    EXPECT_EQ(count(name, true), 1) << Narrow(name);
   for (const std::wstring& path : loaded)
     EXPECT_EQ(path.find(L"\\planted\\"), std::wstring::npos) << Narrow(path);
 }

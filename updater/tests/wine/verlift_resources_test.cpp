@@ -4,7 +4,6 @@
 #include <cstring>
 #include <tuple>
 
-#include "dialog_template.h"
 #include "file_version.h"
 #include "resource.h"
 #include "test_version.h"
@@ -13,17 +12,6 @@
 
 namespace {
 
-const HMODULE VerliftData = LoadLibraryExW(VerliftExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-
-const BYTE* VerliftResource(int id, const void* type, DWORD* size = nullptr) {
-  // Without the module, FindResourceW would search this test program instead.
-  if (VerliftData == nullptr) return nullptr;
-  const HRSRC found = FindResourceW(VerliftData, MAKEINTRESOURCEW(id), static_cast<LPCWSTR>(type));
-  if (found != nullptr && size != nullptr) *size = SizeofResource(VerliftData, found);
-  return found == nullptr ? nullptr
-                          : static_cast<const BYTE*>(LockResource(LoadResource(VerliftData, found)));
-}
-
 template <typename T>
 T At(const void* bytes, size_t offset) {
   T value;
@@ -31,56 +19,67 @@ T At(const void* bytes, size_t offset) {
   return value;
 }
 
+// What the dialog relies on, read from the file rather than copied from the resource script.
 TEST(VerliftResources, DialogTemplateHasTheLayoutStylesAndTexts) {
-  DWORD size = 0;
-  const BYTE* bytes = VerliftResource(IDD_UPDATE, RT_DIALOG, &size);
-  ASSERT_NE(bytes, nullptr);
-  DialogTemplate dialog;
-  ASSERT_TRUE(ReadDialogTemplate({bytes, size}, dialog));
-  // No menu, the standard class; 8 points, FW_DONTCARE, not italic, DEFAULT_CHARSET.
-  EXPECT_EQ(
-      std::tie(dialog.Style, dialog.ExStyle, dialog.Width, dialog.Height, dialog.Menu, dialog.Class,
-               dialog.Caption, dialog.PointSize, dialog.Weight, dialog.Italic, dialog.Charset, dialog.Face),
-      std::make_tuple(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_3DLOOK | DS_SETFONT,
-                      WS_EX_CONTROLPARENT, 235, 106, "", "", Narrow(DialogTitle), 8, 0, 0, 1,
-                      "MS Sans Serif"));
-  constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
-  const std::vector<DialogItem> expected = {
-      {1, "BUTTON", "&Download", Child | WS_TABSTOP | BS_DEFPUSHBUTTON, 121, 85, 50, 14},
-      {2, "BUTTON", "&Later", Child | WS_TABSTOP | BS_PUSHBUTTON, 178, 85, 50, 14},
-      {12, "STATIC", MessageTemplate, Child | WS_GROUP | SS_LEFT, 7, 7, 221, 58},
-      {11, "BUTTON", "", Child | WS_TABSTOP | BS_PUSHBUTTON, 7, 85, 107, 14},
-      {13, "STATIC", "Current Version:", WS_CHILD | WS_GROUP | SS_LEFT, 7, 55, 53, 8},
-      {14, "STATIC", "0, 0, 0, 0", WS_CHILD | WS_GROUP | SS_RIGHT, 60, 55, 54, 8},
-      {15, "STATIC", "New Version:", Child | WS_GROUP | SS_LEFT, 7, 71, 53, 8},
-      {16, "STATIC", "0, 0, 0, 0", Child | WS_GROUP | SS_CENTER, 60, 71, 53, 8},
-  };
-  EXPECT_EQ(dialog.Items, expected);
+  const DialogTemplate dialog = VerliftTemplate();
+  // Every control of the resource header, in the tab order: the buttons first, then the texts.
+  std::vector<int32_t> ids;
+  for (const DialogItem& item : dialog.Items) ids.push_back(item.Id);
+  ASSERT_EQ(ids, (std::vector<int32_t>{IDC_DOWNLOAD, IDC_LATER, IDC_MESSAGE, IDC_HOMEPAGE, IDC_CURRENT_LABEL,
+                                       IDC_CURRENT_VERSION, IDC_NEW_LABEL, IDC_NEW_VERSION}));
+  // A pop-up with a caption and a close box (a way out), in the font the template gives.
+  constexpr DWORD Frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+  EXPECT_EQ(dialog.Style & (Frame | WS_CHILD), Frame);
+  for (const DialogItem& item : dialog.Items) {
+    SCOPED_TRACE(item);
+    const bool button = item.Id == IDC_DOWNLOAD || item.Id == IDC_LATER || item.Id == IDC_HOMEPAGE;
+    const bool hidden = item.Id == IDC_CURRENT_LABEL || item.Id == IDC_CURRENT_VERSION;
+    // Buttons are tab stops, texts start groups, and the current version's line stays hidden.
+    EXPECT_EQ(item.Class, button ? "BUTTON" : "STATIC");
+    EXPECT_EQ(item.Style & (WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_DISABLED),
+              WS_CHILD | (hidden ? 0 : WS_VISIBLE) | (button ? WS_TABSTOP : WS_GROUP));
+    // Enter presses Download, and only Download.
+    if (button)
+      EXPECT_EQ(item.Style & BS_TYPEMASK, item.Id == IDC_DOWNLOAD ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    // Whole within the dialog, and covered by no other visible control.
+    const RECT area = {item.X, item.Y, item.X + item.Width, item.Y + item.Height};
+    EXPECT_TRUE(area.left >= 0 && area.top >= 0 && area.right <= dialog.Width &&
+                area.bottom <= dialog.Height);
+    for (const DialogItem& other : dialog.Items) {
+      RECT both, otherArea = {other.X, other.Y, other.X + other.Width, other.Y + other.Height};
+      if (&other != &item && (item.Style & other.Style & WS_VISIBLE))
+        EXPECT_FALSE(IntersectRect(&both, &area, &otherArea)) << other;
+    }
+  }
+  // The message: two sentences parted by two line feeds, and no directive but the two "%s" for the
+  // name and the homepage (the checker sizes its buffer for just those).
+  const std::string message = TemplateText(IDC_MESSAGE);
+  auto count = [&message](char c) { return std::count(message.begin(), message.end(), c); };
+  const size_t name = message.find("%s"), breaks = message.find("\n\n"), homepage = message.rfind("%s");
+  EXPECT_TRUE(name < breaks && breaks < homepage && homepage != std::string::npos) << message;
+  EXPECT_EQ(std::make_tuple(count('%'), count('\n')), std::make_tuple(2, 2)) << message;
 }
 
 TEST(VerliftResources, IconManifestAndVersionResource) {
   // Icon 101: 32, 16 and 48 pixels, in that order, 16 colours each.
-  const BYTE* group = VerliftResource(IDI_APP, RT_GROUP_ICON);
+  const uint8_t* group = VerliftResource(IDI_APP, RT_GROUP_ICON).data();
   ASSERT_NE(group, nullptr);
-  ASSERT_EQ(std::make_tuple(At<WORD>(group, 2), At<WORD>(group, 4)),
-            std::make_tuple(WORD{1}, WORD{3}));  // 3 icons
+  ASSERT_EQ(std::make_tuple(At<WORD>(group, 2), At<WORD>(group, 4)), std::make_tuple(WORD{1}, WORD{3}));
   const BYTE sizes[] = {32, 16, 48};
   for (int i = 0; i < 3; ++i) {
-    const BYTE* entry = group + 6 + 14 * i;  // width, height, colours, reserved, planes, bits, ...
+    const uint8_t* entry = group + 6 + 14 * i;  // width, height, colours, reserved, planes, bits, ...
     EXPECT_EQ(std::make_tuple(entry[0], entry[1], entry[2], At<WORD>(entry, 6)),
               std::make_tuple(sizes[i], sizes[i], BYTE{16}, WORD{4}));
   }
   EXPECT_NE(LoadImageW(VerliftData, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0), nullptr);
 
-  // The manifest that asks for the version 6 common controls.
-  DWORD size = 0;
-  const BYTE* manifest = VerliftResource(1, RT_MANIFEST, &size);
-  ASSERT_NE(manifest, nullptr);
-  const std::string text(reinterpret_cast<const char*>(manifest), size);
+  // The manifest that asks for the version 6 common controls, for the processor of this build
+  // (the shipped 32-bit file is checked natively).
+  const std::span<const uint8_t> manifest = VerliftResource(1, RT_MANIFEST);
+  const std::string text(manifest.begin(), manifest.end());
   const size_t dependency = text.find("name=\"Microsoft.Windows.Common-Controls\"");
-  ASSERT_NE(dependency, std::string::npos);
+  ASSERT_NE(dependency, std::string::npos) << text;
   const std::string identity = text.substr(dependency, text.find("/>", dependency) - dependency);
-  // It names the processor of this build (the shipped 32-bit file is checked natively).
   const char* processor =
       sizeof(void*) == 4 ? "processorArchitecture=\"X86\"" : "processorArchitecture=\"amd64\"";
   for (const char* attribute : {"version=\"6.0.0.0\"", processor, "language=\"*\""})
@@ -88,8 +87,7 @@ TEST(VerliftResources, IconManifestAndVersionResource) {
 
   // The version resource: one translation, neutral with the Unicode code page (its FileVersion
   // text is checked with ReadFileVersion below).
-  DWORD ignored = 0;
-  std::vector<BYTE> block(GetFileVersionInfoSizeW(VerliftExe().c_str(), &ignored));
+  std::vector<BYTE> block(GetFileVersionInfoSizeW(VerliftExe().c_str(), nullptr));
   ASSERT_FALSE(block.empty());
   ASSERT_TRUE(GetFileVersionInfoW(VerliftExe().c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
   WORD* translation = nullptr;
@@ -120,17 +118,15 @@ TEST(VerliftResources, ReadFileVersionTakesTheFirstTranslationAndCutsAt31Units) 
   ASSERT_EQ(LoadVersionLibrary(), 1);
   for (const auto& c : cases) {
     SCOPED_TRACE(Narrow(c.Path));
-    // Units behind the destination show any write past its 32 units.
+    // Units behind the destination show any write past its 32 units; its own show a missing end.
     struct {
-      char16_t Version[LocalVersionCapacity];
-      char16_t Behind[8];
+      char16_t Version[LocalVersionCapacity], Behind[8];
     } guarded;
-    std::fill(std::begin(guarded.Version), std::end(guarded.Version), u'#');
-    std::fill(std::begin(guarded.Behind), std::end(guarded.Behind), u'#');
+    memset(&guarded, '#', sizeof guarded);
     EXPECT_EQ(ReadFileVersion(guarded.Version, reinterpret_cast<const char16_t*>(c.Path.c_str())), c.Result);
     const auto* version = reinterpret_cast<const wchar_t*>(guarded.Version);
     EXPECT_EQ(Narrow(std::wstring(version, wcsnlen(version, LocalVersionCapacity))), c.Text);
-    EXPECT_EQ(std::u16string(guarded.Behind, 8), u"########");
+    EXPECT_EQ(std::u16string(guarded.Behind, 8), std::u16string(8, u'\x2323'));
   }
   FreeVersionLibrary();
 }

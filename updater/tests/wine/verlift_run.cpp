@@ -7,25 +7,8 @@
 #include <thread>
 #include <utility>
 
+#include "resource.h"
 #include "version.h"
-
-const std::string MessageTemplate = MessageStart + std::string("%s") + MessageMiddle + "%s" + MessageEnd;
-
-const std::wstring& WorkDir() {
-  static const TempFolder folder(L"verlift test");
-  return folder.Path;
-}
-
-std::wstring UniquePath(const wchar_t* stem) {
-  static int counter = 0;
-  return WorkDir() + stem + L" " + std::to_wstring(++counter) + L".ini";
-}
-
-uint64_t Now() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
-}
 
 std::string LastCheckSection(uint64_t time) {
   auto half = [time](int shift) {
@@ -50,30 +33,35 @@ void ExpectLastCheckBetween(const std::wstring& ini, uint64_t before, uint64_t a
   EXPECT_EQ(static_cast<int32_t>(GetPrivateProfileIntW(L"LastCheck", L"hi", 7, ini.c_str())), hi);
 }
 
-std::string VersionText(int build) {
-  return std::to_string(VERLIFT_VERSION_MAJOR) + ", " + std::to_string(VERLIFT_VERSION_MINOR) + ", " +
-         std::to_string(VERLIFT_VERSION_PATCH) + ", " + std::to_string(build);
+std::span<const uint8_t> VerliftResource(int id, const void* type) {
+  // Without the module, FindResourceW would search this test program instead.
+  const HMODULE module = VerliftData;
+  const HRSRC found =
+      module ? FindResourceW(module, MAKEINTRESOURCEW(id), static_cast<LPCWSTR>(type)) : nullptr;
+  if (found == nullptr) return {};
+  return {static_cast<const uint8_t*>(LockResource(LoadResource(module, found))),
+          SizeofResource(module, found)};
 }
 
+DialogTemplate VerliftTemplate() {
+  DialogTemplate dialog;
+  return ReadDialogTemplate(VerliftResource(IDD_UPDATE, RT_DIALOG), dialog) ? dialog : DialogTemplate{};
+}
+
+std::string TemplateText(int id) {
+  for (const DialogItem& item : VerliftTemplate().Items)
+    if (item.Id == id) return item.Text;
+  return "(no control " + std::to_string(id) + ")";
+}
+
+// The installed version with its last number, the build, one up and one down.
 static_assert(VERLIFT_VERSION_BUILD > 0, "the older-version case counts the build number down");
-const std::string InstalledVersion = VersionText(VERLIFT_VERSION_BUILD);
-const std::string NewerVersion = VersionText(VERLIFT_VERSION_BUILD + 1);
-const std::string OlderVersion = VersionText(VERLIFT_VERSION_BUILD - 1);
+const std::string InstalledVersion = VERLIFT_VERSION_TEXT;
+const std::string NewerVersion =
+    InstalledVersion.substr(0, InstalledVersion.rfind(' ') + 1) + std::to_string(VERLIFT_VERSION_BUILD + 1);
+const std::string OlderVersion =
+    InstalledVersion.substr(0, InstalledVersion.rfind(' ') + 1) + std::to_string(VERLIFT_VERSION_BUILD - 1);
 const std::string Download = "https://example.invalid/setup.exe";
-
-std::string Reply(std::initializer_list<std::string> strings) {
-  std::string reply;
-  for (const std::string& text : strings) reply += text + '\0';
-  return reply;
-}
-
-std::string ReplyFor(const std::string& version, const std::string& display, const std::string& url) {
-  return Reply({"Tavo-Verlift", display, url, "verlift", version, ""});
-}
-
-std::string ServerAddress(const std::string& path, uint16_t port) {
-  return "http://127.0.0.1:" + std::to_string(port) + path;
-}
 
 std::wstring ProductIni(const std::string& name, const std::string& homepage, const std::string& extraFiles) {
   const std::wstring ini = UniquePath(L"product");
@@ -83,8 +71,7 @@ std::wstring ProductIni(const std::string& name, const std::string& homepage, co
 }
 
 namespace {
-class ServerEnvironment : public ::testing::Environment {
- public:
+struct ServerEnvironment : ::testing::Environment {
   void SetUp() override { ASSERT_TRUE(ServerStart()); }
   void TearDown() override { ServerStop(); }
 };
@@ -157,20 +144,19 @@ Outcome RunVerlift(const std::wstring& arguments, const RunOptions& options) {
   }
   // Its visible notification dialog (visible means initialised), unless it ends without one.
   HWND dialog = nullptr;
+  const std::wstring caption = Widen(VerliftTemplate().Caption);
   while (dialog == nullptr && GetTickCount() - started < RunTimeoutMs &&
          WaitForSingleObject(process, 10) == WAIT_TIMEOUT) {
     for (HWND window = nullptr;
-         (window = FindWindowExW(nullptr, window, L"#32770", DialogTitle)) != nullptr;) {
+         (window = FindWindowExW(nullptr, window, L"#32770", caption.c_str())) != nullptr;) {
       DWORD processId = 0;
       GetWindowThreadProcessId(window, &processId);
       if (processId == GetProcessId(process) && IsWindowVisible(window)) dialog = window;
     }
   }
   outcome.DialogShown = dialog != nullptr;
-  if (dialog != nullptr && options.OnDialog)
-    options.OnDialog(dialog);
-  else if (dialog != nullptr)
-    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (dialog != nullptr && options.OnDialog) options.OnDialog(dialog);
+  if (dialog != nullptr && !options.OnDialog) PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
 
   // The end of the checker, then of everything it started (the recorder).
   outcome.Ended = WaitForSingleObject(process, RunTimeoutMs) == WAIT_OBJECT_0;
@@ -178,14 +164,13 @@ Outcome RunVerlift(const std::wstring& arguments, const RunOptions& options) {
   if (!outcome.Ended) TerminateProcess(process, 99);
   GetExitCodeProcess(process, &outcome.ExitCode);
   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-  for (DWORD waited = 0;
-       waited < RunTimeoutMs && QueryInformationJobObject(job, JobObjectBasicAccountingInformation,
-                                                          &accounting, sizeof accounting, nullptr);
-       waited += 10) {
-    outcome.Processes = accounting.TotalProcesses;
-    if (accounting.ActiveProcesses == 0) break;
-    Sleep(10);
-  }
+  auto running = [&] {
+    return QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                     nullptr) &&
+           accounting.ActiveProcesses > 0;
+  };
+  for (DWORD waited = 0; waited < RunTimeoutMs && running(); waited += 10) Sleep(10);
+  outcome.Processes = accounting.TotalProcesses;
   CloseHandle(process);
   CloseHandle(job);
   EXPECT_TRUE(outcome.Ended);
@@ -193,7 +178,6 @@ Outcome RunVerlift(const std::wstring& arguments, const RunOptions& options) {
   return outcome;
 }
 
-// A forced check of a product; the check is recorded before the query, whatever the reply.
 Outcome ForcedCheck(const std::string& homepage, const std::string& extraFiles, const std::wstring& exe) {
   const std::wstring ini = ProductIni("Product", homepage, extraFiles);
   const uint64_t before = Now();

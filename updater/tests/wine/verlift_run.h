@@ -1,4 +1,4 @@
-// What the tests of Verlift.exe share: its texts, versions and replies, its INI files, and
+// What the tests of Verlift.exe share: its resources, versions and replies, its INI files, and
 // running it as a child process against the tests' HTTP server (test_server.h).
 #pragma once
 #include <gtest/gtest.h>
@@ -7,19 +7,15 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "dialog_template.h"
 #include "schedule.h"
 #include "test_files.h"
 #include "test_server.h"
 
-inline constexpr wchar_t DialogTitle[] = L"Automatic Update Check";
-inline constexpr char MessageStart[] = "A newer version of ";
-inline constexpr char MessageMiddle[] = " is available.\n\nPlease logon to the website ";
-inline constexpr char MessageEnd[] =
-    " to get further information or press the download button to download the latest version now.";
-extern const std::string MessageTemplate;
 inline constexpr DWORD RunTimeoutMs = 20000;
 inline constexpr uint64_t TicksPerSecond = TicksPerDay / 86400;
 
@@ -32,26 +28,51 @@ inline bool PathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 // A folder of this test run, with a blank in its name so that quoting is always exercised.
-const std::wstring& WorkDir();
+inline const std::wstring& WorkDir() {
+  static const TempFolder folder(L"verlift test");
+  return folder.Path;
+}
 inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
   ASSERT_TRUE(WriteFileBytes(path, bytes)) << Narrow(path);
 }
-std::wstring UniquePath(const wchar_t* stem);
-uint64_t Now();
+inline std::wstring UniquePath(const wchar_t* stem) {
+  static int counter = 0;
+  return WorkDir() + stem + L" " + std::to_wstring(++counter) + L".ini";
+}
+inline uint64_t Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+}
 // "[LastCheck]" with both halves as signed decimals, as the checker stores them.
 std::string LastCheckSection(uint64_t time);
 // Checks that the file holds a "LastCheck" written within [before, after]: "lo" first, each half
 // a signed 32-bit decimal exactly as "%i" writes it, and the profile functions read both back.
 void ExpectLastCheckBetween(const std::wstring& ini, uint64_t before, uint64_t after);
 
+// Verlift.exe's resources, read from the file: one by id and type (empty when missing), its
+// dialog template (empty when unreadable) and the initial text of one of its controls.
+inline const HMODULE VerliftData = LoadLibraryExW(VerliftExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+std::span<const uint8_t> VerliftResource(int id, const void* type);
+DialogTemplate VerliftTemplate();
+std::string TemplateText(int id);
+
 // Versions, replies and products
 extern const std::string InstalledVersion, NewerVersion, OlderVersion, Download;
 // NUL-ended strings, as the version reply is made.
-std::string Reply(std::initializer_list<std::string> strings);
+inline std::string Reply(std::initializer_list<std::string> strings) {
+  std::string reply;
+  for (const std::string& text : strings) reply += text + '\0';
+  return reply;
+}
 // A reply that lists the installed file "verlift", closed by an empty key.
-std::string ReplyFor(const std::string& version, const std::string& display = "9.9",
-                     const std::string& url = Download);
-std::string ServerAddress(const std::string& path = "/product", uint16_t port = ServerPort());
+inline std::string ReplyFor(const std::string& version, const std::string& display = "9.9",
+                            const std::string& url = Download) {
+  return Reply({"Tavo-Verlift", display, url, "verlift", version, ""});
+}
+inline std::string ServerAddress(const std::string& path = "/product", uint16_t port = ServerPort()) {
+  return "http://127.0.0.1:" + std::to_string(port) + path;
+}
 // A new INI file naming Verlift.exe itself as the installed file "verlift".
 std::wstring ProductIni(const std::string& name, const std::string& homepage,
                         const std::string& extraFiles = "");
@@ -59,8 +80,8 @@ std::wstring ProductIni(const std::string& name, const std::string& homepage,
 // Running the checker
 struct Outcome {
   bool Ended = false, DialogShown = false;
-  DWORD ExitCode = 0xDEAD, Milliseconds = 0;
-  DWORD Processes = 0;  // every process of the run: the checker and whatever it started
+  // Processes: every process of the run, the checker and whatever it started.
+  DWORD ExitCode = 0xDEAD, Milliseconds = 0, Processes = 0;
 };
 struct RunOptions {
   std::wstring Exe = VerliftExe();

@@ -1,13 +1,9 @@
 // Verlift.exe on the system people run: an INI file it may not write (Program Files), folder
 // names outside the ANSI code page, a bare INI name, plain http on the way to another computer,
 // and the shell called with COM initialised.
-#include <gtest/gtest.h>
-#include <windows.h>
 #include <objbase.h>
 
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "import_patch.h"
 #include "open_address.h"
