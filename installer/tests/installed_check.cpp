@@ -11,6 +11,7 @@
 
 #include "resource.h"
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 
@@ -73,19 +74,16 @@ TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
   Installed installed;
   ASSERT_FALSE(installed.Winamp.empty());
   UseSite(installed, L"/newer");
-  std::string settings = Ansi(installed.Winamp + L"\\winamp.ini");
-  WritePrivateProfileStringA("Hushbell", "Verlift", "1", settings.c_str());
-  WritePrivateProfileStringA("Hushbell", "LockAction", "0", settings.c_str());
+  const std::wstring settings = installed.Winamp + L"\\winamp.ini";
+  WriteIniSettings(Utf8(settings), "Verlift=1 LockAction=0");
 
-  ASSERT_TRUE(HostCreate(settings.c_str()));
+  ASSERT_TRUE(HostCreate(Ansi(settings).c_str()));
   ASSERT_NE(HostLoadPlugin(Ansi(installed.Plugin()).c_str()), nullptr);
   ASSERT_EQ(HostInitPlugin(), 0);
 
   HWND dialog = nullptr;
-  for (ULONGLONG end = GetTickCount64() + 20000; dialog == nullptr && GetTickCount64() < end;) {
-    HostPump(100);
+  for (ULONGLONG end = GetTickCount64() + 20000; !dialog && GetTickCount64() < end; HostPump(100))
     dialog = FindUpdateDialog();
-  }
   ASSERT_NE(dialog, nullptr) << "no update dialog appeared";
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), HostWindowHandle());
   EXPECT_FALSE(IsWindowEnabled(HostWindowHandle())) << "the dialog is modal to the player";
