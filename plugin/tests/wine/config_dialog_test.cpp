@@ -2,6 +2,7 @@
 // carries them, and its values: filling, enable rules, tab order, typed timeouts, arrows, OK and
 // Cancel.
 #include <cstring>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,53 +15,25 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // The resources as the module carries them.
 
-constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
-constexpr DWORD ComboStyle = Child | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-constexpr DWORD CheckStyle = Child | BS_AUTOCHECKBOX | WS_TABSTOP;
-constexpr DWORD EditStyle = Child | WS_BORDER | ES_NUMBER | ES_AUTOHSCROLL | WS_TABSTOP;
-constexpr DWORD ArrowStyle = Child | SBS_VERT;
-constexpr DWORD UnitStyle = Child | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | WS_GROUP;
-constexpr DWORD GroupStyle = Child | BS_GROUPBOX;
-
-const std::vector<DialogItem> Layout = {
-    {-1, "BUTTON", "PC &Lock", GroupStyle, 7, 7, 221, 48},
-    {1004, "COMBOBOX", "", ComboStyle | CBS_AUTOHSCROLL, 14, 17, 100, 240},
-    {1005, "BUTTON", "&Auto Resume if paused/stopped less than", CheckStyle, 14, 37, 148, 14},
-    {1007, "EDIT", "", EditStyle, 162, 37, 21, 14},
-    {1008, "SCROLLBAR", "", ArrowStyle, 183, 37, 10, 14},
-    {1015, "STATIC", "minutes", UnitStyle, 195, 37, 26, 14},
-    {-1, "BUTTON", "&Screen Saver", GroupStyle, 7, 56, 221, 60},
-    {1011, "COMBOBOX", "", ComboStyle, 14, 66, 100, 240},
-    {1010, "BUTTON", "Auto &Resume if paused/stopped less than", CheckStyle, 14, 86, 148, 14},
-    {1009, "EDIT", "", EditStyle, 162, 86, 21, 14},
-    {1013, "SCROLLBAR", "", ArrowStyle, 183, 86, 10, 14},
-    {1016, "STATIC", "minutes", UnitStyle, 195, 86, 26, 14},
-    {1017, "BUTTON", "Also when the display turns off", CheckStyle, 14, 101, 207, 10},
-    {-1, "BUTTON", "&PC Standby", GroupStyle, 7, 118, 221, 29},
-    {1012, "COMBOBOX", "", ComboStyle, 14, 128, 100, 240},
-    {-1, "BUTTON", "Online &Update", GroupStyle, 7, 150, 221, 29},
-    {1014, "BUTTON", "Automatically check for updates once a week", CheckStyle, 14, 163, 207, 10},
-    {1, "BUTTON", "OK", Child | BS_DEFPUSHBUTTON | WS_TABSTOP, 121, 185, 50, 14},
-    {2, "BUTTON", "Cancel", Child | BS_PUSHBUTTON | WS_TABSTOP, 178, 185, 50, 14},
-};
-
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR list) {
   reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
   return TRUE;
 }
 
+// Checked against the resource header and for a sound layout, not against a copy of the script:
+// every control the code drives is there once, and every string it loads is there whole.
 TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   HMODULE module = LoadLibraryExA("gen_hushbell.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);
-  // Dialog 101 and the string block of 1..15, stored under the neutral language only.
-  for (auto [type, name] : {std::pair{RT_DIALOG, 101}, std::pair{RT_STRING, 1}}) {
+  // The template and the string block of 1..15, stored under the neutral language only.
+  for (auto [type, name] : {std::pair{RT_DIALOG, IDD_CONFIG}, std::pair{RT_STRING, 1}}) {
     std::vector<WORD> languages;
     EnumResourceLanguagesA(module, type, MAKEINTRESOURCEA(name), CollectLanguage,
                            reinterpret_cast<LONG_PTR>(&languages));
     EXPECT_EQ(languages, std::vector<WORD>{NeutralLanguage}) << name;
   }
 
-  HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(101), NeutralLanguage);
+  HRSRC found = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(IDD_CONFIG), NeutralLanguage);
   ASSERT_NE(found, nullptr);
   DialogTemplate dialog;
   ASSERT_TRUE(ReadDialogTemplate(
@@ -70,34 +43,53 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   EXPECT_EQ(dialog.Style, DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER |
                                 DS_CONTEXTHELP | DS_SETFONT});
   // No menu, the standard dialog class; 8 points, FW_DONTCARE, not italic, DEFAULT_CHARSET.
-  EXPECT_EQ(
-      std::tie(dialog.X, dialog.Y, dialog.Width, dialog.Height, dialog.Menu, dialog.Class, dialog.Caption,
-               dialog.PointSize, dialog.Weight, dialog.Italic, dialog.Charset, dialog.Face),
-      std::make_tuple(0, 0, 235, 206, "", "", ConfigCaption, 8, 0, 0, 1, "MS Sans Serif"));
-  EXPECT_EQ(dialog.Items, Layout);
-
-  const char* const strings[] = {
-      // ids 1..11
-      "Do nothing",
-      "Pause",
-      "Stop",
-      "Select the action to be taken when the computer is locked.",
-      "Check this box to resume music after the PC has been unlocked.",
-      "If the computer has been locked for more than this amount of minutes the music will not "
-      "resume.\r\n\r\nSet this value to zero to disable it.",
-      "Select the action to be taken when the screen saver kicks in.",
-      "Check this box to resume music after the screen saver stops.",
-      "If the screen saver has been on for more than this amount of minutes the music will not "
-      "resume.\r\n\r\nSet this value to zero to disable it.",
-      "Select the action to be taken when the computer goes standby.",
-      "Get notified when a new version of\nTavo Hushbell is available."};
-  for (UINT id = 1; id <= std::size(strings); ++id) {
-    char loaded[512] = {};
-    int length = LoadStringA(module, id, loaded, sizeof loaded);
-    EXPECT_EQ(length, static_cast<int>(strlen(strings[id - 1]))) << id;
-    EXPECT_STREQ(loaded, strings[id - 1]) << id;
+  EXPECT_EQ(std::tie(dialog.Menu, dialog.Class, dialog.Caption, dialog.PointSize, dialog.Weight,
+                     dialog.Italic, dialog.Charset, dialog.Face),
+            std::make_tuple("", "", ConfigCaption, 8, 0, 0, 1, "MS Sans Serif"));
+  // Every string is there, whole, with its escapes resolved, and none is another's copy.
+  std::set<std::string> texts;
+  for (UINT id = IDS_ACTION_NOTHING; id <= IDS_TIP_DISPLAY_OFF_UNAVAILABLE; ++id) {
+    char text[512] = {};
+    int length = LoadStringA(module, id, text, sizeof text);
+    EXPECT_TRUE(length > 0 && length < static_cast<int>(sizeof text) - 1) << id;
+    EXPECT_EQ(strchr(text, '\\'), nullptr) << id;
+    texts.insert(text);
   }
+  EXPECT_EQ(texts.size(), size_t{IDS_TIP_DISPLAY_OFF_UNAVAILABLE});
   FreeLibrary(module);
+
+  // Open, every control lies inside the dialog and none but a group box (id -1) covers another.
+  ASSERT_TRUE(Start());
+  Configure([](HWND live) {
+    RECT all{}, both{};
+    GetClientRect(live, &all);
+    std::vector<RECT> placed;
+    std::multiset<int> ids;
+    for (HWND control = GetWindow(live, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+      SCOPED_TRACE(GetDlgCtrlID(control));
+      RECT at{};
+      GetWindowRect(control, &at);
+      MapWindowPoints(nullptr, live, reinterpret_cast<POINT*>(&at), 2);
+      EXPECT_TRUE(IsWindowVisible(control) && UnionRect(&both, &all, &at) && EqualRect(&both, &all));
+      if (GetDlgCtrlID(control) == -1) continue;
+      InflateRect(&at, -1, -1);  // from dialog units, abutting controls may share a pixel
+      for (const RECT& other : placed) EXPECT_FALSE(IntersectRect(&both, &at, &other));
+      placed.push_back(at);
+      ids.insert(GetDlgCtrlID(control));
+    }
+    EXPECT_EQ(ids,
+              (std::multiset<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_LOCK_ARROWS,
+                                  IDC_LOCK_MINUTES, IDC_SAVER_ACTION, IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT,
+                                  IDC_SAVER_ARROWS, IDC_SAVER_MINUTES, IDC_SAVER_DISPLAY_OFF,
+                                  IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
+    // An item's index is the action it stands for, so the lists keep their order.
+    for (int combo : ActionCombos)
+      EXPECT_EQ(GetWindowLongA(GetDlgItem(live, combo), GWL_STYLE) & (CBS_SORT | CBS_DROPDOWNLIST),
+                CBS_DROPDOWNLIST);
+    for (int edit : {IDC_LOCK_TIMEOUT, IDC_SAVER_TIMEOUT})
+      EXPECT_NE(GetWindowLongA(GetDlgItem(live, edit), GWL_STYLE) & ES_NUMBER, 0) << "digits only";
+    return IDCANCEL;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -105,15 +97,14 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
 
 TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeepsThem) {
   enum Through { Host, Installer, HostInUtf16 };
-  struct FillCase {
+  // Stored is the file before (empty: nothing stored), SavedByOk the file after OK without a change.
+  const struct {
     const char* Name;
     Through Via;
-    const char* Stored;  // the file before (empty: nothing stored)
-    const char* Shown;
+    const char *Stored, *Shown;
     bool LockGroupOn, SaverGroupOn;
-    const char* SavedByOk;  // the file after OK without a change
-  };
-  const FillCase cases[] = {
+    const char* SavedByOk;
+  } cases[] = {
       {"every key stored, through the host", Host, "2 0 15 1 1 0 2 0 1", "2 0 15 1 1 0 2 0 1", true, true,
        "2 0 15 1 1 0 2 0 1"},
       {"unknown lock action shows no choice and keeps its group on, through the installer", Installer,
@@ -123,9 +114,8 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
       {"actions keep their low 8 bits, through the installer", Installer, "258 1 5 3 0 7 3 1 0",
        "2 1 5 -1 0 7 -1 1 0", true, true, "2 1 5 255 0 7 255 1 0"},
       {"the host's file has only a UTF-16 name, which it gives", HostInUtf16, "258 0 15 1 1 0 7 0 1",
-       "2 0 15 1 1 0 -1 0 1", true, true, "2 0 15 1 1 0 255 0 1"},
-  };
-  for (const FillCase& c : cases) {
+       "2 0 15 1 1 0 -1 0 1", true, true, "2 0 15 1 1 0 255 0 1"}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
     std::string file = c.Via == Installer ? NewIni() : c.Via == HostInUtf16 ? NewForeignIni() : ini_;
@@ -134,8 +124,7 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
     if (c.Via == HostInUtf16) HostAnswerWideIniQuery(Wide(file).c_str());
     ASSERT_TRUE(Start(c.Via != Installer));
     auto script = [&](HWND dialog) {
-      for (int combo : ActionCombos)
-        EXPECT_EQ(ComboItems(dialog, combo), (Values{"Do nothing", "Pause", "Stop"})) << combo;
+      for (int combo : ActionCombos) EXPECT_EQ(ComboItems(dialog, combo), ActionCaptions()) << combo;
       EXPECT_EQ(ShownValues(dialog), Split(c.Shown));
       ExpectGroups(dialog, c.LockGroupOn, c.SaverGroupOn);
       for (int bar : {IDC_LOCK_ARROWS, IDC_SAVER_ARROWS}) {
@@ -159,12 +148,9 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
 TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledValuesAreSaved) {
   WriteIniSettings(ini_, "LockAction=1 LockAutoResume=1 ScreenSaverAction=1");
   ASSERT_TRUE(Start());
-  struct Step {
-    int Combo, Index;
-    WORD Notification;  // only the low word of WM_COMMAND counts
-    bool LockOn, SaverOn;
-  };
-  const Step steps[] = {
+  // Combo, item, notification (only the low word of WM_COMMAND counts), then whether the lock
+  // and the screen-saver groups are on.
+  const std::tuple<int, int, WORD, bool, bool> steps[] = {
       {IDC_LOCK_ACTION, 0, CBN_SELCHANGE, false, true},
       {IDC_LOCK_ACTION, 1, CBN_SELCHANGE, true, true},
       {IDC_SAVER_ACTION, 0, CBN_SELENDOK, true, false},
@@ -174,8 +160,7 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
       {IDC_SAVER_ACTION, 2, CBN_SELCHANGE, false, true},
       {IDC_LOCK_ACTION, 2, CBN_DROPDOWN, true, true},
       {IDC_SAVER_ACTION, 1, CBN_SELCHANGE, true, true},
-      {IDC_LOCK_ACTION, 0, CBN_SELCHANGE, false, true},
-  };
+      {IDC_LOCK_ACTION, 0, CBN_SELCHANGE, false, true}};
   const int alwaysOn[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK,
                           IDCANCEL};
   std::vector<int> tabOrder;
@@ -186,16 +171,18 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
       at = GetNextDlgTabItem(dialog, at, FALSE);
     } while (at != nullptr && at != first && tabOrder.size() < 40);
     SetControlText(dialog, IDC_LOCK_TIMEOUT, "12");
-    for (const Step& step : steps) {
-      SCOPED_TRACE(testing::Message() << "combo " << step.Combo << " item " << step.Index);
-      ChooseItem(dialog, step.Combo, step.Index, step.Notification);
-      ExpectGroups(dialog, step.LockOn, step.SaverOn);
+    for (auto [combo, index, notification, lockOn, saverOn] : steps) {
+      SCOPED_TRACE(testing::Message() << "combo " << combo << " item " << index);
+      ChooseItem(dialog, combo, index, notification);
+      ExpectGroups(dialog, lockOn, saverOn);
       for (int id : alwaysOn) EXPECT_TRUE(IsControlEnabled(dialog, id)) << id;
     }
     return IDOK;
   });
   // The group boxes, labels and arrows take no tab stop.
-  EXPECT_EQ(tabOrder, (std::vector<int>{1004, 1005, 1007, 1011, 1010, 1009, 1017, 1012, 1014, 1, 2}));
+  EXPECT_EQ(tabOrder, (std::vector<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_SAVER_ACTION,
+                                        IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_DISPLAY_OFF,
+                                        IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
   EXPECT_EQ(StoredValues(ini_), Split("0 1 12 1 0 0 2 0 0"));
 }
 
@@ -206,17 +193,13 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
   WriteValues(ini_, stored);
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
-  struct Closer {
-    const char* Name;
-    UINT Message;  // 0: the Cancel button
-    WPARAM Code;
-  };
-  const Closer closers[] = {{"Cancel", 0, 0},
-                            {"close button", WM_SYSCOMMAND, SC_CLOSE},
-                            {"Esc", WM_KEYDOWN, VK_ESCAPE},
-                            {"Enter, for OK", WM_KEYDOWN, VK_RETURN}};
-  for (const Closer& closer : closers) {
-    SCOPED_TRACE(closer.Name);
+  // Message 0: the Cancel button.
+  const std::tuple<const char*, UINT, WPARAM> closers[] = {{"Cancel", 0, 0},
+                                                           {"close button", WM_SYSCOMMAND, SC_CLOSE},
+                                                           {"Esc", WM_KEYDOWN, VK_ESCAPE},
+                                                           {"Enter, for OK", WM_KEYDOWN, VK_RETURN}};
+  for (auto [name, message, code] : closers) {
+    SCOPED_TRACE(name);
     int iniQueries = HostIniQueries();
     Configure([&](HWND dialog) {
       EXPECT_EQ(ShownValues(dialog), stored);
@@ -230,11 +213,11 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
       ChooseItem(dialog, IDC_STANDBY_ACTION, 1);
       Click(dialog, IDC_UPDATE_CHECK);
       Click(dialog, IDC_SAVER_DISPLAY_OFF);
-      if (closer.Message == 0) return IDCANCEL;
-      PostMessageA(dialog, closer.Message, closer.Code, 0);
+      if (message == 0) return IDCANCEL;
+      PostMessageA(dialog, message, code, 0);
       return 0;
     });
-    if (closer.Code != VK_RETURN) {
+    if (code != VK_RETURN) {
       EXPECT_EQ(FileBytes(ini_), bytes);
       continue;
     }
@@ -253,19 +236,17 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
 }
 
 TEST_F(ConfigDialogTest, TypedTimeoutsAreStoredAsReadWithoutOverflow) {
-  const char* const cases[][2] = {
-      // typed, stored
-      {"100000", "100000"},
-      {"007", "7"},
-      {"", "0"},
-      {"-5", "-5"},
-      {"2147483647", "2147483647"},
-      {"2147483648", "2147483647"},
-      // Only the first 31 characters are read: still far beyond 32 bits here, and the digit
-      // after them does not count.
-      {"99999999999999999999999999999999999999999", "2147483647"},
-      {"00000000000000000000000000000005", "0"},
-      {"12abc", "12"}};
+  // Typed, stored. Only the first 31 characters are read: the nines are still far beyond 32 bits,
+  // and the digit after the zeros does not count.
+  const char* const cases[][2] = {{"100000", "100000"},
+                                  {"007", "7"},
+                                  {"", "0"},
+                                  {"-5", "-5"},
+                                  {"2147483647", "2147483647"},
+                                  {"2147483648", "2147483647"},
+                                  {"99999999999999999999999999999999999999999", "2147483647"},
+                                  {"00000000000000000000000000000005", "0"},
+                                  {"12abc", "12"}};
   ASSERT_TRUE(Start());
   for (const auto& c : cases) {
     SCOPED_TRACE(c[0]);
@@ -280,14 +261,11 @@ TEST_F(ConfigDialogTest, TypedTimeoutsAreStoredAsReadWithoutOverflow) {
 }
 
 TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
-  struct ArrowCase {
-    int Bar;
-    const char* Before;
-    WPARAM Code;
-    const char* After;
-  };
+  // Bar, text before, code, text after. From the row of "12" on: anything but a plain line step
+  // changes nothing, the whole wParam counts, and scroll messages from anything but the two arrow
+  // bars change nothing.
   const std::string tooLong(40, '9');
-  const ArrowCase cases[] = {
+  const std::tuple<int, const char*, WPARAM, const char*> cases[] = {
       {IDC_LOCK_ARROWS, "65535", SB_LINEUP, "65535"},
       {IDC_LOCK_ARROWS, "0", SB_LINEDOWN, "0"},
       {IDC_LOCK_ARROWS, "", SB_LINEUP, "1"},
@@ -298,29 +276,26 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
       {IDC_SAVER_ARROWS, "100000", SB_LINEDOWN, "65535"},
       {IDC_LOCK_ARROWS, "-7", SB_LINEUP, "0"},
       {IDC_SAVER_ARROWS, tooLong.c_str(), SB_LINEDOWN, "65535"},
-      // Anything but a plain line step changes nothing; the whole wParam counts.
       {IDC_LOCK_ARROWS, "12", SB_PAGEUP, "12"},
       {IDC_LOCK_ARROWS, "12", SB_PAGEDOWN, "12"},
       {IDC_SAVER_ARROWS, "12", MAKEWPARAM(SB_THUMBPOSITION, 3), "12"},
       {IDC_SAVER_ARROWS, "12", MAKEWPARAM(SB_LINEUP, 3), "12"},
       {IDC_LOCK_ARROWS, "12", SB_TOP, "12"},
       {IDC_LOCK_ARROWS, "12", SB_ENDSCROLL, "12"},
-      // Scroll messages from anything but the two arrow bars change nothing.
       {IDC_LOCK_ACTION, "12", SB_LINEUP, "12"},
-      {0, "12", SB_LINEUP, "12"},
-  };
+      {0, "12", SB_LINEUP, "12"}};
   WriteIniInt(ini_, "ScreenSaverAction", 1);
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
   Configure([&](HWND dialog) {
-    for (const ArrowCase& c : cases) {
-      SCOPED_TRACE(testing::Message() << "bar " << c.Bar << " text '" << c.Before << "' code " << c.Code);
-      int edit = c.Bar == IDC_SAVER_ARROWS ? IDC_SAVER_TIMEOUT : IDC_LOCK_TIMEOUT;
+    for (auto [bar, before, code, after] : cases) {
+      SCOPED_TRACE(testing::Message() << "bar " << bar << " text '" << before << "' code " << code);
+      int edit = bar == IDC_SAVER_ARROWS ? IDC_SAVER_TIMEOUT : IDC_LOCK_TIMEOUT;
       int other = edit == IDC_LOCK_TIMEOUT ? IDC_SAVER_TIMEOUT : IDC_LOCK_TIMEOUT;
-      SetControlText(dialog, edit, c.Before);
+      SetControlText(dialog, edit, before);
       SetControlText(dialog, other, "4321");
-      SendScroll(dialog, c.Bar, c.Code);
-      EXPECT_EQ(ControlText(dialog, edit), c.After);
+      SendScroll(dialog, bar, code);
+      EXPECT_EQ(ControlText(dialog, edit), after);
       EXPECT_EQ(ControlText(dialog, other), "4321");
     }
     for (int bar : {IDC_LOCK_ARROWS, IDC_SAVER_ARROWS})

@@ -11,7 +11,6 @@
 #include "host_test.h"
 #include "standin_host.h"
 
-inline constexpr UINT Pause = HostCommandPause;
 inline constexpr int ActionCombos[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION};
 inline constexpr WORD NeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 
@@ -45,7 +44,8 @@ inline bool TimerIs(Timer expected, DWORD milliseconds = 2500) {
   SetScreenSaverRunning(true);
   bool seen;
   if (expected == Timer::Running) {
-    seen = HostWaitForCommands(commands + 1, milliseconds) && HostCommandAt(commands).Command == Pause;
+    seen = HostWaitForCommands(commands + 1, milliseconds) &&
+           HostCommandAt(commands).Command == HostCommandPause;
   } else {
     HostPump(milliseconds);
     seen = HostCommandCount() == commands && HostPlayQueries() == queries;
@@ -67,12 +67,5 @@ class ConfigDialogTest : public HostTest {
     std::string folder = NewIni() + " Łódź 日本";
     EXPECT_TRUE(CreateDirectoryW(Wide(folder).c_str(), nullptr));
     return folder + "\\winamp.ini";
-  }
-  // Makes the screen-saver action non-zero without touching the timer: instConfig inside the
-  // host loads the settings from another file, and Cancel starts and stops nothing.
-  void ArmScreenSaverAction() {
-    std::string armed = NewIni();
-    WriteIniSettings(armed, "LockAction=0 ScreenSaverAction=1");
-    EXPECT_EQ(Install(HostWindowHandle(), armed.c_str(), [](HWND) { return IDCANCEL; }).Result, 0);
   }
 };

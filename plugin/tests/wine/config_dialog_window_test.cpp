@@ -57,13 +57,33 @@ TEST_F(ConfigDialogTest, OwnerIsThePreferencesWindowWhileItIsOpenOtherwiseTheHos
   for (HWND window : {unowned, foreignOwner, noTree}) DestroyWindow(window);
 }
 
+// The text `tooltip` shows for its tool over the whole of `window`, and the plug-in's string.
+std::wstring TipText(HWND tooltip, HWND window) {
+  WCHAR text[1024] = {};
+  TTTOOLINFOW query{sizeof query, 0, window, 0, {}, nullptr, text};
+  SendMessageW(tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
+  return text;
+}
+std::wstring PluginString(int id) {
+  WCHAR text[1024] = {};
+  LoadStringW(HostPluginModule(), id, text, std::size(text));
+  return text;
+}
+
 TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen) {
-  const int tips[][2] = {{1004, 4},  {1005, 5},  {1007, 6},
-                         {1008, 6},  {1011, 7},  // control, string
-                         {1010, 8},  {1009, 9},  {1013, 9},
-                         {1012, 10}, {1014, 11}, {IDC_SAVER_DISPLAY_OFF, IDS_TIP_SAVER_DISPLAY_OFF}};
+  // Control, string, in the order of registration.
+  const int tips[][2] = {{IDC_LOCK_ACTION, IDS_TIP_LOCK_ACTION},
+                         {IDC_LOCK_RESUME, IDS_TIP_LOCK_RESUME},
+                         {IDC_LOCK_TIMEOUT, IDS_TIP_LOCK_TIMEOUT},
+                         {IDC_LOCK_ARROWS, IDS_TIP_LOCK_TIMEOUT},
+                         {IDC_SAVER_ACTION, IDS_TIP_SAVER_ACTION},
+                         {IDC_SAVER_RESUME, IDS_TIP_SAVER_RESUME},
+                         {IDC_SAVER_TIMEOUT, IDS_TIP_SAVER_TIMEOUT},
+                         {IDC_SAVER_ARROWS, IDS_TIP_SAVER_TIMEOUT},
+                         {IDC_STANDBY_ACTION, IDS_TIP_STANDBY_ACTION},
+                         {IDC_UPDATE_CHECK, IDS_TIP_UPDATE_CHECK},
+                         {IDC_SAVER_DISPLAY_OFF, IDS_TIP_SAVER_DISPLAY_OFF}};
   ASSERT_TRUE(Start());
-  HMODULE module = HostPluginModule();
   for (int opening = 0; opening < 2; ++opening) {
     SCOPED_TRACE(opening);
     int helpBefore = HostHelpMessages();
@@ -85,17 +105,13 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
         EXPECT_EQ(tool.uId, 0u);
         EXPECT_EQ(tool.uFlags & (TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT | TTF_IDISHWND),
                   UINT{TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT});
-        EXPECT_EQ(tool.hinst, module);
+        EXPECT_EQ(tool.hinst, HostPluginModule());
         RECT client{};
         GetClientRect(control, &client);
         EXPECT_TRUE(EqualRect(&tool.rect, &client));
         // The control loads the text from the plug-in's string table. Wine reports no text
         // pointer for such tools in TTM_ENUMTOOLSA, so the text is asked for instead.
-        WCHAR text[1024] = {}, expected[1024] = {};
-        EXPECT_GT(LoadStringW(module, tips[i][1], expected, std::size(expected)), 0);
-        TTTOOLINFOW query{sizeof query, 0, control, 0, {}, nullptr, text};
-        SendMessageW(tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
-        EXPECT_STREQ(text, expected);
+        EXPECT_EQ(TipText(tooltip, control), PluginString(tips[i][1]));
       }
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETMAXTIPWIDTH, 0, 0), 225);
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 2000);
@@ -135,13 +151,8 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
       std::vector<HWND> tooltips = ThreadTooltips(dialog);
       EXPECT_EQ(tooltips.size(), 1u);
       if (tooltips.size() != 1) return IDOK;
-      WCHAR text[512] = {}, expected[512] = {};
-      LoadStringW(HostPluginModule(), c.Enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE,
-                  expected, std::size(expected));
-      HWND box = GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF);
-      TTTOOLINFOW query{sizeof query, 0, c.Enabled ? box : dialog, 0, {}, nullptr, text};
-      SendMessageW(tooltips[0], TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
-      EXPECT_STREQ(text, expected);
+      EXPECT_EQ(TipText(tooltips[0], c.Enabled ? GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF) : dialog),
+                PluginString(c.Enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE));
       return IDOK;
     });
     EXPECT_EQ(IniValue(ini_, "ScreenSaverDisplayOff"), "1");
@@ -153,21 +164,18 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
 // The poll timer and the module's lifetime.
 
 TEST_F(ConfigDialogTest, OkStartsOrStopsThePollTimerAndCancelLeavesItAsItWas) {
-  struct TimerCase {
+  const struct {
     const char* Name;
     int Lock, Saver;  // the stored actions
     int Choose[3];    // for lock, screen saver, standby; -1 leaves the choice alone
     int Button;
     Timer After;
-  };
-  const TimerCase cases[] = {
-      {"OK with a screen-saver action starts it", 0, 0, {-1, 1, -1}, IDOK, Timer::Running},
-      {"OK with neither action stops it, standby or not", 1, 2, {0, 0, 2}, IDOK, Timer::Stopped},
-      {"Cancel leaves a running timer running", 0, 1, {0, 0, -1}, IDCANCEL, Timer::Running},
-      {"Cancel leaves a stopped timer stopped", 0, 0, {1, 2, -1}, IDCANCEL, Timer::Stopped},
-      {"OK with both actions keeps it running", 1, 1, {-1, -1, -1}, IDOK, Timer::Running},
-  };
-  for (const TimerCase& c : cases) {
+  } cases[] = {{"OK with a screen-saver action starts it", 0, 0, {-1, 1, -1}, IDOK, Timer::Running},
+               {"OK with neither action stops it, standby or not", 1, 2, {0, 0, 2}, IDOK, Timer::Stopped},
+               {"Cancel leaves a running timer running", 0, 1, {0, 0, -1}, IDCANCEL, Timer::Running},
+               {"Cancel leaves a stopped timer stopped", 0, 0, {1, 2, -1}, IDCANCEL, Timer::Stopped},
+               {"OK with both actions keeps it running", 1, 1, {-1, -1, -1}, IDOK, Timer::Running}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
     WriteIniSettings(
@@ -178,7 +186,11 @@ TEST_F(ConfigDialogTest, OkStartsOrStopsThePollTimerAndCancelLeavesItAsItWas) {
         if (c.Choose[i] >= 0) ChooseItem(dialog, ActionCombos[i], c.Choose[i]);
       return c.Button;
     });
-    ArmScreenSaverAction();
+    // Makes the screen-saver action non-zero without touching the timer: instConfig inside the
+    // host loads the settings from another file, and Cancel starts and stops nothing.
+    std::string armed = NewIni();
+    WriteIniSettings(armed, "LockAction=0 ScreenSaverAction=1");
+    EXPECT_EQ(Install(HostWindowHandle(), armed.c_str(), [](HWND) { return IDCANCEL; }).Result, 0);
     EXPECT_TRUE(TimerIs(c.After));
   }
 }
@@ -225,8 +237,7 @@ TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
   WNDPROC original = WindowProcOf(host);
   ASSERT_TRUE(Start());
   ASSERT_NE(WindowProcOf(host), original);
-  HWND other = CreateWindowExA(0, "STATIC", "installer", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
+  HWND other = CreateDialogWindow(nullptr, false);  // an installer's window
   ASSERT_NE(other, nullptr);
   WNDPROC otherProc = WindowProcOf(other);
   std::string installerIni = NewIni();

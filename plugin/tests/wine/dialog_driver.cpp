@@ -50,10 +50,6 @@ std::string ControlText(HWND dialog, int id) {
   return text;
 }
 
-void SetControlText(HWND dialog, int id, const char* text) {
-  SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
-
 std::vector<std::string> ComboItems(HWND dialog, int id) {
   std::vector<std::string> items;
   int count = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0));
@@ -72,10 +68,6 @@ void ChooseItem(HWND dialog, int id, int index, WORD notification) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-void Click(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0); }
-
-bool IsControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != 0; }
-
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code) {
   HWND bar = scrollBarId != 0 ? GetDlgItem(dialog, scrollBarId) : nullptr;
   SendMessageA(dialog, WM_VSCROLL, code, reinterpret_cast<LPARAM>(bar));
@@ -84,6 +76,16 @@ void SendScroll(HWND dialog, int scrollBarId, WPARAM code) {
 void SendHelp(HWND dialog, int id) {
   HELPINFO help{sizeof help, HELPINFO_WINDOW, id, GetDlgItem(dialog, id), 0, {0, 0}};
   SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+}
+
+Values ActionCaptions() {
+  Values captions;
+  for (int id : {IDS_ACTION_NOTHING, IDS_ACTION_PAUSE, IDS_ACTION_STOP}) {
+    char text[512] = {};
+    LoadStringA(HostPluginModule(), id, text, sizeof text);
+    captions.push_back(text);
+  }
+  return captions;
 }
 
 Values ShownValues(HWND dialog) {

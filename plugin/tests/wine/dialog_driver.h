@@ -32,12 +32,14 @@ DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript
 
 // Live-control helpers.
 std::string ControlText(HWND dialog, int id);
-void SetControlText(HWND dialog, int id, const char* text);
+inline void SetControlText(HWND dialog, int id, const char* text) {
+  SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
 std::vector<std::string> ComboItems(HWND dialog, int id);
 // Selects an item and tells the dialog, as a user's choice in the list does.
 void ChooseItem(HWND dialog, int id, int index, WORD notification = CBN_SELCHANGE);
-void Click(HWND dialog, int id);
-bool IsControlEnabled(HWND dialog, int id);
+inline void Click(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0); }
+inline bool IsControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != 0; }
 // One WM_VSCROLL from a scroll bar of the dialog (id 0: from no control at all).
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
 // F1 or the caption's help button over a control.
@@ -51,6 +53,8 @@ inline constexpr const char* SettingKeys[9] = {
 using Values = std::vector<std::string>;
 // Values from blank-separated text: "2 0 15" is {"2", "0", "15"}.
 Values Split(const char* text);
+// The action captions in item order, as the loaded plug-in's string table holds them.
+Values ActionCaptions();
 // The controls in the order their keys are stored: each choice as its item index (-1: none),
 // each check box as its check state, each edit as its text.
 Values ShownValues(HWND dialog);
