@@ -1,8 +1,8 @@
 // Presence monitor scenarios against a fake host whose player takes commands as the real one does.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -42,102 +42,76 @@ struct Scenario {
 
 constexpr Settings Saver1{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1};
 constexpr Settings Dark1{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverDisplayOff = 1};
+constexpr Settings Saver1Timed{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1};
+constexpr Settings Dark1Timed{
+    .ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1, .ScreenSaverDisplayOff = 1};
+constexpr Settings Saver1Standby2{.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .StandbyAction = 2};
 constexpr Settings Standby(uint8_t a) { return {.StandbyAction = a}; }
+void LockTimeout0(PluginState& s) { Put(s.LockTimeout, 0); }
+void LockTimeoutMinus1(PluginState& s) { Put(s.LockTimeout, -1); }
 const Step Suspend{.WParam = PbtApmSuspend};
 const Step Resume{.WParam = PbtApmResumeSuspend};
 
 const std::vector<Scenario> Scenarios = {
     {{"LockWhilePlayingPausesThenPlays", {}, Free, Playing},
-     {{Free, "", Playing},
-      {Locked, "1", Paused},
-      {Locked, "", Paused},
-      {Free, "3", Playing},
-      {Free, "", Playing}}},
+     {{Free}, {Locked, "1", Paused}, {Locked}, {Free, "3", Playing}, {Free}}},
     {{"LockWhilePausedOrStoppedSendsNothing", {}, Free, Paused},
-     {{Locked, "", Paused}, {Free, "", Paused}, {.Desk = Locked, .Set = Stopped}, {Free, "", Stopped}}},
+     {{Locked}, {Free}, {.Desk = Locked, .Set = Stopped}, {Free}}},
     {{"LockStopsWithAction2OnlyWhenPlaying", {.LockAction = 2}, Free, Playing},
-     {{Locked, "2", Stopped},
-      {Free, "3", Playing},
-      {.Desk = Free, .Set = Paused},
-      {Locked, "", Paused},
-      {Free, "", Paused}}},
+     {{Locked, "2", Stopped}, {Free, "3", Playing}, {.Desk = Free, .Set = Paused}, {Locked}, {Free}}},
     {{"UnlockIntoScreenSaverWaitsForItsEnd", {}, Free, Playing},
-     {{Locked, "1", Paused}, {Saver, "", Paused}, {Free, "3", Playing}}},
-    {{"LockAction3WouldRestartSoNothingIsSent", {.LockAction = 3}, Free, Playing},
-     {{Locked, "", Playing}, {Free, "", Playing}}},
+     {{Locked, "1", Paused}, {Saver}, {Free, "3", Playing}}},
+    {{"LockAction3WouldRestartSoNothingIsSent", {.LockAction = 3}, Free, Playing}, {{Locked}, {Free}}},
     {{"LockActionOutOfRangeTakesOverSilently", {.LockAction = 200}, Free, Playing},
-     {{Locked, "", Playing}, {.Desk = Locked, .Set = Paused}, {Free, "3", Playing}}},
-    {{"LockWithoutAutoResume", {.LockAutoResume = 0}, Free, Playing},
-     {{Locked, "1", Paused}, {Free, "", Paused}}},
+     {{Locked}, {.Desk = Locked, .Set = Paused}, {Free, "3", Playing}}},
+    {{"LockWithoutAutoResume", {.LockAutoResume = 0}, Free, Playing}, {{Locked, "1", Paused}, {Free}}},
     // Lock action 0 keeps the music going; play at the unlock only if the user paused meanwhile.
     {{"LockAction0WithScreenSaverSet", {.LockAction = 0, .ScreenSaverAction = 1}, Free, Playing},
-     {{Locked, "", Playing},
-      {Free, "", Playing},
-      {Locked, "", Playing},
-      {.Desk = Locked, .Set = Paused},
-      {Free, "3", Playing}}},
+     {{Locked}, {Free}, {Locked}, {.Desk = Locked, .Set = Paused}, {Free, "3", Playing}}},
     {{"ScreenSaverAction2Pauses", {.ScreenSaverAction = 2, .ScreenSaverAutoResume = 1}, Free, Playing},
-     {{Saver, "1", Paused}, {Saver, "", Paused}, {Free, "3", Playing}}},
+     {{Saver, "1", Paused}, {Saver}, {Free, "3", Playing}}},
     {{"ScreenSaverWithoutAutoResume", {.ScreenSaverAction = 1}, Free, Playing},
-     {{Saver, "1", Paused}, {Free, "", Paused}}},
-    {{"ScreenSaverWhilePausedSendsNothing", Saver1, Free, Paused},
-     {{Saver, "", Paused}, {Saver, "", Paused}, {Free, "", Paused}}},
+     {{Saver, "1", Paused}, {Free}}},
+    {{"ScreenSaverWhilePausedSendsNothing", Saver1, Free, Paused}, {{Saver}, {Saver}, {Free}}},
     {{"ScreenSaverEndsWhileUserPlaysSendsNoPlay", Saver1, Free, Playing},
-     {{Saver, "1", Paused}, {.Desk = Saver, .Set = Playing}, {Free, "", Playing}}},
+     {{Saver, "1", Paused}, {.Desk = Saver, .Set = Playing}, {Free}}},
     {{"PasswordProtectedScreenSaver", Saver1, Free, Playing},
-     {{Free, "", Playing},
+     {{Free},
       {SaverLocked, "1", Paused},
-      {SaverLocked, "", Paused},
-      {Locked, "", Paused},
-      {Locked, "", Paused},
+      {SaverLocked},
+      {Locked},
+      {Locked},
       {Free, "3", Playing},
-      {Free, "", Playing},
+      {Free},
       {Locked, "1", Paused},
       {Free, "3", Playing}}},
     // Without a screen-saver action a password-protected screen saver's lock is still not a lock.
     {{"ScreenSaverAction0PasswordLockIsNotALock", {}, Free, Playing},
-     {{Saver, "", Playing},
-      {SaverLocked, "", Playing},
-      {Locked, "", Playing},
-      {Locked, "", Playing},
-      {Free, "", Playing},
-      {Locked, "1", Paused},
-      {Free, "3", Playing}}},
+     {{Saver}, {SaverLocked}, {Locked}, {Locked}, {Free}, {Locked, "1", Paused}, {Free, "3", Playing}}},
     // The tick that resumes has seen the screen saver gone: a lock right after it is a lock.
     {{"LockRightAfterScreenSaverResumeIsALock", Saver1, Free, Playing},
      {{Saver, "1", Paused}, {Saver}, {Free, "3", Playing}, {Locked, "1", Paused}, {Free, "3", Playing}}},
     {{"SingleTickScreenSaverIntoLockedDesktop", Saver1, Free, Playing},
-     {{Saver, "1", Paused},
-      {Locked, "3", Playing},
-      {Locked, "1", Paused},
-      {Locked, "", Paused},
-      {Free, "3", Playing}}},
+     {{Saver, "1", Paused}, {Locked, "3", Playing}, {Locked, "1", Paused}, {Locked}, {Free, "3", Playing}}},
     {{"InitWhileScreenSaverRuns", Saver1, Saver, Playing},
-     {{Saver, "", Playing},
-      {Saver, "", Playing},
-      {Free, "", Playing},
-      {Saver, "1", Paused},
-      {Free, "3", Playing}}},
+     {{Saver}, {Saver}, {Free}, {Saver, "1", Paused}, {Free, "3", Playing}}},
     {{"InitWhileScreenSaverRunsWithAction0BlocksLockUntilEnabled", {}, Saver, Playing},
-     {{Free, "", Playing},
-      {Locked, "", Playing},
-      {Free, "", Playing},
+     {{Free},
+      {Locked},
+      {Free},
       {.Desk = Free, .Before = [](PluginState& s) { Put(s.ScreenSaverAction, 1); }},
       {Locked, "1", Paused},
       {Free, "3", Playing}}},
-    {{"BothFlagsSeededOnlyStandbyWorks",
-      {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .StandbyAction = 2},
-      SaverLocked,
-      Playing},
-     {{Free, "", Playing},
-      {Saver, "", Playing},
-      {Locked, "", Playing},
-      {Free, "", Playing},
+    {{"BothFlagsSeededOnlyStandbyWorks", Saver1Standby2, SaverLocked, Playing},
+     {{Free},
+      {Saver},
+      {Locked},
+      {Free},
       Suspend,
       {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend},
       {.Desk = Locked, .Set = Playing},
-      {Saver, "", Playing},
-      {Free, "", Playing}}},
+      {Saver},
+      {Free}}},
     {{"StandbyAction0IgnoresPower", {}, Free, Playing},
      {Suspend, {Locked, "1", Paused}, Resume, {Free, "3", Playing}}},
     {{"ResumeWithoutSuspendAndSecondResume", Standby(2), Free, Playing},
@@ -152,12 +126,12 @@ const std::vector<Scenario> Scenarios = {
       {Locked, "1", Paused},
       {Free, "3", Playing},
       Suspend,
-      {Locked, "", Playing},
+      {Locked},
       {.WParam = 8},
-      {Free, "", Playing},
+      {Free},
       {.Expect = "1", .After = Paused, .WParam = PbtApmResumeCritical},
-      {Locked, "", Paused},
-      {Free, "", Paused}}},
+      {Locked},
+      {Free}}},
     {{"OtherMessageWithSuspendWParamIsIgnored", Standby(2), Free, Playing},
      {{.WParam = PbtApmSuspend, .Message = 0x10}, {Locked, "1", Paused}, Resume}},
     // Standby pause/play only to a player in the right state; stop always; other codes nothing.
@@ -182,39 +156,22 @@ const std::vector<Scenario> Scenarios = {
       {Locked, "1", Paused},
       {.Desk = Free, .Advance = 5 * Minute + 1},
       {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing},
-      {.Desk = Free,
-       .Expect = "3",
-       .After = Playing,
-       .Advance = 400 * Minute,
-       .Before = [](PluginState& s) { Put(s.LockTimeout, 0); }},
+      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 400 * Minute, .Before = LockTimeout0},
       {Locked, "1", Paused},
-      {.Desk = Free,
-       .Expect = "3",
-       .After = Playing,
-       .Advance = 400 * Minute,
-       .Before = [](PluginState& s) { Put(s.LockTimeout, -1); }}}},
-    {{"LockTimeoutHugeDoesNotOverflow", {.LockTimeout = std::numeric_limits<int32_t>::max()}, Free, Playing},
+      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 400 * Minute, .Before = LockTimeoutMinus1}}},
+    {{"LockTimeoutHugeDoesNotOverflow", {.LockTimeout = INT32_MAX}, Free, Playing},
      {{Locked, "1", Paused},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 2147483647ull * Minute},
       {Locked, "1", Paused},
       {.Desk = Free, .Advance = 2147483647ull * Minute + 1}}},
-    {{"ScreenSaverTimeoutBoundary",
-      {.ScreenSaverAction = 1,
-       .ScreenSaverAutoResume = 1,
-       .ScreenSaverTimeout = 1,
-       .ScreenSaverDisplayOff = 1},
-      Free,
-      Playing},
+    {{"ScreenSaverTimeoutBoundary", Dark1Timed, Free, Playing},
      {{.Desk = Saver, .Expect = "1", .After = Paused, .Advance = 30 * Minute},
       {.Desk = Free, .Expect = "3", .After = Playing, .Advance = Minute},
       {Saver, "1", Paused},
       {.Desk = Free, .Advance = Minute + 1},
       {.Desk = Dark, .Expect = "1", .After = Paused, .Set = Playing},  // the display, alike
       {.Desk = Free, .Advance = Minute + 1}}},
-    {{"ScreenSaverTimeoutCountsFromStartAcrossPasswordLock",
-      {.ScreenSaverAction = 1, .ScreenSaverAutoResume = 1, .ScreenSaverTimeout = 1},
-      Free,
-      Playing},
+    {{"ScreenSaverTimeoutCountsFromStartAcrossPasswordLock", Saver1Timed, Free, Playing},
      {{SaverLocked, "1", Paused},
       {.Desk = SaverLocked, .Advance = 40000},
       {.Desk = Locked, .Advance = 19000},
@@ -223,7 +180,7 @@ const std::vector<Scenario> Scenarios = {
       {.Desk = SaverLocked, .Advance = 40000},
       {.Desk = Locked, .Advance = 19000},
       {.Desk = Free, .Advance = 1001},
-      {Free, "", Paused}}},
+      {Free}}},
     // The display turning off stands for the screen saver, with the same rules; dimmed is not off.
     {{"DisplayOffNotDimmed", Dark1, Free, Playing},
      {{Dim}, {Dark, "1", Paused}, {Dark}, {Dim, "3", Playing}}},
@@ -274,9 +231,7 @@ TEST_P(MonitorScenario, SendsExpectedCommands) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MonitorScenario, testing::ValuesIn(Scenarios),
-                         [](const testing::TestParamInfo<Scenario>& info) {
-                           return std::string(info.param.At.Name);
-                         });
+                         [](const auto& info) { return std::string(info.param.At.Name); });
 
 TEST(Monitor, SeedTakesStateFromProbes) {
   FakeHost host{.Desk = SaverLocked, .Now = 1234};
@@ -284,13 +239,10 @@ TEST(Monitor, SeedTakesStateFromProbes) {
   Put(s.WasPlaying, 1);
   Put(s.StandbyPending, 1);
   SeedMonitor(s, host.Io());
-  EXPECT_EQ(Get(s.LockEngaged), 1);
-  EXPECT_EQ(Get(s.ScreenSaverEngaged), 1);
-  EXPECT_EQ(Get(s.ScreenSaverSeen), 1);
-  EXPECT_EQ(Get(s.WasPlaying), 0);
-  EXPECT_EQ(Get(s.StandbyPending), 0);
-  EXPECT_EQ(s.LockEngagedAtMs, 1234u);
-  EXPECT_EQ(s.ScreenSaverEngagedAtMs, 1234u);
+  EXPECT_EQ((std::array{Get(s.LockEngaged), Get(s.ScreenSaverEngaged), Get(s.ScreenSaverSeen),
+                        Get(s.WasPlaying), Get(s.StandbyPending)}),
+            (std::array{1, 1, 1, 0, 0}));
+  EXPECT_EQ((std::array{s.LockEngagedAtMs, s.ScreenSaverEngagedAtMs}), (std::array<uint64_t, 2>{1234, 1234}));
 }
 
 TEST(Monitor, CommandMapAndTriggers) {

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin_fakes.h"
@@ -48,15 +48,12 @@ TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
 }
 
 TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
-  FakeProfile profile{.Section = {{"LockAction", "258"},
-                                  {"LockTimeout", "-7"},
-                                  {"ScreenSaverAction", "3"},
-                                  {"ScreenSaverTimeout", "100000"},
-                                  {"StandbyAction", "-1"},
-                                  {"Verlift", "1"},
-                                  {"LockAutoResume", "0"},
-                                  {"ScreenSaverAutoResume", "2"},
-                                  {"ScreenSaverDisplayOff", "1"}}};
+  FakeProfile profile;
+  profile.Section = {{"LockAction", "258"},         {"LockTimeout", "-7"},
+                     {"ScreenSaverAction", "3"},    {"ScreenSaverTimeout", "100000"},
+                     {"StandbyAction", "-1"},       {"Verlift", "1"},
+                     {"LockAutoResume", "0"},       {"ScreenSaverAutoResume", "2"},
+                     {"ScreenSaverDisplayOff", "1"}};
   PluginState s{};
   LoadSettingsWith(s, profile.Io());
   EXPECT_EQ(Read(s), (Settings{2, 0, -7, 3, 2, 100000, 255, 1, 1}));
@@ -65,7 +62,7 @@ TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
 TEST(Settings, SaveWritesDecimalsInOrder) {
   FakeProfile profile;
   PluginState s{};
-  Store(s, {255, 1, -5, 2, 0, std::numeric_limits<int32_t>::min(), 3, 1, 1});
+  Store(s, {255, 1, -5, 2, 0, INT32_MIN, 3, 1, 1});
   SaveSettingsWith(s, profile.Io());
   EXPECT_EQ(profile.Log, (std::vector<std::string>{"LockAction:=255", "LockAutoResume:=1", "LockTimeout:=-5",
                                                    "ScreenSaverAction:=2", "ScreenSaverAutoResume:=0",
@@ -76,7 +73,7 @@ TEST(Settings, SaveWritesDecimalsInOrder) {
 TEST(Settings, RoundTrip) {
   const Settings cases[] = {{1, 1, 0, 0, 0, 0, 0, 0, 0},
                             {0, 0, 65535, 2, 1, 100000, 1, 1, 1},
-                            {255, -1, std::numeric_limits<int32_t>::max(), 7, 0, -5, 2, 0, 0}};
+                            {255, -1, INT32_MAX, 7, 0, -5, 2, 0, 0}};
   for (const Settings& v : cases) {
     FakeProfile profile;
     PluginState saved{}, loaded{};
@@ -92,26 +89,18 @@ TEST(Settings, RoundTrip) {
 TEST(Settings, SectionBlockReadsAsTheProfileFunctionsWould) {
   using namespace std::literals;
   const auto block = "LockAction=2\0lockaction=3\0LockActionX=4\0Verlift\0Name=\"5\"\0Single='6'\0Empty=\0"sv;
-  const struct {
-    std::string_view Key;
-    int32_t Expected;
-  } lookups[] = {{"LOCKACTION", 2}, {"LockActio", 77}, {"Verlift", 77}, {"Name", 5},
-                 {"Single", 6},     {"Empty", 77},     {"Gone", 77}};
-  for (const auto& row : lookups) EXPECT_EQ(ProfileIntFromBlock(block, row.Key, 77), row.Expected) << row.Key;
+  const std::pair<std::string_view, int32_t> lookups[] = {
+      {"LOCKACTION", 2}, {"LockActio", 77}, {"Verlift", 77}, {"Name", 5},
+      {"Single", 6},     {"Empty", 77},     {"Gone", 77}};
+  for (const auto& [key, expected] : lookups) EXPECT_EQ(ProfileIntFromBlock(block, key, 77), expected) << key;
   EXPECT_EQ(ProfileIntFromBlock(u"LockAction=0x10\0"sv, "lockAction", 77), 16);
   EXPECT_EQ(ProfileIntFromBlock(""sv, "LockAction", 1), 1);
 
-  const struct {
-    std::string_view Text;
-    int32_t Expected;
-  } values[] = {{" 12", 12},       {"-7", -7},
-                {"+3", 3},         {"0x1F", 31},
-                {"0o17", 15},      {"0b101", 5},
-                {"12abc", 12},     {"abc", 0},
-                {"4294967297", 1}, {"-0x10", -16},
-                {"0x", 0},         {"258", 258},
-                {"0b2", 0},        {"-2147483648", INT32_MIN}};
-  for (const auto& row : values) EXPECT_EQ(ProfileIntFromText(row.Text, 77), row.Expected) << row.Text;
+  const std::pair<std::string_view, int32_t> values[] = {
+      {" 12", 12},    {"-7", -7},   {"+3", 3},     {"0x1F", 31}, {"-2147483648", INT32_MIN},
+      {"0o17", 15},   {"0b101", 5}, {"12abc", 12}, {"abc", 0},   {"4294967297", 1},
+      {"-0x10", -16}, {"0x", 0},    {"258", 258},  {"0b2", 0}};
+  for (const auto& [text, expected] : values) EXPECT_EQ(ProfileIntFromText(text, 77), expected) << text;
 }
 
 }  // namespace

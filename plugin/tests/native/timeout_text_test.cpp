@@ -2,77 +2,50 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <string>
+#include <utility>
 
 #include "timeout_text.h"
 
 namespace {
 
-constexpr int32_t Max = std::numeric_limits<int32_t>::max();
-constexpr int32_t Min = std::numeric_limits<int32_t>::min();
+constexpr int32_t Max = INT32_MAX, Min = INT32_MIN;
 
 TEST(TimeoutText, ParseDecimalLikeAtoiButSaturating) {
-  const struct {
-    const char* Text;
-    int32_t Value;
-  } cases[] = {{"", 0},
-               {"42", 42},
-               {"  \t\n42", 42},
-               {"-17x", -17},
-               {"+8", 8},
-               {"abc", 0},
-               {"- 5", 0},
-               {"12 34", 12},
-               {"007", 7},
-               {"--1", 0},
-               {"2147483647", Max},
-               {"2147483648", Max},
-               {"-2147483648", Min},
-               {"-2147483649", Min},
-               {"99999999999999999999999999999999999999", Max},
-               {"-99999999999999999999999999999999999999", Min},
-               {"000000000000000000000000000000000000012", 12}};
-  for (const auto& c : cases) EXPECT_EQ(ParseDecimal(c.Text), c.Value) << '"' << c.Text << '"';
+  const std::string nines(38, '9'), minusNines = "-" + nines, zeros12 = std::string(37, '0') + "12";
+  const std::pair<const char*, int32_t> cases[] = {
+      {"", 0},          {"42", 42},    {"2147483647", Max},  {nines.c_str(), Max},
+      {"  \t\n42", 42}, {"-17x", -17}, {"2147483648", Max},  {minusNines.c_str(), Min},
+      {"+8", 8},        {"abc", 0},    {"-2147483648", Min}, {zeros12.c_str(), 12},
+      {"- 5", 0},       {"12 34", 12}, {"-2147483649", Min}, {"--1", 0},
+      {"007", 7}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseDecimal(text), value) << '"' << text << '"';
   EXPECT_EQ(ParseDecimal(nullptr), 0);
 }
 
 TEST(TimeoutText, FormatDecimal) {
-  const struct {
-    int32_t Value;
-    const char* Text;
-  } cases[] = {{0, "0"}, {7, "7"}, {-5, "-5"}, {65535, "65535"}, {Max, "2147483647"}, {Min, "-2147483648"}};
-  for (const auto& c : cases) {
+  const std::pair<int32_t, const char*> cases[] = {
+      {0, "0"}, {7, "7"}, {-5, "-5"}, {65535, "65535"}, {Max, "2147483647"}, {Min, "-2147483648"}};
+  for (const auto& [value, text] : cases) {
     char out[32];
-    FormatDecimal(c.Value, out);
-    EXPECT_STREQ(out, c.Text);
+    FormatDecimal(value, out);
+    EXPECT_STREQ(out, text);
   }
 }
 
 TEST(TimeoutText, ArrowSteps) {
-  const std::string longBlanks = std::string(31, ' ') + "5";  // the 5 lies beyond what the edit read returns
+  // The 5 after the blanks lies beyond what the edit read returns.
+  const std::string nines(31, '9'), minusNines = "-" + nines, blanks = std::string(31, ' ') + "5";
   const struct {
     const char* Text;
     uint32_t Code;
     const char* Result;
-  } cases[] = {{"65535", 0, "65535"},
-               {"65534", 0, "65535"},
-               {"0", 1, "0"},
-               {"1", 1, "0"},
-               {"", 0, "1"},
-               {"", 1, "0"},
-               {"007", 0, "8"},
-               {"10", 1, "9"},
-               {"65536", 0, "65535"},
-               {"65536", 1, "65535"},
-               {"100000", 1, "65535"},
-               {"-3", 0, "0"},
-               {"-3", 1, "0"},
-               {"12abc", 0, "13"},
-               {"abc", 0, "1"},
-               {"9999999999999999999999999999999", 0, "65535"},
-               {"-9999999999999999999999999999999", 1, "0"},
-               {longBlanks.c_str(), 0, "1"}};
+  } cases[] = {
+      {"65535", 0, "65535"}, {"65534", 0, "65535"},  {"0", 1, "0"},         {nines.c_str(), 0, "65535"},
+      {"1", 1, "0"},         {"", 0, "1"},           {"", 1, "0"},          {minusNines.c_str(), 1, "0"},
+      {"007", 0, "8"},       {"10", 1, "9"},         {"65536", 0, "65535"}, {blanks.c_str(), 0, "1"},
+      {"65536", 1, "65535"}, {"100000", 1, "65535"}, {"-3", 0, "0"},        {"-3", 1, "0"},
+      {"12abc", 0, "13"},    {"abc", 0, "1"}};
   for (const auto& c : cases) {
     char out[32] = "untouched";
     EXPECT_TRUE(StepTimeoutText(c.Text, c.Code, out)) << c.Text;

@@ -3,7 +3,6 @@
 // ThreadSanitizer: any unsynchronised access fails the run.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -19,10 +18,6 @@ namespace {
 void UserSets(FakeHost& host, PlayerState state) {
   std::lock_guard<std::mutex> guard(host.Mutex);
   host.Player.State = state;
-}
-
-void WaitForTicks(const std::atomic<uint64_t>& ticks, uint64_t target) {
-  while (ticks.load(std::memory_order_acquire) < target) std::this_thread::yield();
 }
 
 TEST(Concurrency, TicksWhileSettingsChange) {
@@ -76,19 +71,18 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   Store(s, {.LockAction = ActionStop, .LockAutoResume = 0, .ScreenSaverAction = ActionPause});
   phase.store(2, std::memory_order_release);
   while (quietFrom.load(std::memory_order_acquire) == 0) std::this_thread::yield();
-  uint64_t before[4];
-  {
+  const auto player = [&] {
     std::lock_guard<std::mutex> guard(host.Mutex);
-    std::copy(host.Player.Counts, host.Player.Counts + 4, before);
-  }
-  WaitForTicks(ticks, ticks.load(std::memory_order_acquire) + 1000);  // counted from the snapshot
-  {
-    std::lock_guard<std::mutex> guard(host.Mutex);
-    EXPECT_EQ(host.Player.Counts[ActionPlay], before[ActionPlay])
-        << "a tick used settings replaced by the other thread";
-    EXPECT_GT(host.Player.Counts[ActionPause], before[ActionPause]);
-    EXPECT_GT(host.Player.Counts[ActionStop], before[ActionStop]);
-  }
+    return host.Player;
+  };
+  const FakePlayer before = player();
+  const uint64_t target = ticks.load(std::memory_order_acquire) + 1000;  // counted from the snapshot
+  while (ticks.load(std::memory_order_acquire) < target) std::this_thread::yield();
+  const FakePlayer after = player();
+  EXPECT_EQ(after.Counts[ActionPlay], before.Counts[ActionPlay])
+      << "a tick used settings replaced by the other thread";
+  EXPECT_GT(after.Counts[ActionPause], before.Counts[ActionPause]);
+  EXPECT_GT(after.Counts[ActionStop], before.Counts[ActionStop]);
 
   phase.store(3, std::memory_order_release);
   ticker.join();

@@ -122,9 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t rest = first < reply.size() ? reply.size() - first - 1 : 0;
   char16_t a[512], b[512];
   const size_t la = Widen(nullptr, std::string_view(text, first), a, 512);
-  const size_t lb =
-      Widen(nullptr, std::string_view(text + reply.size() - rest, strnlen(text + reply.size() - rest, rest)),
-            b, 512);
+  const char* second = text + reply.size() - rest;
+  const size_t lb = Widen(nullptr, std::string_view(second, strnlen(second, rest)), b, 512);
   const int ab = CompareVersionText({a, la}, {b, lb});
   if (ab < -1 || ab > 1 || CompareVersionText({b, lb}, {a, la}) != -ab ||
       CompareVersionText({a, la}, {a, la}) != 0)

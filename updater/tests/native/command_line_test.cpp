@@ -1,8 +1,10 @@
 // The checker's command line against a fake disk: which INI file, owner window and switch.
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "command_line.h"
@@ -17,9 +19,7 @@ struct FakeDisk {
 bool Exists(void* context, const char16_t* path) {
   auto* disk = static_cast<FakeDisk*>(context);
   disk->asked.emplace_back(path);
-  for (const auto& e : disk->existing)
-    if (e == path) return true;
-  return false;
+  return std::find(disk->existing.begin(), disk->existing.end(), path) != disk->existing.end();
 }
 
 const std::u16string Exe = u"C:\\Apps\\Verlift.exe";
@@ -47,10 +47,7 @@ TEST(ParseArguments, Table) {
       {"/HANDLE: letters", {Exe, u"/HANDLE:abc"}, {ExeIni}, ExeIni},
       {"/HANDLE:-5", {Exe, u"/HANDLE:-5"}, {ExeIni}, ExeIni, 0, -5},
       {"later /HANDLE: replaces", {Exe, u"/HANDLE:7", u"/HANDLE:9"}, {ExeIni}, ExeIni, 0, 9},
-      {"/HANDLE without colon: a path",
-       {Exe, u"/HANDLE", u"/HANDLE5"},
-       {u"/HANDLE", u"/HANDLE5"},
-       u"/HANDLE5"},
+      {"/HANDLE, no colon: a path", {Exe, u"/HANDLE", u"/HANDLE5"}, {u"/HANDLE", u"/HANDLE5"}, u"/HANDLE5"},
       {"lower-case /handle: is a path", {Exe, u"/handle:5"}, {u"/handle:5"}, u"/handle:5"},
       {"missing path falls back", {Exe, u"C:\\none.ini", u"/HANDLE:123"}, {ExeIni}, ExeIni, 0, 123},
       {"nothing found", {Exe, u"/HANDLE:1", u"/FORCE"}, {}, u"", 1, 1},
@@ -88,34 +85,17 @@ TEST(ParseArguments, NoArgumentsAtAll) {
 }
 
 TEST(ParseHandleValue, Table) {
-  const struct {
-    std::u16string text;
-    int32_t value;
-  } cases[] = {
-      {u"", 0},
-      {u"abc", 0},
-      {u"-", 0},
-      {u"- 5", 0},
-      {u"42", 42},
-      {u"  \t+42", 42},
-      {u"\r\n-5", -5},
-      {u"12ab34", 12},
-      {u"-0", 0},
-      {u"2147483647", INT32_MAX},
-      {u"2147483648", INT32_MAX},
-      {u"-2147483648", INT32_MIN},
-      {u"-2147483649", INT32_MIN},
-      {u"99999999999", INT32_MAX},
-      {u"-99999999999", INT32_MIN},
-      {std::u16string(500, u'9'), INT32_MAX},
-      {u"-" + std::u16string(500, u'9'), INT32_MIN},
-      {std::u16string(500, u'0') + u"17", 17},
-      // A handle with its top bit set travels as a negative decimal and keeps its pattern.
-      {u"-60876", static_cast<int32_t>(0xFFFF1234u)},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ParseHandleValue(c.text.c_str()), c.value)
-        << std::string(c.text.begin(), c.text.end()).substr(0, 40);
+  const std::u16string nines(500, u'9'), zeros(500, u'0');
+  // A handle with its top bit set travels as a negative decimal and keeps its pattern.
+  const int32_t topBitSet = static_cast<int32_t>(0xFFFF1234u);
+  const std::pair<std::u16string, int32_t> cases[] = {
+      {u"", 0},        {u"abc", 0},         {u"2147483647", INT32_MAX},  {u"2147483648", INT32_MAX},
+      {u"-", 0},       {u"- 5", 0},         {u"-2147483648", INT32_MIN}, {u"-2147483649", INT32_MIN},
+      {u"42", 42},     {u"  \t+42", 42},    {u"99999999999", INT32_MAX}, {u"-99999999999", INT32_MIN},
+      {u"\r\n-5", -5}, {u"12ab34", 12},     {nines, INT32_MAX},          {u"-" + nines, INT32_MIN},
+      {u"-0", 0},      {zeros + u"17", 17}, {u"-60876", topBitSet}};
+  for (const auto& [text, value] : cases)
+    EXPECT_EQ(ParseHandleValue(text.c_str()), value) << std::string(text.begin(), text.end()).substr(0, 40);
 }
 
 }  // namespace

@@ -54,10 +54,7 @@ const std::string M = "Tavo-Verlift";
 
 std::vector<uint8_t> Reply(const std::vector<std::string>& strings, bool lastHasNul = true) {
   std::vector<uint8_t> bytes;
-  for (const auto& s : strings) {
-    bytes.insert(bytes.end(), s.begin(), s.end());
-    bytes.push_back(0);
-  }
+  for (const auto& s : strings) bytes.insert(bytes.end(), s.c_str(), s.c_str() + s.size() + 1);
   if (!lastHasNul) bytes.pop_back();
   bytes.shrink_to_fit();  // so that any read past the data trips the address sanitizer
   return bytes;
@@ -156,8 +153,7 @@ TEST(WalkVersionReply, OverlongTextsAreCutOrSkipped) {
   const std::string key259(259, 'k');
   FakeProduct product;
   product.files[std::u16string(259, u'k')] = u"C:\\P\\core.dll";
-  const Walked fits = Walk(Offer({key259, "9", ""}), product);
-  EXPECT_EQ(fits.result, 1);
+  EXPECT_EQ(Walk(Offer({key259, "9", ""}), product).result, 1);
   const Walked skipped = Walk(Offer({key259 + "k", "9", "core", "2, 0, 7, 62", ""}), product);
   EXPECT_EQ(skipped.result, 0);
   EXPECT_EQ(skipped.product.reads, 1);
