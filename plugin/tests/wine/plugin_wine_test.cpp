@@ -1,7 +1,6 @@
 // The real gen_hushbell.dll loaded by the stand-in host under Wine.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wtsapi32.h>
 
 #include <map>
 #include <string>
@@ -197,10 +196,8 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
 // unloads the plug-in without quit and no timer holds the module.
 TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
   WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0");
-  HostPluginRecord* record = Load();
-  ASSERT_NE(record, nullptr);
-  ASSERT_TRUE(SimInstall(HostPluginModule()));
-  ASSERT_EQ(HostInitPlugin(), 0);
+  HostPluginRecord* const record = Load();
+  ASSERT_TRUE(record != nullptr && SimInstall(HostPluginModule()) && HostInitPlugin() == 0);
   HostUnloadPlugin();
   ASSERT_NE(GetModuleHandleA("gen_hushbell.dll"), nullptr);
   HMODULE ours = LoadLibraryA("gen_hushbell.dll");  // so that quit does not unload the code it runs

@@ -3,7 +3,6 @@
 // and counts its timer ticks, so every wait is for a tick rather than for a guessed time.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wtsapi32.h>
 
 #include "host_test.h"
 #include "import_patch.h"

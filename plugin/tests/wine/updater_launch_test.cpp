@@ -116,10 +116,9 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   wchar_t cut[261];
   ASSERT_EQ(GetModuleFileNameW(deepModule, cut, 261), 261u) << "the path must not fit";
   // Already loaded, the module is found by its name alone; the host then runs the deep copy.
-  std::string byName = "gen_hushbell.dll";
-  std::swap(dll_, byName);
+  const std::string copy = std::exchange(dll_, "gen_hushbell.dll");
   RunHost(true);
-  std::swap(dll_, byName);
+  dll_ = copy;
   FreeLibrary(deepModule);
   DeleteFileW(deepDll.c_str());
   for (size_t end = deep.size() - 1; end > temp_.Path.size() + 4; end = deep.find_last_of(L'\\', end - 1)) {
