@@ -15,8 +15,7 @@ enum HostPlayState : int { HostStopped = 0, HostPlaying = 1, HostPaused = 3 };
 struct HostCommand {
   uint32_t Command;  // HostCommandPlay, HostCommandPause or HostCommandStop
   uint64_t AtMs;     // GetTickCount64 when it arrived
-  int StateBefore;
-  int StateAfter;
+  int StateBefore, StateAfter;
   bool Restarted;  // play reached a playing player and started the track again
 };
 

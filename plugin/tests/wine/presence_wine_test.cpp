@@ -200,7 +200,7 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     EXPECT_EQ(SimRegisteredWindow(), c.SessionRefused ? nullptr : window);
     EXPECT_EQ(SimDisplayRegisteredWindow(), c.Display == SimDisplay::Available ? window : nullptr);
     EXPECT_FALSE(IsWindowVisible(window));
-    const ATOM windowClass = GetClassWord(window, GCW_ATOM);  // 0 without a window
+    const ATOM atom = GetClassWord(window, GCW_ATOM);  // of its class; 0 without a window
     SimSetLocked(true);
     NextTick();
     EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
@@ -211,9 +211,8 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     EXPECT_EQ(SimDisplayRegisteredWindow(), nullptr);
     EXPECT_EQ(SimMisdirectedRegistrations(), 0u);
     WNDCLASSA info;
-    if (windowClass != 0)
-      EXPECT_FALSE(GetClassInfoA(HostPluginModule(), MAKEINTATOM(windowClass), &info))
-          << "class left registered";
+    if (atom != 0)
+      EXPECT_FALSE(GetClassInfoA(HostPluginModule(), MAKEINTATOM(atom), &info)) << "class left registered";
   }
 }
 
