@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "presence_sim.h"
 #include "standin_host.h"
@@ -26,9 +27,17 @@ class HostTest : public ::testing::Test {
     HostStop();
   }
   std::string NewIni() { return UniqueTempPath("hbt", temp_.Path); }
-  // Loads gen_hushbell.dll from beside the program and, unless told not to, starts it.
-  static bool Start(bool init = true) {
-    return HostLoadPlugin("gen_hushbell.dll") != nullptr && (!init || HostInitPlugin() == 0);
+  // The commands the host has received so far.
+  static std::vector<UINT> Commands() {
+    std::vector<UINT> result;
+    for (size_t i = 0; i < HostCommandCount(); ++i) result.push_back(HostCommandAt(i).Command);
+    return result;
+  }
+  // Loads gen_hushbell.dll from beside the program, under the presence simulations if told so,
+  // and, unless told not to, starts it.
+  static bool Start(bool init = true, bool simulated = false) {
+    return HostLoadPlugin("gen_hushbell.dll") != nullptr && (!simulated || SimInstall(HostPluginModule())) &&
+           (!init || HostInitPlugin() == 0);
   }
   static void Unload() {
     if (HostPluginModule() == nullptr) return;

@@ -12,42 +12,29 @@
 #include "standin_host.h"
 
 namespace {
-using OpenInputDesktopFn = HDESK(WINAPI*)(DWORD, BOOL, ACCESS_MASK);
-using GetTickCount64Fn = ULONGLONG(WINAPI*)();
-using TimeSetEventFn = MMRESULT(WINAPI*)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT);
-using RegisterFn = BOOL(WINAPI*)(HWND, DWORD);
-using UnregisterFn = BOOL(WINAPI*)(HWND);
-using GetProcAddressFn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
-using DisplayRegisterFn = decltype(&RegisterPowerSettingNotification);
-using DisplayUnregisterFn = decltype(&UnregisterPowerSettingNotification);
-
 // The plug-in's timer thread reads all of these while the host thread changes them.
-std::atomic<OpenInputDesktopFn> RealOpenInputDesktop{nullptr};
-std::atomic<GetTickCount64Fn> RealGetTickCount64{nullptr};
-std::atomic<TimeSetEventFn> RealTimeSetEvent{nullptr};
+std::atomic<decltype(&OpenInputDesktop)> RealOpenInputDesktop{nullptr};
+std::atomic<decltype(&GetTickCount64)> RealGetTickCount64{nullptr};
+std::atomic<decltype(&timeSetEvent)> RealTimeSetEvent{nullptr};
+std::atomic<decltype(&GetProcAddress)> RealGetProcAddress{nullptr};
 std::atomic<bool> Locked{false};
 std::atomic<uint64_t> ClockOffset{0};
 // The plug-in runs one timer at most, so one slot holds its callback.
 std::atomic<LPTIMECALLBACK> PluginCallback{nullptr};
-std::atomic<uint32_t> TicksStarted{0};
-std::atomic<uint32_t> TicksCompleted{0};
+std::atomic<uint32_t> TicksStarted{0}, TicksCompleted{0}, TicksInFlight{0}, DesktopProbes{0},
+    TimerResolution{0};
 std::atomic<bool> TicksHeld{false};
-std::atomic<uint32_t> TicksInFlight{0};
-std::atomic<uint32_t> DesktopProbes{0};
-std::atomic<uint32_t> TimerResolution{0};
-// Registrations happen on the host's thread only.
-std::atomic<RegisterFn> RealRegister{nullptr};
-std::atomic<UnregisterFn> RealUnregister{nullptr};
-HMODULE Plugin;
-bool RefuseRegistration;
-HWND Registered;
-uint32_t Misdirected;
-std::atomic<GetProcAddressFn> RealGetProcAddress{nullptr};
-DisplayRegisterFn RealDisplayRegister;
-DisplayUnregisterFn RealDisplayUnregister;
-SimDisplay DisplayMode;
-HWND DisplayRegistered;
-HPOWERNOTIFY DisplayHandle;
+// The real functions behind the session's and the display's stand-ins, which the plug-in looks up
+// at run time; its registrations happen on the host's thread only.
+std::atomic<void*> RealRegister, RealUnregister, RealDisplayRegister, RealDisplayUnregister;
+struct Registrations {
+  HMODULE Plugin;
+  bool Refuse;
+  SimDisplay DisplayMode;
+  HWND Session, Display;  // the windows registered now
+  HPOWERNOTIFY DisplayHandle;
+  uint32_t Misdirected;
+} Reg;
 
 HDESK WINAPI LockableOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
   DesktopProbes.fetch_add(1);
@@ -81,46 +68,49 @@ BOOL CALLBACK TakeIfModules(HWND window, LPARAM search) {
 }
 
 BOOL WINAPI TrackedRegister(HWND window, DWORD flags) {
-  if (RefuseRegistration) {
+  if (Reg.Refuse) {
     SetLastError(RPC_S_INVALID_BINDING);  // what a system whose session services are not up says
     return FALSE;
   }
-  if (window != SimSessionWindow() || flags != NOTIFY_FOR_THIS_SESSION || Registered != nullptr)
-    ++Misdirected;
-  if (!RealRegister.load()(window, flags)) return FALSE;
-  Registered = window;
+  if (window != SimSessionWindow() || flags != NOTIFY_FOR_THIS_SESSION || Reg.Session != nullptr)
+    ++Reg.Misdirected;
+  if (!reinterpret_cast<decltype(&WTSRegisterSessionNotification)>(RealRegister.load())(window, flags))
+    return FALSE;
+  Reg.Session = window;
   return TRUE;
 }
 
 BOOL WINAPI TrackedUnregister(HWND window) {
-  if (window != Registered || !IsWindow(window))
-    ++Misdirected;
+  if (window != Reg.Session || !IsWindow(window))
+    ++Reg.Misdirected;
   else
-    Registered = nullptr;
-  return RealUnregister.load()(window);
+    Reg.Session = nullptr;
+  return reinterpret_cast<decltype(&WTSUnRegisterSessionNotification)>(RealUnregister.load())(window);
 }
 
 HPOWERNOTIFY WINAPI TrackedDisplayRegister(HANDLE recipient, LPCGUID guid, DWORD flags) {
-  if (DisplayMode == SimDisplay::Refused) {
+  if (Reg.DisplayMode == SimDisplay::Refused) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   if (recipient != SimSessionWindow() || flags != DEVICE_NOTIFY_WINDOW_HANDLE || guid == nullptr ||
-      !IsEqualGUID(*guid, GUID_CONSOLE_DISPLAY_STATE) || DisplayRegistered != nullptr)
-    ++Misdirected;
-  HPOWERNOTIFY handle = RealDisplayRegister(recipient, guid, flags);
+      !IsEqualGUID(*guid, GUID_CONSOLE_DISPLAY_STATE) || Reg.Display != nullptr)
+    ++Reg.Misdirected;
+  HPOWERNOTIFY handle = reinterpret_cast<decltype(&RegisterPowerSettingNotification)>(
+      RealDisplayRegister.load())(recipient, guid, flags);
   if (handle == nullptr) return nullptr;
-  DisplayRegistered = static_cast<HWND>(recipient);
-  DisplayHandle = handle;
+  Reg.Display = static_cast<HWND>(recipient);
+  Reg.DisplayHandle = handle;
   return handle;
 }
 
 BOOL WINAPI TrackedDisplayUnregister(HPOWERNOTIFY handle) {
-  if (handle != DisplayHandle || DisplayRegistered == nullptr || !IsWindow(DisplayRegistered))
-    ++Misdirected;
+  if (handle != Reg.DisplayHandle || Reg.Display == nullptr || !IsWindow(Reg.Display))
+    ++Reg.Misdirected;
   else
-    DisplayRegistered = nullptr;
-  return RealDisplayUnregister(handle);
+    Reg.Display = nullptr;
+  return reinterpret_cast<decltype(&UnregisterPowerSettingNotification)>(RealDisplayUnregister.load())(
+      handle);
 }
 
 // Hands out the stand-ins for the session's two functions, and for the display's two, or
@@ -128,26 +118,25 @@ BOOL WINAPI TrackedDisplayUnregister(HPOWERNOTIFY handle) {
 FARPROC WINAPI TrackedGetProcAddress(HMODULE module, LPCSTR name) {
   const FARPROC real = RealGetProcAddress.load()(module, name);
   if (real == nullptr || IS_INTRESOURCE(name)) return real;
-  // The session's functions, which the plug-in loads from wtsapi32 at run time.
-  if (strcmp(name, "WTSRegisterSessionNotification") == 0) {
-    RealRegister.store(reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(real)));
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(TrackedRegister));
+  const struct {
+    const char* Name;
+    std::atomic<void*>& Real;
+    void* StandIn;
+    bool Display;
+  } standIns[] = {
+      {"WTSRegisterSessionNotification", RealRegister, reinterpret_cast<void*>(TrackedRegister), false},
+      {"WTSUnRegisterSessionNotification", RealUnregister, reinterpret_cast<void*>(TrackedUnregister), false},
+      {"RegisterPowerSettingNotification", RealDisplayRegister,
+       reinterpret_cast<void*>(TrackedDisplayRegister), true},
+      {"UnregisterPowerSettingNotification", RealDisplayUnregister,
+       reinterpret_cast<void*>(TrackedDisplayUnregister), true}};
+  for (const auto& s : standIns) {
+    if (strcmp(name, s.Name) != 0) continue;
+    s.Real.store(reinterpret_cast<void*>(real));
+    return s.Display && Reg.DisplayMode == SimDisplay::Missing ? nullptr
+                                                               : reinterpret_cast<FARPROC>(s.StandIn);
   }
-  if (strcmp(name, "WTSUnRegisterSessionNotification") == 0) {
-    RealUnregister.store(reinterpret_cast<UnregisterFn>(reinterpret_cast<void*>(real)));
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(TrackedUnregister));
-  }
-  void* standIn = nullptr;
-  if (strcmp(name, "RegisterPowerSettingNotification") == 0) {
-    RealDisplayRegister = reinterpret_cast<DisplayRegisterFn>(reinterpret_cast<void*>(real));
-    standIn = reinterpret_cast<void*>(TrackedDisplayRegister);
-  } else if (strcmp(name, "UnregisterPowerSettingNotification") == 0) {
-    RealDisplayUnregister = reinterpret_cast<DisplayUnregisterFn>(reinterpret_cast<void*>(real));
-    standIn = reinterpret_cast<void*>(TrackedDisplayUnregister);
-  } else {
-    return real;
-  }
-  return DisplayMode == SimDisplay::Missing ? nullptr : reinterpret_cast<FARPROC>(standIn);
+  return real;
 }
 
 MMRESULT WINAPI CountingTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user,
@@ -171,20 +160,12 @@ bool Patch(HMODULE plugin, const char* dll, const char* function, Fn replacement
 }  // namespace
 
 bool SimInstall(HMODULE plugin) {
-  Locked.store(false);
+  for (std::atomic<bool>* flag : {&Locked, &TicksHeld}) flag->store(false);
+  for (std::atomic<uint32_t>* count : {&TicksStarted, &TicksCompleted, &DesktopProbes, &TimerResolution})
+    count->store(0);
   ClockOffset.store(0);
-  TicksStarted.store(0);
-  TicksCompleted.store(0);
   PluginCallback.store(nullptr);
-  TicksHeld.store(false);
-  DesktopProbes.store(0);
-  TimerResolution.store(0);
-  Plugin = plugin;
-  RefuseRegistration = false;
-  Registered = nullptr;
-  Misdirected = 0;
-  DisplayMode = SimDisplay::Available;
-  DisplayRegistered = nullptr;
+  Reg = Registrations{plugin};
   return Patch(plugin, "kernel32.dll", "GetProcAddress", TrackedGetProcAddress, RealGetProcAddress) &&
          Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
          Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
@@ -199,13 +180,8 @@ bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs) {
   // Ticks run one after another on the timer thread, so once this many have completed, the
   // last `count` of them all began after this point.
   const uint32_t target = TicksStarted.load() + count;
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (static_cast<int32_t>(TicksCompleted.load() - target) < 0) {
-    const ULONGLONG now = GetTickCount64();
-    if (now >= end) return false;
-    HostPump(static_cast<DWORD>(end - now < 20 ? end - now : 20));
-  }
-  return true;
+  return HostPumpUntil([target] { return static_cast<int32_t>(TicksCompleted.load() - target) >= 0; },
+                       timeoutMs);
 }
 
 void SimHoldTicks(bool hold) {
@@ -224,7 +200,7 @@ HWND ModuleWindow(HMODULE module) {
   return found.second;
 }
 
-HWND SimSessionWindow() { return ModuleWindow(Plugin); }
+HWND SimSessionWindow() { return ModuleWindow(Reg.Plugin); }
 
 bool SimAnnounce(WPARAM change) {
   DWORD session = 0;
@@ -233,12 +209,12 @@ bool SimAnnounce(WPARAM change) {
   return window != nullptr && PostMessageA(window, WM_WTSSESSION_CHANGE, change, session);
 }
 
-void SimRefuseSessionRegistration(bool refuse) { RefuseRegistration = refuse; }
-HWND SimRegisteredWindow() { return Registered; }
-uint32_t SimMisdirectedRegistrations() { return Misdirected; }
+void SimRefuseSessionRegistration(bool refuse) { Reg.Refuse = refuse; }
+HWND SimRegisteredWindow() { return Reg.Session; }
+uint32_t SimMisdirectedRegistrations() { return Reg.Misdirected; }
 
-void SimSetDisplayNotification(SimDisplay mode) { DisplayMode = mode; }
-HWND SimDisplayRegisteredWindow() { return DisplayRegistered; }
+void SimSetDisplayNotification(SimDisplay mode) { Reg.DisplayMode = mode; }
+HWND SimDisplayRegisteredWindow() { return Reg.Display; }
 
 bool SimAnnounceDisplay(DWORD state) {
   HWND window = SimSessionWindow();

@@ -11,14 +11,10 @@ namespace {
 constexpr size_t MaxCommands = 256;
 
 struct HostRecord {
-  HWND Window;
-  HWND Preferences;
+  HWND Window, Preferences;
   char IniPath[MAX_PATH];
   wchar_t WideIniPath[MAX_PATH];  // empty: query 1334 is not known
-  int PlayState;
-  int PlayQueries;
-  int IniQueries;
-  int HelpMessages;
+  int PlayState, PlayQueries, IniQueries, HelpMessages;
   HostCommand Commands[MaxCommands];
   size_t CommandCount;
   HMODULE Plugin;
@@ -75,10 +71,8 @@ bool HostCreate(const char* iniPath) {
   Host = HostRecord{};
   snprintf(Host.IniPath, sizeof Host.IniPath, "%s", iniPath != nullptr ? iniPath : "");
   // A Unicode window, as the player's is.
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = HostProc;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"Winamp v1.x";
+  const WNDCLASSW windowClass{
+      .lpfnWndProc = HostProc, .hInstance = GetModuleHandleW(nullptr), .lpszClassName = L"Winamp v1.x"};
   RegisterClassW(&windowClass);  // fails harmlessly when already registered
   Host.Window = CreateWindowExW(0, L"Winamp v1.x", L"Stand-in player", WS_OVERLAPPEDWINDOW, 0, 0, 275, 116,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -108,38 +102,34 @@ size_t HostCommandCount() { return Host.CommandCount; }
 HostCommand HostCommandAt(size_t index) {
   return index < Host.CommandCount ? Host.Commands[index] : HostCommand{};
 }
-void HostClearCommands() { Host.CommandCount = 0; }
 
-void HostPump(DWORD milliseconds) {
-  ULONGLONG end = GetTickCount64() + milliseconds;
-  for (;;) {
+bool HostPumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (!done()) {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
-    ULONGLONG now = GetTickCount64();
-    if (now >= end) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-  }
-}
-
-bool HostWaitForCommands(size_t count, DWORD timeoutMs) {
-  ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (Host.CommandCount < count) {
-    ULONGLONG now = GetTickCount64();
-    if (now >= end) return false;
-    HostPump(static_cast<DWORD>(end - now < 20 ? end - now : 20));
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return done();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now < 20 ? end - now : 20),
+                              QS_ALLINPUT);
   }
   return true;
 }
 
+void HostPump(DWORD milliseconds) {
+  HostPumpUntil([] { return false; }, milliseconds);
+}
+
+bool HostWaitForCommands(size_t count, DWORD timeoutMs) {
+  return HostPumpUntil([count] { return Host.CommandCount >= count; }, timeoutMs);
+}
+
 HostPluginRecord* HostLoadPlugin(const char* dllPath) {
   Host.Plugin = LoadLibraryA(dllPath);
-  if (Host.Plugin == nullptr) return nullptr;
-  using GetRecord = HostPluginRecord* (*)();
-  auto get = reinterpret_cast<GetRecord>(
-      reinterpret_cast<void*>(GetProcAddress(Host.Plugin, "winampGetGeneralPurposePlugin")));
+  const auto get = ExportOf<HostPluginRecord* (*)()>(Host.Plugin, "winampGetGeneralPurposePlugin");
   Host.Record = get != nullptr ? get() : nullptr;
   if (Host.Record != nullptr) {
     Host.Record->HostWindow = Host.Window;
@@ -158,9 +148,7 @@ int HostInitPlugin() {
 void HostConfigPlugin() { Host.Record->config(); }
 
 int HostInstConfig(HWND window, const char* iniPath) {
-  using InstConfig = int(WINAPI*)(HWND window, const char* iniPath);
-  auto instConfig = reinterpret_cast<InstConfig>(
-      reinterpret_cast<void*>(Host.Plugin != nullptr ? GetProcAddress(Host.Plugin, "instConfig") : nullptr));
+  const auto instConfig = ExportOf<int(WINAPI*)(HWND, const char*)>(Host.Plugin, "instConfig");
   return instConfig != nullptr ? instConfig(window, iniPath) : -1;
 }
 void HostQuitPlugin() { Host.Record->quit(); }
@@ -186,10 +174,8 @@ HWND HostOpenPreferences() {
   if (Host.Preferences != nullptr) {
     // Loaded on demand: a test process that never opens the preferences window keeps the
     // common controls unloaded and unregistered.
-    using InitControls = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    HMODULE comctl = LoadLibraryA("comctl32.dll");
-    auto initControls = reinterpret_cast<InitControls>(reinterpret_cast<void*>(
-        comctl != nullptr ? GetProcAddress(comctl, "InitCommonControlsEx") : nullptr));
+    const auto initControls = ExportOf<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
+        LoadLibraryA("comctl32.dll"), "InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES};
     if (initControls != nullptr) initControls(&controls);
     CreateWindowExA(0, WC_TREEVIEWA, "Tree1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 280, Host.Preferences,
@@ -204,11 +190,10 @@ void HostClosePreferences() {
 }
 
 bool HostPluginBesideProgram(char* path, size_t size) {
-  char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (length == 0 || length >= sizeof self) return false;
-  size_t folder = length;
-  while (folder > 0 && self[folder - 1] != '\\' && self[folder - 1] != '/') --folder;
-  const int written = snprintf(path, size, "%.*sgen_hushbell.dll", static_cast<int>(folder), self);
-  return written > 0 && static_cast<size_t>(written) < size;
+  const DWORD length = GetModuleFileNameA(nullptr, path, static_cast<DWORD>(size));
+  if (length == 0 || length >= size) return false;
+  const char* slash = strrchr(path, '\\');
+  const size_t folder = slash != nullptr ? slash + 1 - path : 0;
+  const int written = snprintf(path + folder, size - folder, "gen_hushbell.dll");
+  return written > 0 && static_cast<size_t>(written) < size - folder;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "host_protocol.h"
 
@@ -14,8 +15,7 @@ enum HostPlayState : int { HostStopped = 0, HostPlaying = 1, HostPaused = 3 };
 struct HostCommand {
   uint32_t Command;  // HostCommandPlay, HostCommandPause or HostCommandStop
   uint64_t AtMs;     // GetTickCount64 when it arrived
-  int StateBefore;
-  int StateAfter;
+  int StateBefore, StateAfter;
   bool Restarted;  // play reached a playing player and started the track again
 };
 
@@ -39,10 +39,18 @@ int HostHelpMessages();
 
 size_t HostCommandCount();
 HostCommand HostCommandAt(size_t index);
-void HostClearCommands();
+// Pumps messages until `done()` holds or `timeoutMs` has passed; false on the time-out.
+bool HostPumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Pumps messages until `count` commands have arrived or `timeoutMs` has passed.
 bool HostWaitForCommands(size_t count, DWORD timeoutMs);
 void HostPump(DWORD milliseconds);
+
+// The function `name` that `module` exports, as a pointer of type Fn; null when either is missing.
+template <class Fn>
+Fn ExportOf(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(module != nullptr ? GetProcAddress(module, name) : nullptr));
+}
 
 // Plug-in binding: load, fetch the record, fill the two handles; then the record calls.
 HostPluginRecord* HostLoadPlugin(const char* dllPath);

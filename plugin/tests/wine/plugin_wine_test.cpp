@@ -1,18 +1,15 @@
 // The real gen_hushbell.dll loaded by the stand-in host under Wine.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wtsapi32.h>
 
 #include <map>
 #include <string>
 #include <utility>
 
 #include "host_test.h"
+#include "../../src/plugin.h"  // the description it hands the host
 #include "pe_image.h"
-#include "presence_sim.h"
 #include "profile_section.h"
-#include "standin_host.h"
-#include "test_files.h"
 
 namespace {
 
@@ -40,12 +37,11 @@ TEST_F(PluginTest, ExportsExactlyThreeNamesAtFixedOrdinalsAndHandsOverItsRecord)
             (std::map<std::string, uint32_t>{
                 {"instConfig", 1}, {"winampGetGeneralPurposePlugin", 2}, {"DllMain", 12}}));
   EXPECT_EQ(ExportedFunctionCount(image), 3u);
-  EXPECT_EQ(record->version, 16);
-  EXPECT_STREQ(record->description, "Tavo Hushbell");
+  EXPECT_EQ(record->version, PluginRecordVersion);
+  EXPECT_STREQ(record->description, PluginDescription);
   EXPECT_TRUE(record->init && record->config && record->quit);
   // The same record every time, and the module handle was filled in by the entry point too.
-  auto get = reinterpret_cast<HostPluginRecord* (*)()>(
-      reinterpret_cast<void*>(GetProcAddress(HostPluginModule(), "winampGetGeneralPurposePlugin")));
+  const auto get = ExportOf<HostPluginRecord* (*)()>(HostPluginModule(), "winampGetGeneralPurposePlugin");
   EXPECT_EQ(get(), record);
   EXPECT_EQ(record->ModuleInstance, HostPluginModule());
 }
@@ -145,18 +141,16 @@ TEST_F(PluginTest, StandbyPauseIsNotSentToAPausedPlayer) {
 
 TEST_F(PluginTest, ScreenSaverPausesWithinASecondOfPollingAndResumesWhenItEnds) {
   ASSERT_TRUE(StartWith("ScreenSaverAction=2 ScreenSaverAutoResume=1 LockAction=0"));
-  SetScreenSaverRunning(true);
-  ASSERT_TRUE(HostWaitForCommands(1, 2500));
-  EXPECT_EQ(HostCommandAt(0).Command, Pause) << "the screen saver always pauses";
-  EXPECT_EQ(HostGetPlayState(), HostPaused);
-
-  SetScreenSaverRunning(false);
-  ASSERT_TRUE(HostWaitForCommands(2, 2500));
-  EXPECT_EQ(HostCommandAt(1).Command, Play);
-  EXPECT_FALSE(HostCommandAt(1).Restarted);
-  EXPECT_EQ(HostGetPlayState(), HostPlaying);
+  // The screen saver always pauses, whatever the action; its end plays on without a restart.
+  const std::pair<bool, int> steps[] = {{true, HostPaused}, {false, HostPlaying}};
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SetScreenSaverRunning(steps[i].first);
+    ASSERT_TRUE(HostWaitForCommands(i + 1, 2500));
+    EXPECT_FALSE(HostCommandAt(i).Restarted);
+    EXPECT_EQ(HostGetPlayState(), steps[i].second);
+  }
   HostPump(1200);
-  EXPECT_EQ(HostCommandCount(), 2u);
+  EXPECT_EQ(Commands(), (std::vector<UINT>{Pause, Play}));
 }
 
 TEST_F(PluginTest, NoPollingWhenNoLockOrScreenSaverActionIsSet) {
@@ -202,10 +196,8 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
 // unloads the plug-in without quit and no timer holds the module.
 TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
   WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0");
-  HostPluginRecord* record = Load();
-  ASSERT_NE(record, nullptr);
-  ASSERT_TRUE(SimInstall(HostPluginModule()));
-  ASSERT_EQ(HostInitPlugin(), 0);
+  HostPluginRecord* const record = Load();
+  ASSERT_TRUE(record != nullptr && SimInstall(HostPluginModule()) && HostInitPlugin() == 0);
   HostUnloadPlugin();
   ASSERT_NE(GetModuleHandleA("gen_hushbell.dll"), nullptr);
   HMODULE ours = LoadLibraryA("gen_hushbell.dll");  // so that quit does not unload the code it runs
@@ -220,9 +212,7 @@ TEST_F(PluginTest, FiftyLoadInitQuitUnloadCyclesWithTheTimerRunning) {
   WriteIniSettings(ini_, "LockAction=1 ScreenSaverAction=1");
   HostSetPlayState(HostPlaying);
   for (int cycle = 0; cycle < 50; ++cycle) {
-    ASSERT_NE(Load(), nullptr) << cycle;
-    ASSERT_TRUE(SimInstall(HostPluginModule())) << cycle;  // to see its session registration
-    ASSERT_EQ(HostInitPlugin(), 0) << cycle;
+    ASSERT_TRUE(Start(true, true)) << cycle;  // simulated, to see its session registration
     HWND window = SimSessionWindow();
     ASSERT_NE(window, nullptr) << cycle;
     EXPECT_EQ(SimRegisteredWindow(), window) << cycle;

@@ -3,30 +3,16 @@
 // and counts its timer ticks, so every wait is for a tick rather than for a guessed time.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wtsapi32.h>
-
-#include <cstdint>
-#include <string>
-#include <vector>
 
 #include "host_test.h"
 #include "import_patch.h"
 #include "monitor.h"
-#include "presence_sim.h"
-#include "standin_host.h"
-#include "test_files.h"
 
 namespace {
 
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause;
 constexpr DWORD TickDeadlineMs = 3000;
 constexpr uint64_t Minute = 60 * 1000;
-
-std::vector<UINT> Commands() {
-  std::vector<UINT> result;
-  for (size_t i = 0; i < HostCommandCount(); ++i) result.push_back(HostCommandAt(i).Command);
-  return result;
-}
 
 class PresenceTest : public HostTest {
  protected:
@@ -35,8 +21,7 @@ class PresenceTest : public HostTest {
              SimDisplay display = SimDisplay::Available) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
     WriteIniSettings(ini_, settings);
-    ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
-    ASSERT_TRUE(SimInstall(HostPluginModule()));
+    ASSERT_TRUE(HostTest::Start(false, true));
     SimRefuseSessionRegistration(refuseRegistration);
     SimSetDisplayNotification(display);
     HostSetPlayState(playState);
@@ -214,11 +199,8 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     EXPECT_EQ(window == nullptr, refused);
     EXPECT_EQ(SimRegisteredWindow(), c.SessionRefused ? nullptr : window);
     EXPECT_EQ(SimDisplayRegisteredWindow(), c.Display == SimDisplay::Available ? window : nullptr);
-    char className[64] = "";
-    if (window != nullptr) {
-      EXPECT_FALSE(IsWindowVisible(window));
-      GetClassNameA(window, className, sizeof className);
-    }
+    EXPECT_FALSE(IsWindowVisible(window));
+    const ATOM atom = GetClassWord(window, GCW_ATOM);  // of its class; 0 without a window
     SimSetLocked(true);
     NextTick();
     EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
@@ -228,9 +210,9 @@ TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
     EXPECT_EQ(SimRegisteredWindow(), nullptr);
     EXPECT_EQ(SimDisplayRegisteredWindow(), nullptr);
     EXPECT_EQ(SimMisdirectedRegistrations(), 0u);
-    WNDCLASSA windowClass;
-    if (window != nullptr)
-      EXPECT_FALSE(GetClassInfoA(HostPluginModule(), className, &windowClass)) << "class left registered";
+    WNDCLASSA info;
+    if (atom != 0)
+      EXPECT_FALSE(GetClassInfoA(HostPluginModule(), MAKEINTATOM(atom), &info)) << "class left registered";
   }
 }
 
@@ -248,18 +230,16 @@ TEST_F(PresenceTest, SimulatedLockReachesThePluginAlone) {
 int WINAPI FirstStandIn() { return 1; }
 int WINAPI SecondStandIn() { return 2; }
 
-struct PatchCase {
-  const char* Dll;
-  const char* Function;
-  bool Patched;
-};
-
 TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
   ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
   HMODULE plugin = HostPluginModule();
   void* const first = reinterpret_cast<void*>(FirstStandIn);
   void* const second = reinterpret_cast<void*>(SecondStandIn);
-  const PatchCase cases[] = {
+  const struct {
+    const char* Dll;
+    const char* Function;
+    bool Patched;
+  } cases[] = {
       {"USER32.dll", "CloseDesktop", true},
       {"user32.DLL", "CloseDesktop", true},
       {"winmm.dll", "timeKillEvent", true},
@@ -268,7 +248,7 @@ TEST_F(PresenceTest, ImportPatchFindsImportsByNameWhateverTheDllNamesCase) {
       {"user32", "CloseDesktop", false},      // names are compared whole
       {"user32.dll", "closedesktop", false},  // function names are case-sensitive
   };
-  for (const PatchCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Dll) + " " + c.Function);
     void* original = nullptr;
     EXPECT_EQ(HostPatchImport(plugin, c.Dll, c.Function, first, &original), c.Patched);

@@ -51,13 +51,18 @@ class UpdaterLaunchTest : public ::testing::Test {
     WriteIniValue(settings_, "LockAction", "0");
   }
   void TearDown() override { DeleteCheckerRegistryKey(); }
-  // One start of the host with the plug-in; returns the host window it ran with.
-  HWND RunHost(bool updateCheck) {
+  // One start of the host with the plug-in; returns the host window it ran with. With `shell`,
+  // the plug-in's ShellExecuteW goes there, and the host runs until it has been called.
+  HWND RunHost(bool updateCheck, void* shell = nullptr) {
     WriteIniInt(settings_, "Verlift", updateCheck);
     EXPECT_TRUE(HostCreate(settings_.c_str()));
     HWND host = HostWindowHandle();
     EXPECT_NE(HostLoadPlugin(dll_.c_str()), nullptr);
+    void* real = nullptr;
+    if (shell != nullptr)
+      EXPECT_TRUE(HostPatchImport(HostPluginModule(), "shell32.dll", "ShellExecuteW", shell, &real));
     EXPECT_EQ(HostInitPlugin(), 0);
+    for (int wait = 0; shell != nullptr && AtStart == NotStarted && wait < 500; ++wait) Sleep(10);
     HostQuitPlugin();
     HostUnloadPlugin();
     HostDestroy();
@@ -65,9 +70,7 @@ class UpdaterLaunchTest : public ::testing::Test {
   }
   size_t Starts() { return RecordedStarts(record_).size(); }
   bool WaitForRecord(size_t starts, DWORD timeoutMs) {
-    for (ULONGLONG end = GetTickCount64() + timeoutMs; Starts() < starts; Sleep(50))
-      if (GetTickCount64() >= end) return false;
-    return true;
+    return HostPumpUntil([&] { return Starts() >= starts; }, timeoutMs);
   }
   void SetRecorderAsChecker() {
     SetCheckerValue(recorder_.c_str(), static_cast<DWORD>((recorder_.size() + 1) * 2), REG_SZ);
@@ -75,8 +78,7 @@ class UpdaterLaunchTest : public ::testing::Test {
   // A folder with blanks: the INI path must reach the checker as one argument.
   TempFolder temp_{L"hb plug ins"};
   std::string folder_ = Utf8(temp_.Path), dll_ = folder_ + "gen_hushbell.dll",
-              settings_ = folder_ + "winamp.ini";
-  std::string record_ = folder_ + "started.txt";
+              settings_ = folder_ + "winamp.ini", record_ = folder_ + "started.txt";
   std::wstring recorder_ = ProgramFolder() + L"arg_recorder.exe";
 };
 
@@ -90,9 +92,8 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   DeleteCheckerRegistryKey();
   RunHost(true);
   // Key without the value.
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, &key), ERROR_SUCCESS);
-  RegCloseKey(key);
+  SetRecorderAsChecker();
+  ASSERT_EQ(RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, CheckerRegistryValue), ERROR_SUCCESS);
   RunHost(true);
   // Data that fill the whole buffer with no terminator: a cut path must start nothing, even
   // though its first 260 characters name the recorder.
@@ -103,25 +104,24 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   // A module path longer than the buffer: the system cuts it, and a cut path would hand the
   // checker an INI file that is not this plug-in's.
   SetRecorderAsChecker();
-  std::wstring deep = L"\\\\?\\" + std::wstring(folder_.begin(), folder_.end());
+  std::wstring deep = L"\\\\?\\" + temp_.Path;
   while (deep.size() < 300) {
     deep += L"a-folder-name-that-makes-the-path-long\\";
     ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
   }
   std::wstring deepDll = deep + L"gen_hushbell.dll";
-  ASSERT_TRUE(CopyFileW(std::wstring(dll_.begin(), dll_.end()).c_str(), deepDll.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Wide(dll_).c_str(), deepDll.c_str(), FALSE));
   HMODULE deepModule = LoadLibraryW(deepDll.c_str());
   ASSERT_NE(deepModule, nullptr);
   wchar_t cut[261];
   ASSERT_EQ(GetModuleFileNameW(deepModule, cut, 261), 261u) << "the path must not fit";
   // Already loaded, the module is found by its name alone; the host then runs the deep copy.
-  std::string byName = "gen_hushbell.dll";
-  std::swap(dll_, byName);
+  const std::string copy = std::exchange(dll_, "gen_hushbell.dll");
   RunHost(true);
-  std::swap(dll_, byName);
+  dll_ = copy;
   FreeLibrary(deepModule);
   DeleteFileW(deepDll.c_str());
-  for (size_t end = deep.size() - 1; end > folder_.size() + 4; end = deep.find_last_of(L'\\', end - 1)) {
+  for (size_t end = deep.size() - 1; end > temp_.Path.size() + 4; end = deep.find_last_of(L'\\', end - 1)) {
     deep.resize(end);
     RemoveDirectoryW(deep.c_str());
   }
@@ -139,21 +139,11 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
 // with COM set up, and the player's thread is left as it was found.
 TEST_F(UpdaterLaunchTest, StartsTheCheckerOffThePlayersThreadWithComSetUp) {
   SetRecorderAsChecker();
-  WriteIniInt(settings_, "Verlift", 1);
   for (Apartment before : {NoCom, MultiThreaded}) {
     if (before != NoCom) CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     AtStart = NotStarted;
     StartThread = 0;
-    ASSERT_TRUE(HostCreate(settings_.c_str()));
-    ASSERT_NE(HostLoadPlugin(dll_.c_str()), nullptr);
-    void* real = nullptr;
-    EXPECT_TRUE(HostPatchImport(HostPluginModule(), "shell32.dll", "ShellExecuteW",
-                                reinterpret_cast<void*>(RecordApartment), &real));
-    EXPECT_EQ(HostInitPlugin(), 0);
-    for (int wait = 0; AtStart == NotStarted && wait < 500; ++wait) Sleep(10);
-    HostQuitPlugin();
-    HostUnloadPlugin();
-    HostDestroy();
+    RunHost(true, reinterpret_cast<void*>(RecordApartment));
     EXPECT_EQ(AtStart, SingleThreaded) << before;
     EXPECT_NE(StartThread, GetCurrentThreadId()) << before;
     EXPECT_EQ(ApartmentNow(), before);
