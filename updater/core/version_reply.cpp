@@ -52,7 +52,7 @@ int CompareWithAdvertised(const ReplyIo& io, std::u16string_view local, std::str
 
 }  // namespace
 
-bool IsReplyMagic(std::string_view first) { return first == std::string_view("Tavo-Verlift"); }
+bool IsReplyMagic(std::string_view first) { return first == std::string_view(ReplyMagic); }
 
 int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
                      char16_t (&newVersion)[NewVersionCapacity],

@@ -1,4 +1,4 @@
-// The version reply: NUL-separated 8-bit strings "Tavo-Verlift", new version, download address,
+// The version reply: NUL-separated 8-bit strings ReplyMagic, new version, download address,
 // then pairs of file key and file version, ended by an empty string or the end of the data.
 #pragma once
 #include <cstddef>
@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+inline constexpr char ReplyMagic[] = "Tavo-Verlift";
 inline constexpr size_t ReplyCapBytes = 1u << 20;  // data past this is ignored as if the reply ended there
 // File entries (key and version) the walk examines; later ones are ignored as if the reply ended
 // there. A product names a handful of files, but each entry may cost a profile lookup (about
@@ -15,7 +16,7 @@ inline constexpr size_t ReplyEntryLimit = 256;
 inline constexpr size_t NewVersionCapacity = 20, DownloadUrlCapacity = 2084, FileTextCapacity = 260,
                         LocalVersionCapacity = 32;
 
-// True when the reply's first string is exactly "Tavo-Verlift".
+// True when the reply's first string is exactly ReplyMagic.
 bool IsReplyMagic(std::string_view first);
 
 struct ReplyIo {

@@ -192,8 +192,7 @@ void ReadInstalledVersion(void*, const char16_t* path, char16_t* out, size_t cap
 
 // The query proper, once the libraries are loaded.
 int AskAndCompare(const char16_t* address) {
-  const HINTERNET internet =
-      Net.InternetOpenW(L"Tavo Verlift v/2.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  const HINTERNET internet = Net.InternetOpenW(UserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (internet == nullptr) return 0;
   SetTimeouts(internet);
   const HANDLE watchdog = StartWatch(internet);

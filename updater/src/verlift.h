@@ -10,6 +10,7 @@
 #include "wide.h"
 
 inline constexpr size_t HomepageCapacity = 2084;  // 2083 characters + terminator
+inline constexpr wchar_t UserAgent[] = L"Tavo Verlift v/2.0";
 
 // Where the time of a check is kept for the user when the INI file cannot be written: a REG_QWORD
 // value named after the INI file's full path.
