@@ -28,7 +28,6 @@ struct Server {
     uint32_t Generation = 0;
   } Now;
   std::vector<std::string> Requests;
-  std::vector<SOCKET> Held;
 } server;
 
 std::string ReadHead(SOCKET client) {
@@ -55,22 +54,21 @@ bool Current(uint32_t generation) {
 }
 
 void Answer(SOCKET client, const Server::Answering& answer) {
-  const ServeMode mode = answer.Mode;
-  const std::string& body = answer.Body;
+  const auto [mode, status, body, generation] = answer;
   const bool chunked = mode == ServeMode::EndlessChunked;
   auto chunk = [chunked](const std::string& data) {
     char size[16];
     snprintf(size, sizeof size, "%x\r\n", static_cast<unsigned>(data.size()));
     return chunked ? size + data + "\r\n" : data;
   };
-  std::string head = "HTTP/1.1 " + std::to_string(answer.Status) +
-                     (answer.Status == 200 ? " OK" : " Not Found") +
+  std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
                      "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
   if (mode == ServeMode::Answer) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   if (chunked) head += "Transfer-Encoding: chunked\r\n";
-  bool open = SendAll(client, head + "\r\n");
+  while (mode == ServeMode::NeverAnswer && Current(generation)) Sleep(10);
+  bool open = mode != ServeMode::NeverAnswer && SendAll(client, head + "\r\n");
   if (mode == ServeMode::Trickle) {
-    for (size_t at = 0; open && Current(answer.Generation); ++at) {
+    for (size_t at = 0; open && Current(generation); ++at) {
       open = SendAll(client, at < body.size() ? std::string_view(&body[at], 1) : "x");
       Sleep(100);
     }
@@ -78,7 +76,7 @@ void Answer(SOCKET client, const Server::Answering& answer) {
     open = open && (body.empty() || SendAll(client, chunk(body)));  // a chunk of size 0 would end the body
     const std::string filler = chunk(std::string(65536, 'x'));
     const bool endless = mode == ServeMode::Endless || chunked;
-    while (open && endless && Current(answer.Generation)) open = SendAll(client, filler);
+    while (open && endless && Current(generation)) open = SendAll(client, filler);
   }
   shutdown(client, SD_SEND);
   closesocket(client);
@@ -97,9 +95,8 @@ void Serve() {
       std::lock_guard<std::mutex> hold(server.Lock);
       server.Requests.push_back(head);
       answer = server.Now;
-      if (answer.Mode == ServeMode::NeverAnswer) server.Held.push_back(client);
     }
-    if (answer.Mode != ServeMode::NeverAnswer) Answer(client, answer);
+    Answer(client, answer);
   }
 }
 
@@ -132,7 +129,6 @@ void ServerStop() {
   server.Stopping.store(true);
   closesocket(server.Listener);
   if (server.Thread.joinable()) server.Thread.join();
-  for (SOCKET held : server.Held) closesocket(held);
   WSACleanup();
 }
 
@@ -142,7 +138,6 @@ void ServerServe(ServeMode mode, int status, std::string body) {
   std::lock_guard<std::mutex> hold(server.Lock);
   server.Now = {mode, status, std::move(body), server.Now.Generation + 1};
   server.Requests.clear();
-  for (SOCKET held : std::exchange(server.Held, {})) closesocket(held);
 }
 
 std::vector<std::string> ServerRequests() {

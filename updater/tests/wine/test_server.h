@@ -7,7 +7,7 @@
 
 enum class ServeMode {
   Answer,          // status line, Content-Length and the body, then close
-  NeverAnswer,     // accept, read the request, then hold the connection without a word
+  NeverAnswer,     // accept, read the request, then hold it without a word (and accept no other)
   Trickle,         // a 200 head without length, then one byte of body every 100 ms
   Endless,         // a 200 head without length, the body, then filler bytes as fast as they go
   EndlessChunked,  // a chunked 200: the body as one chunk, then filler chunks as fast as they go
@@ -17,7 +17,7 @@ bool ServerStart();
 void ServerStop();
 uint16_t ServerPort();
 // How the following connections are answered; also forgets the requests recorded so far and
-// drops held connections.
+// ends any streaming or held answer.
 void ServerServe(ServeMode mode, int status = 200, std::string body = {});
 std::vector<std::string> ServerRequests();
 // A port on 127.0.0.1 that nothing listens on.

@@ -1,6 +1,7 @@
 // Verlift.exe's notification dialog: what it shows, each way out, what it opens through the
 // shell, and which DLLs a check loads.
 #include <algorithm>
+#include <latch>
 #include <thread>
 
 #include "resource.h"
@@ -11,10 +12,9 @@ namespace {
 
 // 8-bit text as the checker widens the reply: the thread's ANSI code page.
 std::wstring FromThreadCodePage(const std::string& text) {
-  wchar_t wide[256];
-  const int length =
-      MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), wide, 256);
-  return std::wstring(wide, length > 0 ? length : 0);
+  wchar_t wide[256] = {};
+  MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), -1, wide, 256);
+  return wide;
 }
 
 std::wstring ControlText(HWND dialog, int id) {
@@ -28,13 +28,6 @@ std::wstring RecordFile() { return WorkDir() + L"opened.txt"; }
 // What the stand-in browser was started with, one entry per start.
 std::vector<std::string> Opened() { return RecordedStarts(Utf8(RecordFile())); }
 
-// The message template with its two "%s" filled in, as the checker fills them.
-std::string Filled(std::string message, const std::string& name, const std::string& homepage) {
-  const size_t at = message.find("%s");
-  message.replace(at, 2, name);
-  return message.replace(message.find("%s", at + name.size()), 2, homepage);
-}
-
 // A string value of a registry key (nullptr: its default value).
 bool SetString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   return RegSetKeyValueW(root, key.c_str(), name, REG_SZ, value.c_str(),
@@ -46,10 +39,7 @@ using enum WayOut;
 
 void Leave(HWND dialog, WayOut way) {
   constexpr int Buttons[] = {IDC_DOWNLOAD, IDC_HOMEPAGE, IDC_LATER};  // the first ways out, in order
-  DWORD_PTR ignored = 0;
-  if (way <= ClickLater)
-    SendMessageTimeoutW(GetDlgItem(dialog, Buttons[static_cast<int>(way)]), BM_CLICK, 0, 0, SMTO_NORMAL, 5000,
-                        &ignored);
+  if (way <= ClickLater) PostMessageW(GetDlgItem(dialog, Buttons[static_cast<int>(way)]), BM_CLICK, 0, 0);
   if (way == CloseBox) PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
   if (way != EnterKey && way != EscapeKey) return;
   // Keys go where typed keys go: to the control with the focus.
@@ -83,15 +73,13 @@ class VerliftDialog : public ::testing::Test {
   // The stand-in player's main window, on a thread of its own that keeps pumping messages (the
   // checker's dialog disables and re-enables it).
   void SetUp() override {
-    const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ownerThread = std::jthread([this, ready](std::stop_token stop) {
+    ownerThread = std::jthread([this](std::stop_token stop) {
       owner = HostCreate(nullptr) ? HostWindowHandle() : nullptr;
-      SetEvent(ready);
+      ownerReady.count_down();
       while (!stop.stop_requested()) HostPump(10);
       HostDestroy();
     });
-    WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
+    ownerReady.wait();
     ASSERT_NE(owner, nullptr);
   }
   void TearDown() override {
@@ -124,6 +112,7 @@ class VerliftDialog : public ::testing::Test {
   static constexpr const wchar_t* HandlerKeys[2] = {L"Software\\Classes\\http\\shell\\open\\command",
                                                     L"Software\\Classes\\https\\shell\\open\\command"};
   static inline std::wstring savedHandlers[2];
+  std::latch ownerReady{1};  // outlives ownerThread
   std::jthread ownerThread;
   HWND owner = nullptr;
 };
@@ -156,15 +145,17 @@ TEST_F(VerliftDialog, ShowsNameHomepageAndVersionOwnedByTheDisabledOwner) {
           EXPECT_FALSE(IsWindowEnabled(owner));
           const std::string homepage = c.Name.empty() ? "" : ServerAddress(),
                             message = TemplateText(IDC_MESSAGE);
-          EXPECT_EQ(ControlText(dialog, IDC_MESSAGE),
-                    Widen(c.Name.empty() ? message : Filled(message, c.Name, homepage)));
-          EXPECT_EQ(ControlText(dialog, IDC_HOMEPAGE), Widen(homepage));
+          // The template holds no "%" but its two "%s" (VerliftResources checks it).
+          char filled[512];
+          snprintf(filled, sizeof filled, message.c_str(), c.Name.c_str(), homepage.c_str());
+          EXPECT_EQ(ControlText(dialog, IDC_MESSAGE), Wide(c.Name.empty() ? message : filled));
+          EXPECT_EQ(ControlText(dialog, IDC_HOMEPAGE), Wide(homepage));
           EXPECT_EQ(ControlText(dialog, IDC_NEW_VERSION),
-                    c.Name.empty() ? Widen(TemplateText(IDC_NEW_VERSION))
+                    c.Name.empty() ? Wide(TemplateText(IDC_NEW_VERSION))
                                    : FromThreadCodePage(c.NewVersion).substr(0, 19));
           // The rest is never changed, and only the new version's line shows.
           for (int id : {IDC_NEW_LABEL, IDC_CURRENT_LABEL, IDC_CURRENT_VERSION})
-            EXPECT_EQ(ControlText(dialog, id), Widen(TemplateText(id))) << id;
+            EXPECT_EQ(ControlText(dialog, id), Wide(TemplateText(id))) << id;
           for (int id : {IDC_NEW_LABEL, IDC_NEW_VERSION, IDC_CURRENT_LABEL, IDC_CURRENT_VERSION})
             EXPECT_EQ(IsWindowVisible(GetDlgItem(dialog, id)), id == IDC_NEW_LABEL || id == IDC_NEW_VERSION)
                 << id;
@@ -194,16 +185,11 @@ TEST_F(VerliftDialog, EachWayOutOpensOnlyWhatItShould) {
       {"Esc", web, EscapeKey, false, false},
       {"close box", web, CloseBox, false, false},
       {"Download of a program path", "C:\\windows\\notepad.exe", ClickDownload, false, false},
-      {"Download of a file address", "file:///C:/windows/win.ini", ClickDownload, false, false},
-      {"Download of an empty address", "", ClickDownload, false, false},
       // Plain http only to this computer: on the way to another, anyone could swap the download.
-      {"http to another computer", "http://example.invalid/setup.exe", ClickDownload, false, false},
       {"http to this computer", "http://localhost:8080/setup.exe", ClickDownload, true, false},
-      // A reply never chooses the browser's arguments, nor anything but a whole web address.
+      // A reply never chooses the browser's arguments, nor anything but a whole web address (the
+      // native tests of IsWebAddress hold the other addresses refused).
       {"address with a quote", "http://127.0.0.1/dl\" \"--injected-flag", ClickDownload, false, false},
-      {"address with a blank", "http://example.invalid/set up.exe", ClickDownload, false, false},
-      {"address with a tab", "http://example.invalid/setup.exe\t-x", ClickDownload, false, false},
-      {"address with a backslash", "http://example.invalid\\setup.exe", ClickDownload, false, false},
       // The homepage from the INI file gets the same check.
       {"homepage with a blank", web, ClickHomepage, false, false, "/product page"},
   };
@@ -239,7 +225,7 @@ TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromB
   WriteBytes(ini, weekly);
   EXPECT_FALSE(RunVerlift(Quoted(ini), {.Loaded = &loaded}).DialogShown);
   EXPECT_EQ(FileBytes(ini), weekly);
-  EXPECT_EQ(count(L"", true), 0) << "the last: " << Narrow(loaded.empty() ? L"" : loaded.back());
+  EXPECT_EQ(count(L"", true), 0) << "the last: " << Utf8(loaded.empty() ? L"" : loaded.back());
   EXPECT_EQ(count(L"wininet.dll", false) + count(L"comctl32.dll", false), 0);
 
   // Due, with DLLs of those names beside the program, which Wine is told to prefer to its own
@@ -260,10 +246,9 @@ TEST_F(VerliftDialog, OnlyADueCheckLoadsWinInetAndTheCommonControlsAndNeverFromB
                   .DialogShown);
   RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
   EXPECT_EQ(Opened(), std::vector{Download});
-  for (const wchar_t* name : {L"wininet.dll", L"comctl32.dll"})
-    EXPECT_EQ(count(name, true), 1) << Narrow(name);
+  for (const wchar_t* name : {L"wininet.dll", L"comctl32.dll"}) EXPECT_EQ(count(name, true), 1) << Utf8(name);
   for (const std::wstring& path : loaded)
-    EXPECT_EQ(path.find(L"\\planted\\"), std::wstring::npos) << Narrow(path);
+    EXPECT_EQ(path.find(L"\\planted\\"), std::wstring::npos) << Utf8(path);
 }
 
 TEST_F(VerliftDialog, OwnerWindowThatIsGoneMeansNoDialog) {

@@ -12,13 +12,6 @@
 
 namespace {
 
-template <typename T>
-T At(const void* bytes, size_t offset) {
-  T value;
-  memcpy(&value, static_cast<const BYTE*>(bytes) + offset, sizeof value);
-  return value;
-}
-
 // What the dialog relies on, read from the file rather than copied from the resource script.
 TEST(VerliftResources, DialogTemplateHasTheLayoutStylesAndTexts) {
   const DialogTemplate dialog = VerliftTemplate();
@@ -61,15 +54,20 @@ TEST(VerliftResources, DialogTemplateHasTheLayoutStylesAndTexts) {
 }
 
 TEST(VerliftResources, IconManifestAndVersionResource) {
-  // Icon 101: 32, 16 and 48 pixels, in that order, 16 colours each.
-  const uint8_t* group = VerliftResource(IDI_APP, RT_GROUP_ICON).data();
+  // Icon 101: three images of 32, 16 and 48 pixels, in that order (windres numbers them as the
+  // icon file holds them), 16 colours each.
+  const auto* group = reinterpret_cast<const WORD*>(VerliftResource(IDI_APP, RT_GROUP_ICON).data());
   ASSERT_NE(group, nullptr);
-  ASSERT_EQ(std::make_tuple(At<WORD>(group, 2), At<WORD>(group, 4)), std::make_tuple(WORD{1}, WORD{3}));
-  const BYTE sizes[] = {32, 16, 48};
-  for (int i = 0; i < 3; ++i) {
-    const uint8_t* entry = group + 6 + 14 * i;  // width, height, colours, reserved, planes, bits, ...
-    EXPECT_EQ(std::make_tuple(entry[0], entry[1], entry[2], At<WORD>(entry, 6)),
-              std::make_tuple(sizes[i], sizes[i], BYTE{16}, WORD{4}));
+  ASSERT_EQ(std::make_tuple(group[1], group[2]), std::make_tuple(WORD{1}, WORD{3}));  // icons, how many
+  int previous = 0;
+  for (const int size : {32, 16, 48}) {
+    const int id = LookupIconIdFromDirectoryEx(reinterpret_cast<BYTE*>(const_cast<WORD*>(group)), TRUE, size,
+                                               size, LR_DEFAULTCOLOR);
+    const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(VerliftResource(id, RT_ICON).data());
+    ASSERT_NE(image, nullptr) << size;
+    EXPECT_EQ(std::make_tuple(image->biWidth, image->biHeight, image->biBitCount),
+              std::make_tuple(size, 2 * size, WORD{4}));
+    EXPECT_GT(id, std::exchange(previous, id)) << size;
   }
   EXPECT_NE(LoadImageW(VerliftData, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 48, 48, 0), nullptr);
 
@@ -117,7 +115,7 @@ TEST(VerliftResources, ReadFileVersionTakesTheFirstTranslationAndCutsAt31Units) 
   };
   ASSERT_EQ(LoadVersionLibrary(), 1);
   for (const auto& c : cases) {
-    SCOPED_TRACE(Narrow(c.Path));
+    SCOPED_TRACE(Utf8(c.Path));
     // Units behind the destination show any write past its 32 units; its own show a missing end.
     struct {
       char16_t Version[LocalVersionCapacity], Behind[8];
@@ -125,7 +123,7 @@ TEST(VerliftResources, ReadFileVersionTakesTheFirstTranslationAndCutsAt31Units) 
     memset(&guarded, '#', sizeof guarded);
     EXPECT_EQ(ReadFileVersion(guarded.Version, reinterpret_cast<const char16_t*>(c.Path.c_str())), c.Result);
     const auto* version = reinterpret_cast<const wchar_t*>(guarded.Version);
-    EXPECT_EQ(Narrow(std::wstring(version, wcsnlen(version, LocalVersionCapacity))), c.Text);
+    EXPECT_EQ(Utf8(std::wstring(version, wcsnlen(version, LocalVersionCapacity))), c.Text);
     EXPECT_EQ(std::u16string(guarded.Behind, 8), std::u16string(8, u'\x2323'));
   }
   FreeVersionLibrary();

@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include <latch>
 #include <regex>
 #include <thread>
 #include <utility>
@@ -22,8 +23,7 @@ void ExpectLastCheckBetween(const std::wstring& ini, uint64_t before, uint64_t a
   const std::string lines = R"((?:[^[\r\n].*\r?\n)*?)", number = R"((-?(?:0|[1-9]\d*))\r?\n)";
   const std::regex form(R"(\[LastCheck\]\r?\n)" + lines + "lo=" + number + lines + "hi=" + number);
   std::smatch found;
-  ASSERT_TRUE(std::regex_search(text, found, form)) << "\"lo\" then \"hi\", each as \"%i\" writes it, in:\n"
-                                                    << text;
+  ASSERT_TRUE(std::regex_search(text, found, form)) << "\"lo\", then \"hi\", as \"%i\" writes:\n" << text;
   const long long lo = std::stoll(found.str(1)), hi = std::stoll(found.str(2));
   ASSERT_TRUE(lo >= INT32_MIN && lo <= INT32_MAX && hi >= INT32_MIN && hi <= INT32_MAX) << text;
   const uint64_t stored = (uint64_t{static_cast<uint32_t>(hi)} << 32) | static_cast<uint32_t>(lo);
@@ -35,12 +35,11 @@ void ExpectLastCheckBetween(const std::wstring& ini, uint64_t before, uint64_t a
 
 std::span<const uint8_t> VerliftResource(int id, const void* type) {
   // Without the module, FindResourceW would search this test program instead.
-  const HMODULE module = VerliftData;
   const HRSRC found =
-      module ? FindResourceW(module, MAKEINTRESOURCEW(id), static_cast<LPCWSTR>(type)) : nullptr;
+      VerliftData ? FindResourceW(VerliftData, MAKEINTRESOURCEW(id), static_cast<LPCWSTR>(type)) : nullptr;
   if (found == nullptr) return {};
-  return {static_cast<const uint8_t*>(LockResource(LoadResource(module, found))),
-          SizeofResource(module, found)};
+  return {static_cast<const uint8_t*>(LockResource(LoadResource(VerliftData, found))),
+          SizeofResource(VerliftData, found)};
 }
 
 DialogTemplate VerliftTemplate() {
@@ -54,19 +53,16 @@ std::string TemplateText(int id) {
   return "(no control " + std::to_string(id) + ")";
 }
 
-// The installed version with its last number, the build, one up and one down.
-static_assert(VERLIFT_VERSION_BUILD > 0, "the older-version case counts the build number down");
+// The installed version with its last number, the build, one up.
 const std::string InstalledVersion = VERLIFT_VERSION_TEXT;
 const std::string NewerVersion =
     InstalledVersion.substr(0, InstalledVersion.rfind(' ') + 1) + std::to_string(VERLIFT_VERSION_BUILD + 1);
-const std::string OlderVersion =
-    InstalledVersion.substr(0, InstalledVersion.rfind(' ') + 1) + std::to_string(VERLIFT_VERSION_BUILD - 1);
 const std::string Download = "https://example.invalid/setup.exe";
 
 std::wstring ProductIni(const std::string& name, const std::string& homepage, const std::string& extraFiles) {
   const std::wstring ini = UniquePath(L"product");
   WriteBytes(ini, "[Update]\r\n" + (name.empty() ? "" : "Name=" + name + "\r\n") + "homepage=" + homepage +
-                      "\r\ninterval=0\r\n[Files]\r\nverlift=" + Narrow(VerliftExe()) + "\r\n" + extraFiles);
+                      "\r\ninterval=0\r\n[Files]\r\nverlift=" + Utf8(VerliftExe()) + "\r\n" + extraFiles);
   return ini;
 }
 
@@ -86,18 +82,16 @@ void CollectLoads(std::vector<std::wstring>& loaded) {
   bool first = true;
   for (DEBUG_EVENT event; WaitForDebugEvent(&event, 2 * RunTimeoutMs);) {
     const DWORD code = event.dwDebugEventCode;
-    const HANDLE file = code == CREATE_PROCESS_DEBUG_EVENT ? event.u.CreateProcessInfo.hFile
-                        : code == LOAD_DLL_DEBUG_EVENT     ? event.u.LoadDll.hFile
-                                                           : nullptr;
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length =
-        code == LOAD_DLL_DEBUG_EVENT ? GetFinalPathNameByHandleW(file, path, MAX_PATH, 0) : 0;
-    if (code == LOAD_DLL_DEBUG_EVENT)
+    if (code == CREATE_PROCESS_DEBUG_EVENT) CloseHandle(event.u.CreateProcessInfo.hFile);
+    if (code == LOAD_DLL_DEBUG_EVENT) {
+      wchar_t path[MAX_PATH] = {};
+      const DWORD length = GetFinalPathNameByHandleW(event.u.LoadDll.hFile, path, MAX_PATH, 0);
       loaded.push_back(length > 0 && length < MAX_PATH ? CharLowerW(path) : L"(unnamed)");
+      CloseHandle(event.u.LoadDll.hFile);
+    }
     const bool initial = code == EXCEPTION_DEBUG_EVENT && std::exchange(first, false) &&
                          event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT;
     if (initial) loaded.push_back(L"");
-    if (file != nullptr) CloseHandle(file);
     ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
                        code == EXCEPTION_DEBUG_EVENT && !initial ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
     if (code == EXIT_PROCESS_DEBUG_EVENT) return;
@@ -107,10 +101,10 @@ void CollectLoads(std::vector<std::wstring>& loaded) {
 
 Outcome RunVerlift(const std::wstring& arguments, const RunOptions& options) {
   const std::wstring& exe = options.Exe;
-  std::vector<std::wstring>* loaded = options.Loaded;
   Outcome outcome;
   const HANDLE job = CreateJobObjectW(nullptr, nullptr);
   PROCESS_INFORMATION info = {};
+  std::latch created(1);  // outlives the thread that counts it down
   std::jthread debugger;
   if (options.ThroughShell) {
     SHELLEXECUTEINFOW shell = {sizeof shell, SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI,
@@ -119,32 +113,30 @@ Outcome RunVerlift(const std::wstring& arguments, const RunOptions& options) {
                                nullptr,      SW_SHOWNORMAL};
     info.hProcess = ShellExecuteExW(&shell) ? shell.hProcess : nullptr;
   } else {
-    const HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     debugger = std::jthread([&] {
       std::wstring line = Quoted(exe) + L" " + arguments;
       STARTUPINFOW startup = {sizeof startup};
-      const DWORD flags = CREATE_SUSPENDED | (loaded != nullptr ? DEBUG_ONLY_THIS_PROCESS : 0);
+      const DWORD flags = CREATE_SUSPENDED | (options.Loaded != nullptr ? DEBUG_ONLY_THIS_PROCESS : 0);
       if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr,
                          options.Folder.c_str(), &startup, &info)) {
         AssignProcessToJobObject(job, info.hProcess);
         ResumeThread(info.hThread);
         CloseHandle(info.hThread);
       }
-      SetEvent(created);
-      if (loaded != nullptr && info.hProcess != nullptr) CollectLoads(*loaded);
+      created.count_down();
+      if (options.Loaded != nullptr && info.hProcess != nullptr) CollectLoads(*options.Loaded);
     });
-    WaitForSingleObject(created, INFINITE);
-    CloseHandle(created);
+    created.wait();
   }
   const HANDLE process = info.hProcess;
   const DWORD started = GetTickCount();
   if (job == nullptr || process == nullptr) {
-    ADD_FAILURE() << "cannot start " << Narrow(exe);
+    ADD_FAILURE() << "cannot start " << Utf8(exe);
     return outcome;
   }
   // Its visible notification dialog (visible means initialised), unless it ends without one.
   HWND dialog = nullptr;
-  const std::wstring caption = Widen(VerliftTemplate().Caption);
+  const std::wstring caption = Wide(VerliftTemplate().Caption);
   while (dialog == nullptr && GetTickCount() - started < RunTimeoutMs &&
          WaitForSingleObject(process, 10) == WAIT_TIMEOUT) {
     for (HWND window = nullptr;

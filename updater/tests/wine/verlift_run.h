@@ -15,25 +15,21 @@
 #include "schedule.h"
 #include "test_files.h"
 #include "test_server.h"
+#include "version_reply.h"
 
 inline constexpr DWORD RunTimeoutMs = 20000;
 inline constexpr uint64_t TicksPerSecond = TicksPerDay / 86400;
 
-// Text, files and time (ASCII throughout, but for one reply text)
-inline std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+// Text, files and time
 inline std::wstring VerliftExe() { return ProgramFolder() + L"Verlift.exe"; }
 inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-inline bool PathExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 // A folder of this test run, with a blank in its name so that quoting is always exercised.
 inline const std::wstring& WorkDir() {
   static const TempFolder folder(L"verlift test");
   return folder.Path;
 }
 inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  ASSERT_TRUE(WriteFileBytes(path, bytes)) << Narrow(path);
+  ASSERT_TRUE(WriteFileBytes(path, bytes)) << Utf8(path);
 }
 inline std::wstring UniquePath(const wchar_t* stem) {
   static int counter = 0;
@@ -58,7 +54,7 @@ DialogTemplate VerliftTemplate();
 std::string TemplateText(int id);
 
 // Versions, replies and products
-extern const std::string InstalledVersion, NewerVersion, OlderVersion, Download;
+extern const std::string InstalledVersion, NewerVersion, Download;
 // NUL-ended strings, as the version reply is made.
 inline std::string Reply(std::initializer_list<std::string> strings) {
   std::string reply;
@@ -68,7 +64,7 @@ inline std::string Reply(std::initializer_list<std::string> strings) {
 // A reply that lists the installed file "verlift", closed by an empty key.
 inline std::string ReplyFor(const std::string& version, const std::string& display = "9.9",
                             const std::string& url = Download) {
-  return Reply({"Tavo-Verlift", display, url, "verlift", version, ""});
+  return Reply({ReplyMagic, display, url, "verlift", version, ""});
 }
 inline std::string ServerAddress(const std::string& path = "/product", uint16_t port = ServerPort()) {
   return "http://127.0.0.1:" + std::to_string(port) + path;
