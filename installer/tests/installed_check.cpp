@@ -16,11 +16,7 @@
 namespace {
 
 // Wide throughout: install folders may hold characters outside the ANSI code page.
-std::wstring Env(const wchar_t* name) {
-  wchar_t value[1024];
-  DWORD length = GetEnvironmentVariableW(name, value, 1024);
-  return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
-}
+std::wstring Env(const wchar_t* name) { return _wgetenv(name) != nullptr ? _wgetenv(name) : L""; }
 
 // The stand-in host takes 8-bit paths.
 std::string Ansi(const std::wstring& text) {
@@ -29,14 +25,14 @@ std::string Ansi(const std::wstring& text) {
   return value;
 }
 
-struct Installed {
+const struct Installed {
   std::wstring Winamp = Env(L"HB_WINAMP"), Site = Env(L"HB_SITE"), Setup = Env(L"HB_SETUP");
   std::wstring Plugin() const { return Winamp + L"\\Plugins\\gen_hushbell.dll"; }
   std::wstring UpdaterIni() const { return Winamp + L"\\Plugins\\gen_hushbell.ini"; }
-};
+} installed;
 
 // Points the installed checker at one of the local sites and forgets the last check.
-void UseSite(const Installed& installed, const std::wstring& path) {
+void UseSite(const std::wstring& path) {
   std::wstring homepage = installed.Site + path;
   WritePrivateProfileStringW(L"Update", L"homepage", homepage.c_str(), installed.UpdaterIni().c_str());
   WritePrivateProfileStringW(L"LastCheck", nullptr, nullptr, installed.UpdaterIni().c_str());
@@ -44,7 +40,7 @@ void UseSite(const Installed& installed, const std::wstring& path) {
 
 HWND FindUpdateDialog() { return FindWindowA("#32770", "Automatic Update Check"); }
 
-bool LastCheckWritten(const Installed& installed) {
+bool LastCheckWritten() {
   return GetPrivateProfileIntW(L"LastCheck", L"hi", 0, installed.UpdaterIni().c_str()) != 0;
 }
 
@@ -71,9 +67,8 @@ DWORD RunToEnd(std::wstring command, HWND (*dialog)() = nullptr, WPARAM button =
 }
 
 TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
-  Installed installed;
   ASSERT_FALSE(installed.Winamp.empty());
-  UseSite(installed, L"/newer");
+  UseSite(L"/newer");
   const std::wstring settings = installed.Winamp + L"\\winamp.ini";
   WriteIniSettings(Utf8(settings), "Verlift=1 LockAction=0");
 
@@ -82,24 +77,21 @@ TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
   ASSERT_EQ(HostInitPlugin(), 0);
 
   HWND dialog = nullptr;
-  for (ULONGLONG end = GetTickCount64() + 20000; !dialog && GetTickCount64() < end; HostPump(100))
-    dialog = FindUpdateDialog();
-  ASSERT_NE(dialog, nullptr) << "no update dialog appeared";
+  ASSERT_TRUE(HostPumpUntil([&] { return (dialog = FindUpdateDialog()) != nullptr; }, 20000))
+      << "no update dialog appeared";
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), HostWindowHandle());
   EXPECT_FALSE(IsWindowEnabled(HostWindowHandle())) << "the dialog is modal to the player";
-  EXPECT_TRUE(LastCheckWritten(installed));
+  EXPECT_TRUE(LastCheckWritten());
 
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // Later
-  for (ULONGLONG end = GetTickCount64() + 10000; IsWindow(dialog) && GetTickCount64() < end;) HostPump(50);
-  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_TRUE(HostPumpUntil([dialog] { return !IsWindow(dialog); }, 10000));
   HostStop();
 }
 
 // Also run on an install whose folder the ANSI code page cannot hold: the checker must find the
 // installed plug-in's version, or it offers the update whatever the site advertises.
 TEST(Installed, ForcedCheckAgainstTheBuiltVersionShowsNothing) {
-  Installed installed;
-  UseSite(installed, L"/equal");
+  UseSite(L"/equal");
   bool dialogSeen = false;
   EXPECT_EQ(RunToEnd(L"\"" + installed.Winamp.substr(0, 2) +
                          L"\\Program Files\\Brennick\\Verlift\\Verlift.exe\" \"" + installed.UpdaterIni() +
@@ -107,12 +99,11 @@ TEST(Installed, ForcedCheckAgainstTheBuiltVersionShowsNothing) {
                      FindUpdateDialog, IDCANCEL, &dialogSeen),
             0u);
   EXPECT_FALSE(dialogSeen);
-  EXPECT_TRUE(LastCheckWritten(installed));
+  EXPECT_TRUE(LastCheckWritten());
 }
 
 // Setup and uninstaller started while the player's main window is open: 2, "aborted by the script".
 TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
-  Installed installed;
   ASSERT_FALSE(installed.Setup.empty());
   ASSERT_TRUE(HostCreate(nullptr));
   EXPECT_EQ(RunToEnd(L"\"" + installed.Setup + L"\" /S /D=" + installed.Winamp), 2u);
@@ -135,7 +126,6 @@ HWND SetupStep() {
   }
   HWND page = wizard != nullptr ? FindWindowExA(wizard, nullptr, "#32770", nullptr) : nullptr;
   if (page == nullptr || !IsWindowVisible(page)) return nullptr;
-  Installed installed;
   wchar_t folder[MAX_PATH] = {};
   if (GetDlgItemTextW(page, FolderEdit, folder, MAX_PATH) > 0 && installed.Winamp != folder) {
     SetDlgItemTextW(page, FolderEdit, installed.Winamp.c_str());
@@ -151,7 +141,6 @@ HWND SetupStep() {
 // /D=, "Configure now" left ticked, OK in the plug-in's dialog: install_test.sh looks where the
 // settings went.
 TEST(ConfigureNow, FinishOpensThePluginsDialog) {
-  Installed installed;
   ASSERT_FALSE(installed.Setup.empty());
   EXPECT_EQ(RunToEnd(L"\"" + installed.Setup + L"\" /D=" + installed.Winamp + L"-not", SetupStep, IDOK), 0u);
 }
