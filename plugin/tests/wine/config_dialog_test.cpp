@@ -299,34 +299,29 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
 // ---------------------------------------------------------------------------------------------
 // Action captions that do not fit their buffers.
 
-// A copy of the module whose first three strings (the action captions) are replaced.
-bool WriteModuleWithCaptions(const std::string& path, const std::wstring (&captions)[3]) {
-  const std::string source = Utf8(ProgramFolder()) + "gen_hushbell.dll";
-  HMODULE original = LoadLibraryExA(source.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (original == nullptr || !CopyFileA(source.c_str(), path.c_str(), FALSE)) return false;
-  // Block 1 holds strings 0 to 15, each a length and its UTF-16 characters.
-  std::vector<WORD> block;
-  for (UINT id = 0; id < 16; ++id) {
-    WCHAR kept[512] = {};
-    int length = id >= 4 ? LoadStringW(original, id, kept, std::size(kept)) : 0;
-    std::wstring text = id >= 1 && id <= 3 ? captions[id - 1] : std::wstring(kept, length > 0 ? length : 0);
-    block.push_back(static_cast<WORD>(text.size()));
-    for (wchar_t c : text) block.push_back(static_cast<WORD>(c));
-  }
-  FreeLibrary(original);
-  HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
-  return update != nullptr &&
-         UpdateResourceA(update, RT_STRING, MAKEINTRESOURCEA(1), NeutralLanguage, block.data(),
-                         static_cast<DWORD>(block.size() * sizeof(WORD))) &&
-         EndUpdateResourceA(update, FALSE);
-}
-
 TEST_F(ConfigDialogTest, OverlongActionCaptionsAreCutToFortyEightCharacters) {
   const std::wstring captions[3] = {
       std::wstring(60, L'N') + L"othing", L"Pause",
       L"Stop, and then a great deal of explanation that no combo box could ever need"};
+  // A copy of the module whose first three strings (the action captions) are replaced. Block 1
+  // holds strings 0 to 15, each a length and its UTF-16 characters.
   const std::string copy = Utf8(temp_.Path) + "hb_captions.dll";
-  ASSERT_TRUE(WriteModuleWithCaptions(copy, captions));
+  HMODULE original = LoadLibraryExA("gen_hushbell.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(original != nullptr && CopyFileA("gen_hushbell.dll", copy.c_str(), FALSE));
+  std::vector<WORD> block;
+  for (UINT id = 0; id < 16; ++id) {
+    WCHAR kept[512] = {};
+    int length = id >= 4 ? LoadStringW(original, id, kept, std::size(kept)) : 0;
+    std::wstring text = id >= 1 && id <= 3 ? captions[id - 1] : std::wstring(kept, length);
+    block.push_back(static_cast<WORD>(text.size()));
+    for (wchar_t c : text) block.push_back(static_cast<WORD>(c));
+  }
+  FreeLibrary(original);
+  HANDLE update = BeginUpdateResourceA(copy.c_str(), FALSE);
+  ASSERT_TRUE(update != nullptr &&
+              UpdateResourceA(update, RT_STRING, MAKEINTRESOURCEA(1), NeutralLanguage, block.data(),
+                              static_cast<DWORD>(block.size() * sizeof(WORD))) &&
+              EndUpdateResourceA(update, FALSE));
   ASSERT_NE(HostLoadPlugin(copy.c_str()), nullptr);
   Values items;
   Configure([&](HWND dialog) {

@@ -32,14 +32,12 @@ inline bool TimerIs(Timer expected, DWORD milliseconds = 2500) {
   size_t commands = HostCommandCount();
   int queries = HostPlayQueries();
   SetScreenSaverRunning(true);
-  bool seen;
-  if (expected == Timer::Running) {
-    seen = HostWaitForCommands(commands + 1, milliseconds) &&
-           HostCommandAt(commands).Command == HostCommandPause;
-  } else {
-    HostPump(milliseconds);
-    seen = HostCommandCount() == commands && HostPlayQueries() == queries;
-  }
+  const bool seen =
+      expected == Timer::Running
+          ? HostWaitForCommands(commands + 1, milliseconds) &&
+                HostCommandAt(commands).Command == HostCommandPause
+          : !HostPumpUntil([&] { return HostCommandCount() != commands || HostPlayQueries() != queries; },
+                           milliseconds);
   SetScreenSaverRunning(false);
   return seen;
 }

@@ -102,11 +102,10 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
         TTTOOLINFOA tool{sizeof tool};
         EXPECT_TRUE(SendMessageA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
         HWND control = GetDlgItem(dialog, tips[i][0]);
-        EXPECT_EQ(tool.hwnd, control);
-        EXPECT_EQ(tool.uId, 0u);
+        EXPECT_EQ(std::tie(tool.hwnd, tool.uId, tool.hinst),
+                  std::make_tuple(control, UINT_PTR{0}, HostPluginModule()));
         EXPECT_EQ(tool.uFlags & (TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT | TTF_IDISHWND),
                   UINT{TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT});
-        EXPECT_EQ(tool.hinst, HostPluginModule());
         RECT client{};
         GetClientRect(control, &client);
         EXPECT_TRUE(EqualRect(&tool.rect, &client));

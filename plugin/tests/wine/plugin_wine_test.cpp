@@ -95,8 +95,7 @@ TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding
   ASSERT_EQ(HostInitPlugin(), 0);
   ChainedPrevious = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
-  HostQuitPlugin();
-  HostUnloadPlugin();
+  Unload();
   LaterSubclassMessages = 0;
   EXPECT_EQ(standbyAndPlayState(), HostPlaying) << "once quit, the hook only forwards";
   EXPECT_EQ(LaterSubclassMessages, 3);
@@ -184,8 +183,7 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
   record->HostWindow = gone;
   EXPECT_EQ(HostInitPlugin(), 0);
   EXPECT_EQ(HostInitPlugin(), 0) << "not initialised after the failed subclassing";
-  HostQuitPlugin();
-  HostUnloadPlugin();
+  Unload();
   Sleep(2200);  // a lost timer would fire into unmapped code here
 }
 

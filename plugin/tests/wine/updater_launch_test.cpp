@@ -61,9 +61,7 @@ class UpdaterLaunchTest : public ::testing::Test {
       EXPECT_TRUE(HostPatchImport(HostPluginModule(), "shell32.dll", "ShellExecuteW", shell, &real));
     EXPECT_EQ(HostInitPlugin(), 0);
     for (int wait = 0; shell != nullptr && AtStart == NotStarted && wait < 500; ++wait) Sleep(10);
-    HostQuitPlugin();
-    HostUnloadPlugin();
-    HostDestroy();
+    HostStop();
     return host;
   }
   size_t Starts() { return RecordedStarts(record_).size(); }
