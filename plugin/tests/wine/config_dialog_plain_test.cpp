@@ -1,22 +1,19 @@
 // The configuration dialog in a process that never registered the common controls, as in an
 // installer calling instConfig. Wine would load them on demand for the tooltip class, so this
 // program runs with comctl32 disabled; here the tooltip control cannot be created at all.
-#include <gtest/gtest.h>
-#include <windows.h>
-
 #include <string>
 
 #include "dialog_driver.h"
-#include "standin_host.h"
+#include "host_test.h"
 
 namespace {
 
-TEST(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
+using ConfigDialogWithoutCommonControls = HostTest;
+
+TEST_F(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
   ASSERT_EQ(GetModuleHandleA("comctl32.dll"), nullptr) << "the process must start without them";
-  TempFolder temp(L"hb plain");  // holds both files
-  std::string hostIni = UniqueTempPath("hbp", temp.Path), installerIni = UniqueTempPath("hbp", temp.Path);
-  ASSERT_TRUE(HostCreate(hostIni.c_str()));
-  ASSERT_NE(HostLoadPlugin("gen_hushbell.dll"), nullptr);
+  const std::string installerIni = NewIni();
+  ASSERT_TRUE(Start(false));
   EXPECT_EQ(GetModuleHandleA("comctl32.dll"), nullptr) << "the plug-in does not load them itself";
 
   // OK saves, then Cancel leaves the file as OK left it.
@@ -26,7 +23,7 @@ TEST(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
     const std::string before = FileBytes(installerIni);
     int helpBefore = HostHelpMessages();
     size_t tooltips = 1;
-    DialogSession session = RunInstConfig(HostWindowHandle(), installerIni.c_str(), [&](HWND dialog) {
+    DialogSession session = Install(HostWindowHandle(), installerIni.c_str(), [&](HWND dialog) {
       tooltips = ThreadTooltips(nullptr).size();
       EXPECT_EQ(ComboItems(dialog, IDC_LOCK_ACTION), ActionCaptions());
       EXPECT_FALSE(IsControlEnabled(dialog, IDC_LOCK_RESUME));
@@ -37,8 +34,6 @@ TEST(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
       SendHelp(dialog, IDC_LOCK_ACTION);  // no tip to redraw; it still goes on to the owner
       return button;
     });
-    ASSERT_TRUE(session.Shown);
-    EXPECT_FALSE(session.TimedOut);
     EXPECT_EQ(tooltips, 0u) << "no tooltip control can exist here";
     EXPECT_EQ(HostHelpMessages(), helpBefore + 1);
     EXPECT_EQ(session.Result, button == IDOK ? 1 : 0);
@@ -48,9 +43,6 @@ TEST(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
       EXPECT_EQ(FileBytes(installerIni), before);
   }
   EXPECT_EQ(GetModuleHandleA("comctl32.dll"), nullptr);
-
-  HostUnloadPlugin();
-  HostDestroy();
 }
 
 }  // namespace

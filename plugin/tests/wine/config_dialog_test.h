@@ -14,16 +14,6 @@
 inline constexpr int ActionCombos[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION};
 inline constexpr WORD NeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 
-inline DialogSession Checked(const DialogSession& session) {
-  EXPECT_TRUE(session.Shown);
-  EXPECT_FALSE(session.TimedOut);
-  return session;
-}
-inline DialogSession Configure(const DialogScript& script) { return Checked(RunHostConfig(script)); }
-inline DialogSession Install(HWND window, const char* ini, const DialogScript& script) {
-  return Checked(RunInstConfig(window, ini, script));
-}
-
 // The controls that follow each action choice.
 inline void ExpectGroups(HWND dialog, bool lockOn, bool saverOn) {
   for (int id : {IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_LOCK_ARROWS, IDC_LOCK_MINUTES})
@@ -42,14 +32,12 @@ inline bool TimerIs(Timer expected, DWORD milliseconds = 2500) {
   size_t commands = HostCommandCount();
   int queries = HostPlayQueries();
   SetScreenSaverRunning(true);
-  bool seen;
-  if (expected == Timer::Running) {
-    seen = HostWaitForCommands(commands + 1, milliseconds) &&
-           HostCommandAt(commands).Command == HostCommandPause;
-  } else {
-    HostPump(milliseconds);
-    seen = HostCommandCount() == commands && HostPlayQueries() == queries;
-  }
+  const bool seen =
+      expected == Timer::Running
+          ? HostWaitForCommands(commands + 1, milliseconds) &&
+                HostCommandAt(commands).Command == HostCommandPause
+          : !HostPumpUntil([&] { return HostCommandCount() != commands || HostPlayQueries() != queries; },
+                           milliseconds);
   SetScreenSaverRunning(false);
   return seen;
 }

@@ -1,6 +1,7 @@
 // The configuration dialog of the real gen_hushbell.dll under Wine: its owner window and its
 // tips, and what it does to the poll timer and the module's lifetime.
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config_dialog_test.h"
@@ -101,11 +102,10 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
         TTTOOLINFOA tool{sizeof tool};
         EXPECT_TRUE(SendMessageA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
         HWND control = GetDlgItem(dialog, tips[i][0]);
-        EXPECT_EQ(tool.hwnd, control);
-        EXPECT_EQ(tool.uId, 0u);
+        EXPECT_EQ(std::tie(tool.hwnd, tool.uId, tool.hinst),
+                  std::make_tuple(control, UINT_PTR{0}, HostPluginModule()));
         EXPECT_EQ(tool.uFlags & (TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT | TTF_IDISHWND),
                   UINT{TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT});
-        EXPECT_EQ(tool.hinst, HostPluginModule());
         RECT client{};
         GetClientRect(control, &client);
         EXPECT_TRUE(EqualRect(&tool.rect, &client));
@@ -131,28 +131,25 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
 // registration), the box stays disabled and keeps its value; its tip, watching the box's area
 // of the dialog (a disabled control gets no mouse messages), says why.
 TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDisplay) {
-  const struct {
-    SimDisplay Mode;
-    bool Init;
-    bool Enabled;
-  } cases[] = {{SimDisplay::Available, true, true},
-               {SimDisplay::Refused, true, false},
-               {SimDisplay::Missing, true, false},
-               {SimDisplay::Missing, false, false}};
+  // What Windows offers, whether init ran, whether the box is enabled.
+  const std::tuple<SimDisplay, bool, bool> cases[] = {{SimDisplay::Available, true, true},
+                                                      {SimDisplay::Refused, true, false},
+                                                      {SimDisplay::Missing, true, false},
+                                                      {SimDisplay::Missing, false, false}};
   WriteIniSettings(ini_, "ScreenSaverAction=1 ScreenSaverDisplayOff=1");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << static_cast<int>(c.Mode) << (c.Init ? " after init" : " without"));
+  for (auto [mode, init, enabled] : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(mode) << (init ? " after init" : " without"));
     ASSERT_TRUE(Start(false) && SimInstall(HostPluginModule()));
-    SimSetDisplayNotification(c.Mode);
-    ASSERT_TRUE(!c.Init || HostInitPlugin() == 0);
+    SimSetDisplayNotification(mode);
+    ASSERT_TRUE(!init || HostInitPlugin() == 0);
     Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
-      EXPECT_EQ(IsControlEnabled(dialog, IDC_SAVER_DISPLAY_OFF), c.Enabled);
+      EXPECT_EQ(IsControlEnabled(dialog, IDC_SAVER_DISPLAY_OFF), enabled);
       EXPECT_EQ(ShownValues(dialog)[8], "1");
       std::vector<HWND> tooltips = ThreadTooltips(dialog);
       EXPECT_EQ(tooltips.size(), 1u);
       if (tooltips.size() != 1) return IDOK;
-      EXPECT_EQ(TipText(tooltips[0], c.Enabled ? GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF) : dialog),
-                PluginString(c.Enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE));
+      EXPECT_EQ(TipText(tooltips[0], enabled ? GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF) : dialog),
+                PluginString(enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE));
       return IDOK;
     });
     EXPECT_EQ(IniValue(ini_, "ScreenSaverDisplayOff"), "1");

@@ -1,46 +1,49 @@
 // Drives the configuration dialog from the thread that opens it (see dialog_driver.h).
 #include "dialog_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <iterator>
 #include <sstream>
 
 #include "standin_host.h"
 
 namespace {
-// The run under way, for its watchdog.
-DialogSession* Watched;
+// The dialog under way, for its watchdog.
+HWND Watched;
+bool TimedOut;
 
 void CALLBACK WatchdogElapsed(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  Watched->TimedOut = true;
-  EndDialog(Watched->Dialog, -2);
+  TimedOut = true;
+  EndDialog(Watched, -2);
 }
 
 // Calls `open`, which must show the configuration dialog modally on this thread.
 DialogSession RunConfigDialog(const std::function<int()>& open, const DialogScript& script) {
   DialogSession session;
-  UINT_PTR watchdog = 0;
-  Watched = &session;
-  session.Result = WithDialog(ConfigCaption, open, [&](HWND dialog) {
-    session.Dialog = dialog;
+  UINT_PTR watchdog = 0;  // set once the script has run
+  TimedOut = false;
+  // The first dialog this thread activates is the plug-in's: the tests' own stay hidden.
+  session.Result = WithDialog(nullptr, open, [&](HWND dialog) {
+    Watched = dialog;
     session.Owner = GetWindow(dialog, GW_OWNER);
-    session.Shown = true;
     int button = script(dialog);
     watchdog = SetTimer(nullptr, 0, 5000, WatchdogElapsed);
     if (button != 0) SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
   });
   if (watchdog != 0) KillTimer(nullptr, watchdog);
-  Watched = nullptr;
+  EXPECT_NE(watchdog, 0u) << "the dialog never opened";
+  EXPECT_FALSE(TimedOut) << "the dialog outlived its script";
   return session;
 }
 }  // namespace
 
-DialogSession RunHostConfig(const DialogScript& script) {
+DialogSession Configure(const DialogScript& script) {
   return RunConfigDialog([] { return HostConfigPlugin(), -7; }, script);  // config returns nothing
 }
 
-DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script) {
-  if (GetProcAddress(HostPluginModule(), "instConfig") == nullptr) return {};
+DialogSession Install(HWND window, const char* iniPath, const DialogScript& script) {
   return RunConfigDialog([&] { return HostInstConfig(window, iniPath); }, script);
 }
 
@@ -101,13 +104,13 @@ Values ShownValues(HWND dialog) {
 
 Values StoredValues(const std::string& ini) {
   Values values;
-  for (const char* key : SettingKeys) values.push_back(IniValue(ini, key));
+  for (const SettingKey& key : SettingKeys) values.push_back(IniValue(ini, key.Name));
   return values;
 }
 
 void WriteValues(const std::string& ini, const Values& values) {
   for (size_t i = 0; i < values.size() && i < std::size(SettingKeys); ++i)
-    WriteIniValue(ini, SettingKeys[i], values[i].c_str());
+    WriteIniValue(ini, SettingKeys[i].Name, values[i].c_str());
 }
 
 Values Split(const char* text) {

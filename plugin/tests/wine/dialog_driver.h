@@ -9,26 +9,24 @@
 #include <vector>
 
 #include "resource.h"
+#include "settings.h"  // the keys in the order they are stored
 #include "test_files.h"
 
-inline constexpr char ConfigCaption[] = "Tavo Hushbell Configuration";
-
 struct DialogSession {
-  bool Shown = false;     // the script ran against the open dialog
-  HWND Dialog = nullptr;  // valid only while it was open
-  HWND Owner = nullptr;   // GetWindow(dialog, GW_OWNER) while it was open
-  bool TimedOut = false;  // still open 5 s after the script's button: ended by force
-  int Result = -7;        // what `open` returned (the host's config returns nothing: -7)
+  HWND Owner = nullptr;  // GetWindow(dialog, GW_OWNER) while it was open
+  int Result = -7;       // what `open` returned (the host's config returns nothing: -7)
 };
 
 // A script runs inside the dialog's modal loop and returns IDOK or IDCANCEL to press that
 // button, or 0 when it has arranged the closing itself (a posted key, a system command).
 using DialogScript = std::function<int(HWND dialog)>;
 
+// Each fails the current test unless the dialog opened and closed by the script's button (a
+// dialog still open 5 s later is ended by force).
 // Through the loaded plug-in's record, as the host opens it.
-DialogSession RunHostConfig(const DialogScript& script);
+DialogSession Configure(const DialogScript& script);
 // Through its instConfig export, as an installer opens it.
-DialogSession RunInstConfig(HWND window, const char* iniPath, const DialogScript& script);
+DialogSession Install(HWND window, const char* iniPath, const DialogScript& script);
 
 // Live-control helpers.
 std::string ControlText(HWND dialog, int id);
@@ -44,11 +42,6 @@ inline bool IsControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDl
 void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
 // F1 or the caption's help button over a control.
 void SendHelp(HWND dialog, int id);
-
-// The settings keys in the order they are stored.
-inline constexpr const char* SettingKeys[9] = {
-    "LockAction",         "LockAutoResume", "LockTimeout", "ScreenSaverAction",    "ScreenSaverAutoResume",
-    "ScreenSaverTimeout", "StandbyAction",  "Verlift",     "ScreenSaverDisplayOff"};
 
 using Values = std::vector<std::string>;
 // Values from blank-separated text: "2 0 15" is {"2", "0", "15"}.

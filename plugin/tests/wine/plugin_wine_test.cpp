@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "host_test.h"
-#include "../../src/plugin.h"  // the description it hands the host
+#include "plugin.h"  // the description it hands the host
 #include "pe_image.h"
 #include "profile_section.h"
 
@@ -15,11 +15,8 @@ namespace {
 
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause, Stop = HostCommandStop;
 
-HostPluginRecord* Load() { return HostLoadPlugin("gen_hushbell.dll"); }
-
 class PluginTest : public HostTest {
  protected:
-  // Starts the plug-in with these settings, the player in this state.
   bool StartWith(const std::string& settings, int playState = HostPlaying) {
     WriteIniSettings(ini_, settings);
     const bool started = HostTest::Start();
@@ -29,7 +26,7 @@ class PluginTest : public HostTest {
 };
 
 TEST_F(PluginTest, ExportsExactlyThreeNamesAtFixedOrdinalsAndHandsOverItsRecord) {
-  HostPluginRecord* record = Load();
+  HostPluginRecord* record = HostLoadPlugin("gen_hushbell.dll");
   ASSERT_NE(record, nullptr);
   PeImage image;
   ASSERT_TRUE(ViewMappedImage(HostPluginModule(), image));
@@ -98,8 +95,7 @@ TEST_F(PluginTest, QuitUnderALaterSubclassLeavesItInTheChainAndTheHookForwarding
   ASSERT_EQ(HostInitPlugin(), 0);
   ChainedPrevious = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
-  HostQuitPlugin();
-  HostUnloadPlugin();
+  Unload();
   LaterSubclassMessages = 0;
   EXPECT_EQ(standbyAndPlayState(), HostPlaying) << "once quit, the hook only forwards";
   EXPECT_EQ(LaterSubclassMessages, 3);
@@ -180,15 +176,14 @@ TEST_F(PluginTest, QuitDoesNotDeadlockOnATickWaitingForTheHostThread) {
 // After a failed subclassing init runs again in full; the first timer must not be lost, or
 // it would call into the module after it is unloaded.
 TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
-  HostPluginRecord* record = Load();
+  HostPluginRecord* record = HostLoadPlugin("gen_hushbell.dll");
   ASSERT_NE(record, nullptr);
   HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   DestroyWindow(gone);
   record->HostWindow = gone;
   EXPECT_EQ(HostInitPlugin(), 0);
   EXPECT_EQ(HostInitPlugin(), 0) << "not initialised after the failed subclassing";
-  HostQuitPlugin();
-  HostUnloadPlugin();
+  Unload();
   Sleep(2200);  // a lost timer would fire into unmapped code here
 }
 
@@ -196,7 +191,7 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
 // unloads the plug-in without quit and no timer holds the module.
 TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
   WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0");
-  HostPluginRecord* const record = Load();
+  HostPluginRecord* const record = HostLoadPlugin("gen_hushbell.dll");
   ASSERT_TRUE(record != nullptr && SimInstall(HostPluginModule()) && HostInitPlugin() == 0);
   HostUnloadPlugin();
   ASSERT_NE(GetModuleHandleA("gen_hushbell.dll"), nullptr);

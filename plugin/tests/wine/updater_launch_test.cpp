@@ -34,8 +34,6 @@ HINSTANCE WINAPI RecordApartment(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) 
   return reinterpret_cast<HINSTANCE>(42);
 }
 
-void DeleteCheckerRegistryKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey); }
-
 void SetCheckerValue(const void* data, DWORD bytes, DWORD type) {
   HKEY key;
   ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, &key), ERROR_SUCCESS);
@@ -50,7 +48,7 @@ class UpdaterLaunchTest : public ::testing::Test {
     SetEnvironmentVariableA("HB_RECORD_FILE", record_.c_str());
     WriteIniValue(settings_, "LockAction", "0");
   }
-  void TearDown() override { DeleteCheckerRegistryKey(); }
+  void TearDown() override { RegDeleteKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey); }
   // One start of the host with the plug-in; returns the host window it ran with. With `shell`,
   // the plug-in's ShellExecuteW goes there, and the host runs until it has been called.
   HWND RunHost(bool updateCheck, void* shell = nullptr) {
@@ -63,9 +61,7 @@ class UpdaterLaunchTest : public ::testing::Test {
       EXPECT_TRUE(HostPatchImport(HostPluginModule(), "shell32.dll", "ShellExecuteW", shell, &real));
     EXPECT_EQ(HostInitPlugin(), 0);
     for (int wait = 0; shell != nullptr && AtStart == NotStarted && wait < 500; ++wait) Sleep(10);
-    HostQuitPlugin();
-    HostUnloadPlugin();
-    HostDestroy();
+    HostStop();
     return host;
   }
   size_t Starts() { return RecordedStarts(record_).size(); }
@@ -89,7 +85,7 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   SetRecorderAsChecker();
   RunHost(false);
   // Checks on, but no key.
-  DeleteCheckerRegistryKey();
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, CheckerRegistryKey);
   RunHost(true);
   // Key without the value.
   SetRecorderAsChecker();
@@ -104,11 +100,8 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   // A module path longer than the buffer: the system cuts it, and a cut path would hand the
   // checker an INI file that is not this plug-in's.
   SetRecorderAsChecker();
-  std::wstring deep = L"\\\\?\\" + temp_.Path;
-  while (deep.size() < 300) {
-    deep += L"a-folder-name-that-makes-the-path-long\\";
-    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-  }
+  std::wstring deep = L"\\\\?\\" + temp_.Path + std::wstring(240, L'd') + L"\\";
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
   std::wstring deepDll = deep + L"gen_hushbell.dll";
   ASSERT_TRUE(CopyFileW(Wide(dll_).c_str(), deepDll.c_str(), FALSE));
   HMODULE deepModule = LoadLibraryW(deepDll.c_str());
@@ -120,11 +113,9 @@ TEST_F(UpdaterLaunchTest, StartsTheCheckerOnlyWhenEnabledAndFoundWithQuotedIniAn
   RunHost(true);
   dll_ = copy;
   FreeLibrary(deepModule);
+  // temp_ cannot remove a path past 260 characters.
   DeleteFileW(deepDll.c_str());
-  for (size_t end = deep.size() - 1; end > temp_.Path.size() + 4; end = deep.find_last_of(L'\\', end - 1)) {
-    deep.resize(end);
-    RemoveDirectoryW(deep.c_str());
-  }
+  RemoveDirectoryW(deep.c_str());
 
   SetRecorderAsChecker();
   HWND host = RunHost(true);
