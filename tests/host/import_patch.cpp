@@ -17,8 +17,7 @@ bool WriteSlot(void** slot, void* replacement) {
   if (!VirtualProtect(slot, sizeof(void*), writable, &previous)) return false;
   // One store: the plug-in's timer thread may be reading the slot right now.
   InterlockedExchangePointer(slot, replacement);
-  DWORD ignored = 0;
-  VirtualProtect(slot, sizeof(void*), previous, &ignored);
+  VirtualProtect(slot, sizeof(void*), previous, &previous);
   return true;
 }
 }  // namespace

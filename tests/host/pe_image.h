@@ -13,10 +13,8 @@
 struct PeImage {
   std::vector<uint8_t> File;        // the file's bytes, when read from a file
   const uint8_t* Mapped = nullptr;  // else the base of a mapped module, where an rva is an offset
-  uint16_t Machine = 0;
-  uint16_t Characteristics = 0;
+  uint16_t Machine = 0, Characteristics = 0, Subsystem = 0;
   uint16_t Magic = 0;  // 0x10b: 32-bit, 0x20b: 64-bit
-  uint16_t Subsystem = 0;
   uint64_t ImageBase = 0;
   uint32_t SizeOfImage = 0;
   struct Section {

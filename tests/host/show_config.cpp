@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "resource.h"
 #include "standin_host.h"
 #include "test_files.h"
 
@@ -48,7 +49,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
   if (!Show.Ready && Show.Ticks == SettleTicks && Show.WithTip) {
     // Rest the pointer on the lock timeout's edit; its tip has a title and a line break.
     RECT edit{};
-    GetWindowRect(GetDlgItem(Show.Dialog, 1007), &edit);
+    GetWindowRect(GetDlgItem(Show.Dialog, IDC_LOCK_TIMEOUT), &edit);
     SetCursorPos((edit.left + edit.right) / 2, (edit.top + edit.bottom) / 2);
   }
   if (!Show.Ready && Show.Ticks == (Show.WithTip ? TipTicks : SettleTicks)) WriteReady();

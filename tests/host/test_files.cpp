@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 struct DialogWatch {
@@ -112,14 +114,9 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string FileBytes(const std::wstring& path) {
-  std::string bytes;
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return "<missing>";
-  char chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  fclose(file);
-  return bytes;
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  if (!file) return "<missing>";
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> RecordedStarts(const std::string& path) {
@@ -148,9 +145,7 @@ void WriteIniValue(const std::string& path, const char* key, const char* value) 
 }
 
 void WriteIniInt(const std::string& path, const char* key, int value) {
-  char text[16];
-  snprintf(text, sizeof text, "%d", value);
-  WriteIniValue(path, key, text);
+  WriteIniValue(path, key, std::to_string(value).c_str());
 }
 
 void WriteIniSettings(const std::string& path, const std::string& settings) {

@@ -18,16 +18,15 @@ struct FakeProfile {
   std::map<std::string, std::string> Section;  // the "Hushbell" section as text
   std::vector<std::string> Log;                // "key=default" for reads, "key:=value" for writes
 
-  static FakeProfile& Of(void* c) { return *static_cast<FakeProfile*>(c); }
   static int32_t Read(void* c, const char* section, const char* key, int32_t def) {
-    FakeProfile& p = Of(c);
+    FakeProfile& p = *static_cast<FakeProfile*>(c);
     EXPECT_STREQ(section, "Hushbell");
     p.Log.push_back(std::string(key) + "=" + std::to_string(def));
     const auto it = p.Section.find(key);
     return it == p.Section.end() ? def : ParseDecimal(it->second.c_str());
   }
   static void Write(void* c, const char* section, const char* key, const char* value) {
-    FakeProfile& p = Of(c);
+    FakeProfile& p = *static_cast<FakeProfile*>(c);
     EXPECT_STREQ(section, "Hushbell");
     p.Log.push_back(std::string(key) + ":=" + value);
     p.Section[key] = value;

@@ -15,11 +15,6 @@
 
 namespace {
 
-void UserSets(FakeHost& host, PlayerState state) {
-  std::lock_guard<std::mutex> guard(host.Mutex);
-  host.Player.State = state;
-}
-
 TEST(Concurrency, TicksWhileSettingsChange) {
   FakeHost host;
   const MonitorIo io = host.Io();
@@ -31,6 +26,11 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   std::atomic<int> phase{1};           // 2: resume-free settings stored, 3: stop
   std::atomic<uint64_t> quietFrom{0};  // tick index when the ticker first saw phase 2
   std::atomic<bool> bothEngaged{false};
+  // The player and the commands sent belong to the host's thread: reads and changes go through its lock.
+  const auto locked = [&](auto access) {
+    std::lock_guard<std::mutex> guard(host.Mutex);
+    return access();
+  };
 
   std::thread ticker([&] {
     // Free, locked, screen saver, password-protected screen saver, unlocked into a screen saver.
@@ -44,8 +44,8 @@ TEST(Concurrency, TicksWhileSettingsChange) {
       host.Now += (i % 13 == 0) ? 7 * 60000 : 1000;
       PollTick(s, io);
       if (Get(s.LockEngaged) && Get(s.ScreenSaverEngaged)) bothEngaged.store(true, std::memory_order_relaxed);
-      if (i % 7 == 0) UserSets(host, Playing);
-      if (i % 11 == 0) UserSets(host, Paused);
+      if (i % 7 == 0) locked([&] { host.Player.State = Playing; });
+      if (i % 11 == 0) locked([&] { host.Player.State = Paused; });
       ticks.store(i + 1, std::memory_order_release);
     }
   });
@@ -59,10 +59,7 @@ TEST(Concurrency, TicksWhileSettingsChange) {
     EXPECT_EQ(AnyTriggerEnabled(s), lock != 0 || saver != 0);
     OnPowerBroadcast(s, io, WmPowerBroadcast, round % 2 == 0 ? PbtApmSuspend : PbtApmResumeSuspend);
   }
-  const uint64_t churnCommands = [&] {
-    std::lock_guard<std::mutex> guard(host.Mutex);
-    return host.Sent.size();
-  }();
+  const uint64_t churnCommands = locked([&] { return host.Sent.size(); });
 
   // New settings without any resume: from the next tick on, pauses (screen saver) and stops
   // (lock) must still go out, but never a play, which only the churn's settings could send.
@@ -71,14 +68,10 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   Store(s, {.LockAction = ActionStop, .LockAutoResume = 0, .ScreenSaverAction = ActionPause});
   phase.store(2, std::memory_order_release);
   while (quietFrom.load(std::memory_order_acquire) == 0) std::this_thread::yield();
-  const auto player = [&] {
-    std::lock_guard<std::mutex> guard(host.Mutex);
-    return host.Player;
-  };
-  const FakePlayer before = player();
+  const FakePlayer before = locked([&] { return host.Player; });
   const uint64_t target = ticks.load(std::memory_order_acquire) + 1000;  // counted from the snapshot
   while (ticks.load(std::memory_order_acquire) < target) std::this_thread::yield();
-  const FakePlayer after = player();
+  const FakePlayer after = locked([&] { return host.Player; });
   EXPECT_EQ(after.Counts[ActionPlay], before.Counts[ActionPlay])
       << "a tick used settings replaced by the other thread";
   EXPECT_GT(after.Counts[ActionPause], before.Counts[ActionPause]);
@@ -120,8 +113,7 @@ struct TickProbe : FakeHost {
 
   TickProbe() {
     Counting.ProbeLocked = IsLocked;
-    Put(S.LockAction, ActionPause);
-    Put(S.LockAutoResume, 1);
+    Store(S, {.LockAction = ActionPause, .LockAutoResume = 1});
     SeedMonitor(S, Counting);
     Ticks = 0;  // seeding asked too
   }
@@ -140,18 +132,15 @@ struct TickProbe : FakeHost {
   }
 };
 
-struct Latch {
-  std::atomic<bool> Set{false};
-  // True once set; false after `seconds` without it.
-  bool Wait(int seconds) const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!Set.load()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::yield();
-    }
-    return true;
+// True once `flag` is set; false after `seconds` without it.
+bool WaitFor(const std::atomic<bool>& flag, int seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!flag.load()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::yield();
   }
-};
+  return true;
+}
 
 // The early tick arrives while the timer's tick runs (which, on Windows, may be waiting for the
 // very thread asking): the request returns at once, and the running tick runs once more for it,
@@ -159,23 +148,23 @@ struct Latch {
 TEST(Concurrency, EarlyTickDuringARunningTickReturnsAtOnceAndIsRunByIt) {
   for (const bool closeBeforeRelease : {false, true}) {
     SCOPED_TRACE(closeBeforeRelease ? "timer closed meanwhile" : "timer open");
-    static Latch inTick, requested;
+    static std::atomic<bool> inTick, requested;
     static bool requestArrivedInTime;
-    inTick.Set.store(false);
-    requested.Set.store(false);
+    inTick.store(false);
+    requested.store(false);
     TickProbe probe;
     probe.During = [](TickProbe& p) {
       if (p.Ticks != 1) return;
-      inTick.Set.store(true);
-      requestArrivedInTime = requested.Wait(10);
+      inTick.store(true);
+      requestArrivedInTime = WaitFor(requested, 10);
     };
 
     std::thread timer([&] { probe.Tick(); });
     const std::thread::id timerThread = timer.get_id();
-    ASSERT_TRUE(inTick.Wait(10));
+    ASSERT_TRUE(WaitFor(inTick, 10));
     probe.Tick();  // the early tick: must not wait for the running one
     if (closeBeforeRelease) probe.Open.store(0);
-    requested.Set.store(true);
+    requested.store(true);
     timer.join();
 
     EXPECT_TRUE(requestArrivedInTime) << "the request waited for the running tick";

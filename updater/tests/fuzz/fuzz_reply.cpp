@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text_bounds.h"
 #include "version_compare.h"
 #include "version_reply.h"
 
@@ -40,17 +41,12 @@ size_t LookupFile(void*, const char16_t* key, char16_t* out, size_t capacity) {
   if (length >= FileTextCapacity) std::abort();  // an over-long key must never be looked up
   ++Lookups;
   // The key itself serves as the path, unless it names no file.
-  const size_t n = (key[0] & 3) == 0 ? 0 : std::min(length, capacity - 1);
-  std::copy_n(key, n, out);
-  out[n] = u'\0';
-  return n;
+  return BoundedCopy(out, capacity, key, (key[0] & 3) == 0 ? 0 : length);
 }
 
 void ReadVersion(void*, const char16_t* path, char16_t* out, size_t capacity) {
-  size_t n = 0;
-  if (Mode & 4)  // the path doubles as the installed version
-    for (; path[n] != u'\0' && n + 1 < capacity; ++n) out[n] = path[n];
-  out[n] = u'\0';
+  // The path doubles as the installed version, or there is none.
+  BoundedCopy(out, capacity, path, (Mode & 4) != 0 ? capacity : 0);
 }
 
 struct Walked {
@@ -77,8 +73,7 @@ std::vector<uint8_t> Stretch(const uint8_t* data, size_t size) {
   if (size < 5) return reply;
   const size_t count = data[0] | data[1] << 8 | data[2] << 16;
   const size_t limit = ReplyCapBytes + ReplyCapBytes / 2, rest = size - 5;
-  const size_t head = data[3] < rest ? data[3] : rest,
-               pattern = data[4] < rest - head ? data[4] : rest - head;
+  const size_t head = std::min<size_t>(data[3], rest), pattern = std::min<size_t>(data[4], rest - head);
   const uint8_t* at = data + 5;
   const size_t times = pattern == 0 ? 0 : std::min(count, (limit - head) / pattern + 1),
                total = times * pattern;

@@ -12,8 +12,7 @@
 namespace {
 
 struct FakeDisk {
-  std::vector<std::u16string> existing;
-  std::vector<std::u16string> asked;
+  std::vector<std::u16string> existing, asked;
 };
 
 bool Exists(void* context, const char16_t* path) {
@@ -22,16 +21,14 @@ bool Exists(void* context, const char16_t* path) {
   return std::find(disk->existing.begin(), disk->existing.end(), path) != disk->existing.end();
 }
 
-const std::u16string Exe = u"C:\\Apps\\Verlift.exe";
-const std::u16string ExeIni = u"C:\\Apps\\Verlift.ini";
+const std::u16string Exe = u"C:\\Apps\\Verlift.exe", ExeIni = u"C:\\Apps\\Verlift.ini";
 // Paths of 259 and 260 characters, and those without their ".ini".
 const std::u16string Stem255 = u"C:\\" + std::u16string(252, u'a'), Long259 = Stem255 + u".ini";
 const std::u16string Stem256 = Stem255 + u'a', Long260 = Stem256 + u".ini";
 
 struct Case {
   const char* name;
-  std::vector<std::u16string> args;
-  std::vector<std::u16string> existing;
+  std::vector<std::u16string> args, existing;
   std::u16string iniPath;
   int32_t force = 0, owner = 0;
 };

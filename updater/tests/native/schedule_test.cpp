@@ -25,8 +25,7 @@ TEST(IsDueAt, Table) {
   const struct {
     const char* name;
     int32_t interval;
-    uint64_t last;
-    uint64_t now;
+    uint64_t last, now;
     int due;
   } cases[] = {
       {"7 days minus one second", 7, Now - 7 * Day + Second, Now, 0},
@@ -74,8 +73,7 @@ TEST(IsDueAt, TheLaterOfTheTwoPlacesCountsUnlessItIsAhead) {
 TEST(LastCheck, FormatsSignedHalvesAndRoundTrips) {
   const struct {
     uint64_t time;
-    const char16_t* lo;
-    const char16_t* hi;
+    const char16_t *lo, *hi;
   } cases[] = {
       {0, u"0", u"0"},
       {0x000000017FFFFFFFull, u"2147483647", u"1"},

@@ -11,8 +11,7 @@ TEST(CompareVersionText, Table) {
   const std::u16string big(1000, u'9');
   // Units compare unsigned: \u00e9 and \uffff sort after every letter.
   const struct {
-    std::u16string local;
-    std::u16string advertised;
+    std::u16string local, advertised;
     int expected;
   } cases[] = {{u"", u"1", -1},      {u"2, 0, 7, 62", u"2, 0, 7, 62", 0},
                {u"", u"x", -1},      {u"2, 0, 7, 62", u"2, 0, 7, 63", -1},

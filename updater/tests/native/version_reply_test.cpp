@@ -23,31 +23,23 @@ struct FakeProduct {
   int reads = 0;
 };
 
-size_t CopyOut(const std::u16string& text, char16_t* out, size_t capacity) {
-  const size_t n = std::min(text.size(), capacity - 1);
-  std::copy_n(text.begin(), n, out);
-  out[n] = u'\0';
-  return n;
-}
-
 size_t Widen(void*, std::string_view text, char16_t* out, size_t capacity) {
-  std::u16string wide;
-  for (unsigned char c : text) wide.push_back(c);  // Latin-1
-  return CopyOut(wide, out, capacity);
+  return BoundedCopy(out, capacity, text.data(), text.size());  // Latin-1: units widen unsigned
 }
 
 size_t LookupFile(void* context, const char16_t* key, char16_t* out, size_t capacity) {
   auto* product = static_cast<FakeProduct*>(context);
   product->lookedUp.emplace_back(key);
   auto found = product->files.find(key);
-  return found == product->files.end() ? (out[0] = u'\0', 0) : CopyOut(found->second, out, capacity);
+  const std::u16string path = found == product->files.end() ? u"" : found->second;
+  return BoundedCopy(out, capacity, path.data(), path.size());
 }
 
 void ReadVersion(void* context, const char16_t* path, char16_t* out, size_t capacity) {
   auto* product = static_cast<FakeProduct*>(context);
   ++product->reads;
   auto found = product->versions.find(path);
-  if (found != product->versions.end()) CopyOut(found->second, out, capacity);
+  if (found != product->versions.end()) BoundedCopy(out, capacity, found->second.c_str(), capacity);
 }
 
 const std::string M = "Tavo-Verlift";
@@ -89,8 +81,7 @@ TEST(WalkVersionReply, Table) {
   const struct {
     const char* name;
     std::vector<uint8_t> reply;
-    int result;
-    int reads;
+    int result, reads;
     std::u16string newVersion = u"3.0";
   } cases[] = {
       {"magic only", Reply({M}), 0, 0, u""},
