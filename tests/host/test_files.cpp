@@ -144,10 +144,6 @@ void WriteIniValue(const std::string& path, const char* key, const char* value) 
   WritePrivateProfileStringW(L"Hushbell", Wide(key).c_str(), Wide(value).c_str(), Wide(path).c_str());
 }
 
-void WriteIniInt(const std::string& path, const char* key, int value) {
-  WriteIniValue(path, key, std::to_string(value).c_str());
-}
-
 void WriteIniSettings(const std::string& path, const std::string& settings) {
   for (size_t at = 0, end; at < settings.size(); at = end + 1) {
     end = std::min(settings.find(' ', at), settings.size());

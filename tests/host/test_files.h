@@ -29,7 +29,6 @@ std::vector<std::string> RecordedStarts(const std::string& path);
 // Section "Hushbell" of an INI file.
 std::string IniValue(const std::string& path, const char* key);  // "<absent>" when missing
 void WriteIniValue(const std::string& path, const char* key, const char* value);
-void WriteIniInt(const std::string& path, const char* key, int value);
 // Blank-separated "Key=Value" pairs, as they stand in the file: "LockAction=1 Verlift=0".
 void WriteIniSettings(const std::string& path, const std::string& settings);
 // The procedure a window runs now, to see subclassing come and go.

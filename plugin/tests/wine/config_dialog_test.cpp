@@ -275,7 +275,7 @@ TEST_F(ConfigDialogTest, ArrowsStepTheirOwnEditThroughScrollMessagesOnly) {
       {IDC_LOCK_ARROWS, "12", SB_TOP, "12"},
       {IDC_LOCK_ACTION, "12", SB_LINEUP, "12"},
       {0, "12", SB_LINEUP, "12"}};
-  WriteIniInt(ini_, "ScreenSaverAction", 1);
+  WriteIniValue(ini_, "ScreenSaverAction", "1");
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
   Configure([&](HWND dialog) {

@@ -58,16 +58,11 @@ TEST_F(ConfigDialogTest, OwnerIsThePreferencesWindowWhileItIsOpenOtherwiseTheHos
   for (HWND window : {unowned, foreignOwner, noTree}) DestroyWindow(window);
 }
 
-// The text `tooltip` shows for its tool over the whole of `window`, and the plug-in's string.
+// The text `tooltip` shows for its tool over the whole of `window`.
 std::wstring TipText(HWND tooltip, HWND window) {
   WCHAR text[1024] = {};
   TTTOOLINFOW query{sizeof query, 0, window, 0, {}, nullptr, text};
   SendMessageW(tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&query));
-  return text;
-}
-std::wstring PluginString(int id) {
-  WCHAR text[1024] = {};
-  LoadStringW(HostPluginModule(), id, text, std::size(text));
   return text;
 }
 
@@ -229,7 +224,7 @@ TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) 
 // Called inside an initialised host, instConfig must hand the record back its host window: quit
 // unhooks it. Ticks meanwhile go on asking and commanding the player, never the caller's window.
 TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
-  WriteIniInt(ini_, "ScreenSaverAction", 1);
+  WriteIniValue(ini_, "ScreenSaverAction", "1");
   HWND host = HostWindowHandle();
   WNDPROC original = WindowProcOf(host);
   ASSERT_TRUE(Start());
@@ -238,7 +233,7 @@ TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
   ASSERT_NE(other, nullptr);
   WNDPROC otherProc = WindowProcOf(other);
   std::string installerIni = NewIni();
-  WriteIniInt(installerIni, "ScreenSaverAction", 1);
+  WriteIniValue(installerIni, "ScreenSaverAction", "1");
   bool playerPausedMeanwhile = false;
   DialogSession session = Install(other, installerIni.c_str(), [&](HWND dialog) {
     playerPausedMeanwhile = TimerIs(Timer::Running);
@@ -260,7 +255,7 @@ TEST_F(ConfigDialogTest, InstConfigInsideTheHostRestoresTheHostWindow) {
 // A host that unloads the module without quit: the running timer keeps the module mapped, and
 // a later quit stops it and lets the module go.
 TEST_F(ConfigDialogTest, UnloadWithoutQuitCannotPullTheModuleFromUnderItsTimer) {
-  WriteIniInt(ini_, "ScreenSaverAction", 1);
+  WriteIniValue(ini_, "ScreenSaverAction", "1");
   HostPluginRecord* record = HostLoadPlugin("gen_hushbell.dll");
   ASSERT_NE(record, nullptr);
   ASSERT_EQ(HostInitPlugin(), 0);

@@ -81,13 +81,16 @@ void SendHelp(HWND dialog, int id) {
   SendMessageA(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
 }
 
+std::wstring PluginString(int id) {
+  WCHAR text[1024] = {};
+  LoadStringW(HostPluginModule(), id, text, std::size(text));
+  return text;
+}
+
 Values ActionCaptions() {
   Values captions;
-  for (int id : {IDS_ACTION_NOTHING, IDS_ACTION_PAUSE, IDS_ACTION_STOP}) {
-    char text[512] = {};
-    LoadStringA(HostPluginModule(), id, text, sizeof text);
-    captions.push_back(text);
-  }
+  for (int id : {IDS_ACTION_NOTHING, IDS_ACTION_PAUSE, IDS_ACTION_STOP})
+    captions.push_back(Utf8(PluginString(id)));
   return captions;
 }
 

@@ -46,7 +46,8 @@ void SendHelp(HWND dialog, int id);
 using Values = std::vector<std::string>;
 // Values from blank-separated text: "2 0 15" is {"2", "0", "15"}.
 Values Split(const char* text);
-// The action captions in item order, as the loaded plug-in's string table holds them.
+// A string of the loaded plug-in, and its action captions in item order.
+std::wstring PluginString(int id);
 Values ActionCaptions();
 // The controls in the order their keys are stored: each choice as its item index (-1: none),
 // each check box as its check state, each edit as its text.

@@ -52,7 +52,7 @@ class UpdaterLaunchTest : public ::testing::Test {
   // One start of the host with the plug-in; returns the host window it ran with. With `shell`,
   // the plug-in's ShellExecuteW goes there, and the host runs until it has been called.
   HWND RunHost(bool updateCheck, void* shell = nullptr) {
-    WriteIniInt(settings_, "Verlift", updateCheck);
+    WriteIniValue(settings_, "Verlift", updateCheck ? "1" : "0");
     EXPECT_TRUE(HostCreate(settings_.c_str()));
     HWND host = HostWindowHandle();
     EXPECT_NE(HostLoadPlugin(dll_.c_str()), nullptr);
