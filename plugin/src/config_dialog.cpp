@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "config_dialog.h"
 #include "resource.h"
 #include "timeout_text.h"
 
@@ -30,25 +31,6 @@ constexpr EnableGroup EnableGroups[] = {
     {IDC_SAVER_ACTION, {IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_ARROWS, IDC_SAVER_MINUTES}},
 };
 static_assert(EnableGroups[1].Combo == IDC_SAVER_ACTION, "the display-off box follows the last group");
-
-// Tips in order of registration.
-struct ControlTip {
-  int Control;
-  int String;
-};
-constexpr ControlTip ControlTips[] = {
-    {IDC_LOCK_ACTION, IDS_TIP_LOCK_ACTION},
-    {IDC_LOCK_RESUME, IDS_TIP_LOCK_RESUME},
-    {IDC_LOCK_TIMEOUT, IDS_TIP_LOCK_TIMEOUT},
-    {IDC_LOCK_ARROWS, IDS_TIP_LOCK_TIMEOUT},
-    {IDC_SAVER_ACTION, IDS_TIP_SAVER_ACTION},
-    {IDC_SAVER_RESUME, IDS_TIP_SAVER_RESUME},
-    {IDC_SAVER_TIMEOUT, IDS_TIP_SAVER_TIMEOUT},
-    {IDC_SAVER_ARROWS, IDS_TIP_SAVER_TIMEOUT},
-    {IDC_STANDBY_ACTION, IDS_TIP_STANDBY_ACTION},
-    {IDC_UPDATE_CHECK, IDS_TIP_UPDATE_CHECK},
-    {IDC_SAVER_DISPLAY_OFF, IDS_TIP_SAVER_DISPLAY_OFF},
-};
 
 // The tool record without its trailing reserved pointer, a size every version of the common
 // controls accepts (44 bytes on 32-bit Windows).

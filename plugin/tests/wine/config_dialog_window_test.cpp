@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "config_dialog.h"
 #include "config_dialog_test.h"
 #include "presence_sim.h"
 
@@ -67,18 +68,6 @@ std::wstring TipText(HWND tooltip, HWND window) {
 }
 
 TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen) {
-  // Control, string, in the order of registration.
-  const int tips[][2] = {{IDC_LOCK_ACTION, IDS_TIP_LOCK_ACTION},
-                         {IDC_LOCK_RESUME, IDS_TIP_LOCK_RESUME},
-                         {IDC_LOCK_TIMEOUT, IDS_TIP_LOCK_TIMEOUT},
-                         {IDC_LOCK_ARROWS, IDS_TIP_LOCK_TIMEOUT},
-                         {IDC_SAVER_ACTION, IDS_TIP_SAVER_ACTION},
-                         {IDC_SAVER_RESUME, IDS_TIP_SAVER_RESUME},
-                         {IDC_SAVER_TIMEOUT, IDS_TIP_SAVER_TIMEOUT},
-                         {IDC_SAVER_ARROWS, IDS_TIP_SAVER_TIMEOUT},
-                         {IDC_STANDBY_ACTION, IDS_TIP_STANDBY_ACTION},
-                         {IDC_UPDATE_CHECK, IDS_TIP_UPDATE_CHECK},
-                         {IDC_SAVER_DISPLAY_OFF, IDS_TIP_SAVER_DISPLAY_OFF}};
   ASSERT_TRUE(Start());
   for (int opening = 0; opening < 2; ++opening) {
     SCOPED_TRACE(opening);
@@ -91,12 +80,12 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
       tooltip = tooltips[0];
       constexpr DWORD Style = WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP;
       EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(tooltip, GWL_STYLE)) & Style, Style);
-      EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(std::size(tips)));
-      for (size_t i = 0; i < std::size(tips); ++i) {
-        SCOPED_TRACE(tips[i][0]);
+      EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(std::size(ControlTips)));
+      for (size_t i = 0; i < std::size(ControlTips); ++i) {
+        SCOPED_TRACE(ControlTips[i].Control);
         TTTOOLINFOA tool{sizeof tool};
         EXPECT_TRUE(SendMessageA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
-        HWND control = GetDlgItem(dialog, tips[i][0]);
+        HWND control = GetDlgItem(dialog, ControlTips[i].Control);
         EXPECT_EQ(std::tie(tool.hwnd, tool.uId, tool.hinst),
                   std::make_tuple(control, UINT_PTR{0}, HostPluginModule()));
         EXPECT_EQ(tool.uFlags & (TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT | TTF_IDISHWND),
@@ -106,7 +95,7 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
         EXPECT_TRUE(EqualRect(&tool.rect, &client));
         // The control loads the text from the plug-in's string table. Wine reports no text
         // pointer for such tools in TTM_ENUMTOOLSA, so the text is asked for instead.
-        EXPECT_EQ(TipText(tooltip, control), PluginString(tips[i][1]));
+        EXPECT_EQ(TipText(tooltip, control), PluginString(ControlTips[i].String));
       }
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETMAXTIPWIDTH, 0, 0), 225);
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 2000);
