@@ -60,6 +60,11 @@ bool IsPort(std::u16string_view port) {
   return value <= 65535;
 }
 
+// What may follow a host: nothing, or ":" and a port.
+bool IsPortOrNothing(std::u16string_view rest) {
+  return rest.empty() || (rest[0] == u':' && IsPort(Part(rest, 1, rest.size())));
+}
+
 // [user-info "@"] host [":" port]; the host is a name or a bracketed IPv6 literal, never empty.
 bool IsAuthority(std::u16string_view text) {
   const size_t at = text.rfind(u'@');
@@ -78,7 +83,7 @@ bool IsAuthority(std::u16string_view text) {
     hostEnd = std::min(text.find(u':'), text.size());
     if (hostEnd == 0 || !IsMadeOf(Part(text, 0, hostEnd), NameUnits)) return false;
   }
-  return hostEnd == text.size() || (text[hostEnd] == u':' && IsPort(Part(text, hostEnd + 1, text.size())));
+  return IsPortOrNothing(Part(text, hostEnd, text.size()));
 }
 
 // 127.0.0.0/8 in dotted decimal, four parts of 0 to 255 without leading zeros: resolvers read
@@ -110,8 +115,7 @@ bool IsLoopbackAuthority(std::u16string_view text) {
     const std::u16string_view host = Part(text, 0, hostEnd);
     loopback = IsLoopbackIpv4(host) || (hostEnd == 9 && StartsWithNoCase(host, u"localhost"));
   }
-  return loopback &&
-         (hostEnd == text.size() || (text[hostEnd] == u':' && IsPort(Part(text, hostEnd + 1, text.size()))));
+  return loopback && IsPortOrNothing(Part(text, hostEnd, text.size()));
 }
 
 }  // namespace
@@ -125,12 +129,7 @@ bool IsHttpsOrLoopback(std::u16string_view address) {
 
 bool IsWebAddress(std::u16string_view text) {
   if (!IsHttpsOrLoopback(text)) return false;
-  if (StartsWithNoCase(text, u"http://"))
-    text.remove_prefix(7);
-  else if (StartsWithNoCase(text, u"https://"))
-    text.remove_prefix(8);
-  else
-    return false;
+  text.remove_prefix(StartsWithNoCase(text, u"https://") ? 8 : 7);  // else it is "http://"
   const size_t authorityEnd = std::min(text.find_first_of(u"/?#"), text.size());
   // Path and query, then at most one "#" and the fragment.
   const size_t hash = std::min(text.find(u'#', authorityEnd), text.size());
