@@ -54,9 +54,7 @@ void Unsubclass() {
   HWND window = Hook.Window;
   if (IsWindow(window) && CurrentProc(window) != reinterpret_cast<LONG_PTR>(HostWindowHook)) {
     // Left in the chain: its code must stay mapped for as long as the window may call it.
-    HMODULE self;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<LPCWSTR>(&Record), &self);
+    AddModuleReference(GET_MODULE_HANDLE_EX_FLAG_PIN);
     return;
   }
   const LONG_PTR forward = reinterpret_cast<LONG_PTR>(Hook.Forward);

@@ -11,8 +11,6 @@
 #include "text_bounds.h"
 #include "tick_gate.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own base, which is its handle
-
 namespace {
 UINT TimerId;  // the running poll timer, 0 for none (UI thread only)
 // A tick only runs while the timer is open, and StopPolling waits for a running one to
@@ -109,8 +107,7 @@ HMODULE ModuleReference;  // UI thread only
 void HoldModuleWhileRunning() {
   const bool running = TimerId != 0 || SessionWindow != nullptr;
   if (running && ModuleReference == nullptr) {
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<const wchar_t*>(&Record),
-                       &ModuleReference);
+    ModuleReference = AddModuleReference();
   } else if (!running && ModuleReference != nullptr) {
     // The caller of init, quit or the dialog holds its own reference, so this is never the last.
     FreeLibrary(ModuleReference);
@@ -150,7 +147,7 @@ void SetPolling(bool run) {
 
 void OpenSessionWindow() {
   if (SessionWindow != nullptr) return;
-  const HINSTANCE self = reinterpret_cast<HINSTANCE>(&__ImageBase);
+  const HINSTANCE self = ThisModule();
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = SessionWindowProc;
   windowClass.hInstance = self;
@@ -179,6 +176,6 @@ void CloseSessionWindow() {
     SessionWindow = nullptr;
   }
   // Classes a DLL registers outlive it; a later load must not find one naming unmapped code.
-  UnregisterClassA(SessionWindowClass, reinterpret_cast<HINSTANCE>(&__ImageBase));
+  UnregisterClassA(SessionWindowClass, ThisModule());
   HoldModuleWhileRunning();
 }

@@ -19,6 +19,18 @@ inline constexpr char PluginDescription[] = "Tavo Hushbell";
 extern PluginRecord Record;
 extern PluginState State;
 
+// This module's handle: its own base, which the linker names.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+inline HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
+// One more reference on this module (`flags` may add GET_MODULE_HANDLE_EX_FLAG_PIN), for code
+// that must stay mapped after the host's FreeLibrary; null when none was taken.
+inline HMODULE AddModuleReference(DWORD flags = 0) {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(flags | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&__ImageBase),
+                     &self);
+  return self;
+}
+
 // Host queries and commands (synchronous messages). The path queries go to the record's window,
 // which instConfig points at its caller's; the player's state and commands go to the player
 // window that init binds, which ticks read on the timer thread.

@@ -10,8 +10,6 @@
 #include "checker_registry.h"
 #include "ini_beside.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own base, which is its handle
-
 namespace {
 constexpr DWORD PathCapacity = 261;
 constexpr size_t ParametersCapacity = 310;
@@ -73,7 +71,7 @@ DWORD WINAPI LaunchThread(void* context) {
   auto* request = static_cast<LaunchRequest*>(context);
   StartWithShell(request->Checker, request->Parameters);
   HeapFree(GetProcessHeap(), 0, request);
-  FreeLibraryAndExitThread(reinterpret_cast<HMODULE>(&__ImageBase), 0);
+  FreeLibraryAndExitThread(ThisModule(), 0);
 }
 }  // namespace
 
@@ -82,8 +80,7 @@ void LaunchUpdater() {
   auto* request = static_cast<LaunchRequest*>(HeapAlloc(GetProcessHeap(), 0, sizeof(LaunchRequest)));
   if (request == nullptr) return;
   HMODULE self = nullptr;
-  if (PrepareLaunch(*request) && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                                    reinterpret_cast<const wchar_t*>(&Record), &self)) {
+  if (PrepareLaunch(*request) && (self = AddModuleReference()) != nullptr) {
     if (HANDLE thread = CreateThread(nullptr, 0, LaunchThread, request, 0, nullptr)) {
       CloseHandle(thread);
       return;
