@@ -31,3 +31,15 @@ constexpr size_t KeepWholePairs(Char* text, size_t length) {
   if (length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF) text[--length] = Char{};
   return length;
 }
+
+// Appends "\" and name to the folder of length units at the start of path, a buffer of capacity
+// units. A whole that would not fit is refused, never cut: false, and path ends at the folder.
+template <class Char>
+constexpr bool AppendPathName(Char* path, size_t capacity, size_t length, const Char* name) {
+  if (length + 1 >= capacity) return false;
+  path[length] = Char('\\');
+  const size_t copied = BoundedCopy(path + length + 1, capacity - length - 1, name, capacity);
+  if (name[copied] == Char{}) return true;
+  path[length] = Char{};
+  return false;
+}

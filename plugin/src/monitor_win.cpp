@@ -56,10 +56,7 @@ SessionUnregisterFn UnregisterSession;
 HMODULE LoadFromSystemFolder(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
-  const size_t length = BoundedLength(name, MAX_PATH);
-  if (folder == 0 || folder + 1 + length >= MAX_PATH) return nullptr;
-  path[folder] = L'\\';
-  BoundedCopy(path + folder + 1, MAX_PATH - folder - 1, name, length);
+  if (folder == 0 || !AppendPathName(path, MAX_PATH, folder, name)) return nullptr;
   return LoadLibraryW(path);
 }
 

@@ -17,10 +17,7 @@ bool SearchFlagsSupported() {
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   wchar_t path[MAX_PATH];
   const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
-  if (folder == 0 || folder >= MAX_PATH) return nullptr;
-  path[folder] = L'\\';
-  const size_t length = BoundedCopy(path + folder + 1, MAX_PATH - folder - 1, name, MAX_PATH);
-  if (name[length] != L'\0') return nullptr;  // a name that does not fit is refused, never cut
+  if (folder == 0 || !AppendPathName(path, MAX_PATH, folder, name)) return nullptr;
   // A full path fixes the DLL itself; the flags keep its own imports out of the program's
   // folder too (the altered search path starts in the DLL's folder, the system folder).
   const DWORD search = SearchFlagsSupported() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH;

@@ -178,6 +178,13 @@ TEST(BoundedCopy, CutsWithinBothBoundsAndBetweenSurrogatePairs) {
     EXPECT_EQ(KeepWholePairs(text.data(), text.size()), kept.size());
     EXPECT_EQ(std::u16string(text.c_str()), kept);
   }
+
+  // A name after a folder: whole, or refused with the folder left as it was.
+  for (auto [name, whole] : {std::pair{u"abc", true}, {u"abcd", false}}) {
+    char16_t path[7] = u"C:\\xyz";
+    EXPECT_EQ(AppendPathName(path, 7, 2, name), whole);
+    EXPECT_EQ(std::u16string(path), whole ? u"C:\\abc" : u"C:");
+  }
 }
 
 // A key the code page cannot convert is skipped, never looked up as an empty key.
