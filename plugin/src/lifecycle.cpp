@@ -76,7 +76,7 @@ bool FinishStartPending;
 void FinishStart() {
   FinishStartPending = false;
   LaunchUpdater();
-  if (AnyTriggerEnabled(State)) SetPolling(true);
+  UpdatePolling();
   OpenSessionWindow();
 }
 }  // namespace

@@ -68,10 +68,8 @@ bool RegisterSession(HWND window) {
       reinterpret_cast<void*>(GetProcAddress(SessionApi, "WTSRegisterSessionNotification")));
   UnregisterSession = reinterpret_cast<SessionUnregisterFn>(
       reinterpret_cast<void*>(GetProcAddress(SessionApi, "WTSUnRegisterSessionNotification")));
-  if (registerSession != nullptr && UnregisterSession != nullptr &&
-      registerSession(window, NOTIFY_FOR_THIS_SESSION))
-    return true;
-  return false;
+  return registerSession != nullptr && UnregisterSession != nullptr &&
+         registerSession(window, NOTIFY_FOR_THIS_SESSION);
 }
 
 bool IsPresenceChange(WPARAM change) {
@@ -154,11 +152,7 @@ void OpenSessionWindow() {
                                   nullptr, self, nullptr);
   SessionRegistered = SessionWindow != nullptr && RegisterSession(SessionWindow);
   // Without notifications the window has no use: the poll alone goes on as before.
-  if (!RegisterDisplayNotification(SessionWindow) && !SessionRegistered && SessionWindow != nullptr) {
-    DestroyWindow(SessionWindow);
-    SessionWindow = nullptr;
-  }
-  if (SessionWindow == nullptr)
+  if (!RegisterDisplayNotification(SessionWindow) && !SessionRegistered)
     CloseSessionWindow();
   else
     HoldModuleWhileRunning();
