@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "resolve.h"
+
 namespace {
 
 using RegisterFn = decltype(&RegisterPowerSettingNotification);
@@ -15,9 +17,9 @@ std::atomic<uint32_t> Reported{DisplayOn};
 HPOWERNOTIFY Registration;  // UI thread only
 bool Refused;               // the last registration failed (UI thread only)
 
-void* User32Function(const char* name) {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  return user32 != nullptr ? reinterpret_cast<void*>(GetProcAddress(user32, name)) : nullptr;
+template <typename Function>
+Function User32Function(const char* name) {
+  return Resolved<Function>(GetModuleHandleA("user32.dll"), name);
 }
 
 }  // namespace
@@ -25,11 +27,11 @@ void* User32Function(const char* name) {
 uint32_t ReportedDisplayState() { return Get(Reported); }
 
 bool DisplayNotificationAvailable() {
-  return !Refused && User32Function("RegisterPowerSettingNotification") != nullptr;
+  return !Refused && User32Function<RegisterFn>("RegisterPowerSettingNotification") != nullptr;
 }
 
 bool RegisterDisplayNotification(HWND window) {
-  auto registerFn = reinterpret_cast<RegisterFn>(User32Function("RegisterPowerSettingNotification"));
+  auto registerFn = User32Function<RegisterFn>("RegisterPowerSettingNotification");
   // Windows answers at once with the current state.
   Registration = window != nullptr && registerFn != nullptr
                      ? registerFn(window, &GUID_CONSOLE_DISPLAY_STATE, DEVICE_NOTIFY_WINDOW_HANDLE)
@@ -39,7 +41,7 @@ bool RegisterDisplayNotification(HWND window) {
 }
 
 void UnregisterDisplayNotification() {
-  auto unregisterFn = reinterpret_cast<UnregisterFn>(User32Function("UnregisterPowerSettingNotification"));
+  auto unregisterFn = User32Function<UnregisterFn>("UnregisterPowerSettingNotification");
   if (Registration != nullptr && unregisterFn != nullptr) unregisterFn(Registration);
   Registration = nullptr;
   // No more reports: a display last seen off must not keep the music paused.

@@ -8,7 +8,8 @@
 
 #include <atomic>
 
-#include "text_bounds.h"
+#include "resolve.h"
+#include "system_library.h"
 #include "tick_gate.h"
 
 namespace {
@@ -53,21 +54,12 @@ using SessionUnregisterFn = BOOL(WINAPI*)(HWND);
 HMODULE SessionApi;
 SessionUnregisterFn UnregisterSession;
 
-HMODULE LoadFromSystemFolder(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
-  if (folder == 0 || !AppendPathName(path, MAX_PATH, folder, name)) return nullptr;
-  return LoadLibraryW(path);
-}
-
 // Registers the window for the session's notifications; false where the system offers none.
 bool RegisterSession(HWND window) {
-  if (SessionApi == nullptr) SessionApi = LoadFromSystemFolder(L"wtsapi32.dll");
+  if (SessionApi == nullptr) SessionApi = LoadSystemLibrary(L"wtsapi32.dll");
   if (SessionApi == nullptr) return false;
-  auto registerSession = reinterpret_cast<SessionRegisterFn>(
-      reinterpret_cast<void*>(GetProcAddress(SessionApi, "WTSRegisterSessionNotification")));
-  UnregisterSession = reinterpret_cast<SessionUnregisterFn>(
-      reinterpret_cast<void*>(GetProcAddress(SessionApi, "WTSUnRegisterSessionNotification")));
+  auto registerSession = Resolved<SessionRegisterFn>(SessionApi, "WTSRegisterSessionNotification");
+  UnregisterSession = Resolved<SessionUnregisterFn>(SessionApi, "WTSUnRegisterSessionNotification");
   return registerSession != nullptr && UnregisterSession != nullptr &&
          registerSession(window, NOTIFY_FOR_THIS_SESSION);
 }

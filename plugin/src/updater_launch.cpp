@@ -4,11 +4,9 @@
 // on a short-lived thread of its own and the player never waits for it.
 #include "plugin.h"
 
-#include <objbase.h>
-#include <shellapi.h>
-
 #include "checker_registry.h"
 #include "ini_beside.h"
+#include "shell_open.h"
 
 namespace {
 constexpr DWORD PathCapacity = 261;
@@ -38,13 +36,6 @@ bool UpdaterIniPath(wchar_t (&path)[PathCapacity]) {
   return true;
 }
 
-// ShellExecuteW may hand the start to shell extensions, which need COM on the calling thread.
-void StartWithShell(const wchar_t* program, const wchar_t* parameters) {
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  ShellExecuteW(nullptr, L"open", program, parameters, nullptr, SW_SHOW);
-  if (SUCCEEDED(com)) CoUninitialize();
-}
-
 // What the thread starts, decided on the player's thread when the start is due: the registry and
 // the module path as they are then, whatever changes later.
 struct LaunchRequest {
@@ -69,7 +60,7 @@ bool PrepareLaunch(LaunchRequest& request) {
 // Runs on its own thread, which holds a reference on the module until its very last instruction.
 DWORD WINAPI LaunchThread(void* context) {
   auto* request = static_cast<LaunchRequest*>(context);
-  StartWithShell(request->Checker, request->Parameters);
+  ShellOpen(request->Checker, request->Parameters, SW_SHOW);
   HeapFree(GetProcessHeap(), 0, request);
   FreeLibraryAndExitThread(ThisModule(), 0);
 }

@@ -37,8 +37,8 @@ TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
   EXPECT_LE(dll.File.size(), PluginSizeLimit);
   // Windows system DLLs only: no C++ runtime, no threads library.
   EXPECT_EQ(ImportedDlls(dll),
-            (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "OLE32.DLL", "SHELL32.DLL",
-                                   "USER32.DLL", "WINMM.DLL"}));
+            (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL",
+                                   "WINMM.DLL"}));
   ExpectFileVersion(dll);
 }
 

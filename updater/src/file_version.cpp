@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "resolve.h"
 #include "system_library.h"
 #include "text_bounds.h"
 #include "wide.h"

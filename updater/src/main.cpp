@@ -8,7 +8,8 @@
 
 #include "resource.h"
 #include "schedule.h"
-#include "system_library.h"
+#include "common_controls.h"
+#include "resolve.h"
 
 int32_t ForceCheck;
 HWND OwnerWindow;

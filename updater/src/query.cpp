@@ -7,6 +7,7 @@
 #include <span>
 
 #include "file_version.h"
+#include "resolve.h"
 #include "system_library.h"
 #include "text_bounds.h"
 #include "web_address.h"

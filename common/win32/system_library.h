@@ -1,20 +1,14 @@
-// System DLLs that only a due check needs, loaded at run time so that the common start, a check
-// that is not due, never pays for them.
+// System DLLs loaded at run time by their full path in the system folder, so that a DLL of the
+// same name beside the program, or in the current folder, is never the one loaded.
 #pragma once
 #include <windows.h>
 
-// Loads name from the system folder by its full path; null when it cannot be had.
+// Loads name from the system folder; null when it cannot be had.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
-// Loads the common controls as the manifest asks for them; null when they cannot be had.
-HMODULE LoadCommonControls();
-
-// Sets function to the export name of module; false when there is none.
-template <typename Function>
-bool Resolve(HMODULE module, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-  return function != nullptr;
-}
+// Whether LoadLibraryExW honours the LOAD_LIBRARY_SEARCH_* flags (Windows 8, and Windows 7 and
+// Vista with an update).
+bool SearchFlagsSupported();
 
 // Fills a table of a system DLL's functions (a struct with Module and one pointer per function):
 // loads dll from the system folder, then resolveAll(table) resolves every function. All or
