@@ -155,12 +155,25 @@ void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uin
     case PbtApmResumeCritical:
     case PbtApmResumeSuspend:
     case PbtApmResumeAutomatic:
-      // The first resume for a suspend acts; the command must suit the player's state.
+      // The first resume for a suspend acts, however many ways it is heard; the command must
+      // suit the player's state. The standby action is the user's last word: a lock, screen saver
+      // or display-off taken over before the suspend no longer resumes (modern standby locks and
+      // turns the display off first). Cleared before the ticks run again.
       if (IsSet(s.StandbyPending)) {
+        Put(s.WasPlaying, 0);
         Put(s.StandbyPending, 0);
         SendChecked(io, action);
       }
       break;
     default: break;
   }
+}
+
+bool TakeDisplayReport(std::atomic<uint32_t>& shown, uint32_t reported) {
+  const uint32_t state = reported == DisplayOff ? DisplayOff : DisplayOn;
+  return shown.exchange(state, std::memory_order_relaxed) != state;
+}
+
+bool RetrySessionRegistration(uint64_t refusedAtMs, uint64_t nowMs, bool servicesReady) {
+  return !servicesReady && nowMs - refusedAtMs < SessionRetryMs;
 }

@@ -11,6 +11,8 @@ inline constexpr uintptr_t PbtApmResumeSuspend = 7;
 inline constexpr uintptr_t PbtApmResumeAutomatic = 18;
 // The display's power state as Windows reports it; only off counts as away, dimmed does not.
 inline constexpr uint32_t DisplayOff = 0, DisplayOn = 1, DisplayDimmed = 2;
+// A session registration refused while the session's services start is tried again this long.
+inline constexpr uint64_t SessionRetryMs = 10 * 60000;
 
 // Everything the monitor needs from the platform and the host, so the decisions run anywhere.
 struct MonitorIo {
@@ -29,3 +31,9 @@ bool AnyTriggerEnabled(const PluginState& s);  // LockAction or ScreenSaverActio
 void SeedMonitor(PluginState& s, const MonitorIo& io);
 void PollTick(PluginState& s, const MonitorIo& io);
 void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uintptr_t wParam);
+// Stores a display report as off or on (dimmed is on), whichever of the two settings Windows
+// reports it through; true when that changed, so each change is acted on once.
+bool TakeDisplayReport(std::atomic<uint32_t>& shown, uint32_t reported);
+// Whether a session registration refused at refusedAtMs is worth another try at nowMs: not once
+// the session's services report ready (a refusal then is final), nor after SessionRetryMs.
+bool RetrySessionRegistration(uint64_t refusedAtMs, uint64_t nowMs, bool servicesReady);

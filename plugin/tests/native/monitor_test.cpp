@@ -122,6 +122,62 @@ const std::vector<Scenario> Scenarios = {
       {.Before = [](PluginState& s) { Put(s.StandbyAction, 4); }, .WParam = PbtApmSuspend},
       Resume,
       {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing}}},
+    // A suspend and its resumes heard on the player's window, the plug-in's own and the registration.
+    {{"StandbyHeardThreeWaysActsOnce", Standby(2), Free, Playing},
+     {
+         Suspend,
+         Suspend,
+         Suspend,
+         Step{.Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
+         Step{.WParam = PbtApmResumeAutomatic},
+         Step{.WParam = PbtApmResumeAutomatic},
+         Resume,
+         Resume,
+         Resume,
+         Step{Free},
+     }},
+    // Modern standby: the display goes off and the session locks before the suspend. The standby
+    // action at the resume wins over their resume, even when it had nothing to send.
+    {{"StandbyStopCancelsTheLocksPlay", {.StandbyAction = 2}, Free, Playing},
+     {
+         Step{Locked, "1", Paused},
+         Suspend,
+         Step{.Desk = Locked, .Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
+         Step{Locked},
+         Step{Free},
+     }},
+    {{"StandbyPauseCancelsTheLocksPlay", {.StandbyAction = 1}, Free, Playing},
+     {
+         Step{Locked, "1", Paused},
+         Suspend,
+         Resume,
+         Step{Free},
+     }},
+    {{"StandbyStopCancelsTheDisplaysPlay",
+      {.LockAction = 0,
+       .ScreenSaverAction = 1,
+       .ScreenSaverAutoResume = 1,
+       .StandbyAction = 2,
+       .ScreenSaverDisplayOff = 1},
+      Free,
+      Playing},
+     {
+         Step{Dark, "1", Paused},
+         Step{DarkLocked},
+         Suspend,
+         Step{.Desk = DarkLocked, .Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
+         Step{Locked},
+         Step{Free},
+     }},
+    // With standby set to do nothing the lock's own resume rules hold across the suspend.
+    {{"LockAcrossStandbyWithoutActionResumes", {}, Free, Playing},
+     {
+         Step{Locked, "1", Paused},
+         Suspend,
+         Resume,
+         Step{Locked},
+         Step{Free, "3", Playing},
+     }},
     // Timeouts count from the take-over, not from start-up; exactly the limit still resumes.
     {{"LockTimeoutBoundary", {.LockTimeout = 5}, Free, Playing},
      {{.Desk = Locked, .Expect = "1", .After = Paused, .Advance = 60 * Minute},
@@ -225,6 +281,45 @@ TEST(Monitor, CommandMapAndTriggers) {
   Put(s.ScreenSaverAction, 0);
   Put(s.LockAction, 2);
   EXPECT_TRUE(AnyTriggerEnabled(s));
+}
+
+// Either setting may report the display, each at its registration and at every change: the
+// monitor's state changes, and a tick is due, only when off turns on or on turns off.
+TEST(Monitor, DisplayReportsActOncePerChange) {
+  const struct {
+    uint32_t Reported;
+    bool Changed;
+  } reports[] = {
+      {DisplayOn, false},      // the answer to a registration
+      {DisplayOff, true},      // one setting reports off
+      {DisplayOff, false},     // the other one too
+      {DisplayDimmed, true},   // the console's dimmed is on
+      {DisplayOn, false},      // the monitor's on for the same change
+      {DisplayDimmed, false},  // from on to dimmed is no change
+      {DisplayOff, true},      // and off again
+      {7, true},               // a value unknown today is not off
+  };
+  std::atomic<uint32_t> shown{DisplayOn};
+  for (size_t i = 0; i < std::size(reports); ++i) {
+    EXPECT_EQ(TakeDisplayReport(shown, reports[i].Reported), reports[i].Changed) << "report " << i;
+    EXPECT_EQ(Get(shown), reports[i].Reported == DisplayOff ? DisplayOff : DisplayOn) << "report " << i;
+  }
+}
+
+TEST(Monitor, SessionRegistrationRetriedForTenMinutesUntilTheServicesAreReady) {
+  const struct {
+    uint64_t Since;
+    bool Ready, Retry;
+  } rows[] = {
+      {0, false, true},
+      {SessionRetryMs - 1, false, true},
+      {SessionRetryMs, false, false},
+      {0, true, false},
+  };
+  constexpr uint64_t RefusedAt = 5000;
+  for (const auto& r : rows)
+    EXPECT_EQ(RetrySessionRegistration(RefusedAt, RefusedAt + r.Since, r.Ready), r.Retry)
+        << r.Since << ' ' << r.Ready;
 }
 
 }  // namespace
