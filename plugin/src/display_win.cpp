@@ -1,5 +1,7 @@
-// The display's power state, as Windows Vista and later report it to the plug-in's own window.
-// Resolved at run time: Windows XP has no such notification, and the DLL must still load there.
+// The display's power state, as Windows Vista and later report it to the plug-in's own window:
+// GUID_CONSOLE_DISPLAY_STATE from Windows 8 on, GUID_MONITOR_POWER_ON before. Both are
+// registered, since Windows 7 may accept the first and never report it. Resolved at run time:
+// Windows XP has no such notification, and the DLL must still load there.
 #include "plugin.h"
 
 #include <atomic>
@@ -12,50 +14,54 @@ namespace {
 using RegisterFn = decltype(&RegisterPowerSettingNotification);
 using UnregisterFn = decltype(&UnregisterPowerSettingNotification);
 
-// Written on the UI thread, read by the timer's ticks.
-std::atomic<uint32_t> Reported{DisplayOn};
-HPOWERNOTIFY Registration;  // UI thread only
-bool Refused;               // the last registration failed (UI thread only)
+const GUID* const DisplayGuids[] = {&GUID_CONSOLE_DISPLAY_STATE, &GUID_MONITOR_POWER_ON};
 
-template <typename Function>
-Function User32Function(const char* name) {
-  return Resolved<Function>(GetModuleHandleA("user32.dll"), name);
-}
+// Off or on, whichever GUID said so last; written on the UI thread, read by the timer's ticks.
+std::atomic<uint32_t> Reported{DisplayOn};
+HPOWERNOTIFY Registrations[std::size(DisplayGuids)];  // UI thread only
+bool Refused;  // the last registration failed for both (UI thread only)
 
 }  // namespace
+
+HMODULE User32() { return GetModuleHandleA("user32.dll"); }
 
 uint32_t ReportedDisplayState() { return Get(Reported); }
 
 bool DisplayNotificationAvailable() {
-  return !Refused && User32Function<RegisterFn>("RegisterPowerSettingNotification") != nullptr;
+  return !Refused && Resolved<RegisterFn>(User32(), "RegisterPowerSettingNotification") != nullptr;
 }
 
+bool DisplayNotificationRegistered() { return Registrations[0] != nullptr || Registrations[1] != nullptr; }
+
 bool RegisterDisplayNotification(HWND window) {
-  auto registerFn = User32Function<RegisterFn>("RegisterPowerSettingNotification");
-  // Windows answers at once with the current state.
-  Registration = window != nullptr && registerFn != nullptr
-                     ? registerFn(window, &GUID_CONSOLE_DISPLAY_STATE, DEVICE_NOTIFY_WINDOW_HANDLE)
-                     : nullptr;
-  Refused = Registration == nullptr;
+  auto registerFn = Resolved<RegisterFn>(User32(), "RegisterPowerSettingNotification");
+  Refused = true;
+  // Windows answers each at once with the current state.
+  for (size_t i = 0; i < std::size(DisplayGuids); ++i) {
+    Registrations[i] =
+        registerFn != nullptr ? registerFn(window, DisplayGuids[i], DEVICE_NOTIFY_WINDOW_HANDLE) : nullptr;
+    if (Registrations[i] != nullptr) Refused = false;
+  }
   return !Refused;
 }
 
 void UnregisterDisplayNotification() {
-  auto unregisterFn = User32Function<UnregisterFn>("UnregisterPowerSettingNotification");
-  if (Registration != nullptr && unregisterFn != nullptr) unregisterFn(Registration);
-  Registration = nullptr;
+  auto unregisterFn = Resolved<UnregisterFn>(User32(), "UnregisterPowerSettingNotification");
+  for (HPOWERNOTIFY& registration : Registrations) {
+    if (registration != nullptr && unregisterFn != nullptr) unregisterFn(registration);
+    registration = nullptr;
+  }
   // No more reports: a display last seen off must not keep the music paused.
   Put(Reported, DisplayOn);
 }
 
-bool TakeDisplayChange(UINT message, WPARAM wParam, LPARAM lParam) {
+bool TakeDisplayChange(WPARAM wParam, LPARAM lParam) {
   const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
-  if (message != WM_POWERBROADCAST || wParam != PBT_POWERSETTINGCHANGE || setting == nullptr ||
-      memcmp(&setting->PowerSetting, &GUID_CONSOLE_DISPLAY_STATE, sizeof(GUID)) != 0 ||
-      setting->DataLength < sizeof(DWORD))
+  if (wParam != PBT_POWERSETTINGCHANGE || setting == nullptr || setting->DataLength < sizeof(DWORD))
     return false;
+  bool display = false;
+  for (const GUID* guid : DisplayGuids) display |= memcmp(&setting->PowerSetting, guid, sizeof(GUID)) == 0;
   DWORD state;
   memcpy(&state, setting->Data, sizeof state);
-  Put(Reported, state);
-  return true;
+  return display && TakeDisplayReport(Reported, state);
 }

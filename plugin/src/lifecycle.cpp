@@ -77,9 +77,25 @@ void FinishStart() {
   FinishStartPending = false;
   LaunchUpdater();
   UpdatePolling();
-  OpenSessionWindow();
+  OpenNotificationWindow();
 }
 }  // namespace
+
+// A host that unloads the module without quit would otherwise leave the timer or the window
+// calling into unmapped code. Stopping them at DLL_PROCESS_DETACH is no remedy: that runs under
+// the loader lock, and stopping means waiting for a tick that may itself wait for this thread.
+// So while either runs the module stays loaded, and quit (or OK with no trigger) releases it.
+void HoldModuleWhileRunning() {
+  static HMODULE reference;  // UI thread only
+  const bool running = PollingRuns() || NotificationWindowOpen();
+  if (running && reference == nullptr) {
+    reference = AddModuleReference();
+  } else if (!running && reference != nullptr) {
+    // The caller of init, quit or the dialog holds its own reference, so this is never the last.
+    FreeLibrary(reference);
+    reference = nullptr;
+  }
+}
 
 void UpdatePolling() {
   // Outside an initialised host (an installer's process) a timer would send player commands
@@ -117,7 +133,7 @@ int init() {
 void quit() {
   FinishStartPending = false;  // a message still on its way finds nothing to do
   SetPolling(false);
-  CloseSessionWindow();
+  CloseNotificationWindow();
   if (Initialised) {
     // From here on the hook only forwards, wherever it stays.
     Initialised = false;

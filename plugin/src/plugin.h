@@ -50,21 +50,34 @@ void UseInstallerIni(const char* path);
 
 // The presence monitor's probes, the player and the clock (probes_win.cpp).
 extern const MonitorIo WinMonitorIo;
-// Starts or stops the poll timer.
+// The poll timer (poll_timer.cpp): starts or stops it; whether it runs; a tick at once, through
+// the same gate, for a notification (nothing once the timer is stopped).
 void SetPolling(bool run);
-// The plug-in's own window for the session's notifications (lock, unlock, user switch) and the
-// display's, each of which takes a tick at once. Opened by init and closed by quit, on the
-// host's thread.
-void OpenSessionWindow();
-void CloseSessionWindow();
+bool PollingRuns();
+void RunEarlyTick();
+// The plug-in's own window for Windows' notifications (notification_window.cpp): the session's
+// (lock, unlock, user switch) and the display's take a tick at once, suspend and resume act on
+// standby. Opened when the player's start is over and closed by quit, on the host's thread.
+void OpenNotificationWindow();
+void CloseNotificationWindow();
+bool NotificationWindowOpen();
+// Called by each tick: has the host's thread try a refused session registration again, while
+// that is still worth it.
+void AskForSessionRetry();
+// Holds a reference on this module while the timer or the window runs (lifecycle.cpp).
+void HoldModuleWhileRunning();
 // The display's power state, reported to that window where Windows can (Vista and later).
 // Registered and unregistered with the window; a report is stored for the ticks to read.
 bool RegisterDisplayNotification(HWND window);  // false where unavailable or refused
 void UnregisterDisplayNotification();
+bool DisplayNotificationRegistered();
 bool DisplayNotificationAvailable();  // what the dialog tells the user
-// Stores the state a WM_POWERBROADCAST carries; true when it was a display report.
-bool TakeDisplayChange(UINT message, WPARAM wParam, LPARAM lParam);
+// Stores the state a WM_POWERBROADCAST carries; true when it was a display report that changed
+// the display from off to on or back.
+bool TakeDisplayChange(WPARAM wParam, LPARAM lParam);
 uint32_t ReportedDisplayState();
+// user32, where functions older Windows versions lack are looked up (with Resolved).
+HMODULE User32();
 
 int ShowConfigDialog();
 // Polls while a trigger is set, but only inside an initialised host.

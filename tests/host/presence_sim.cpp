@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "import_patch.h"
+#include "monitor.h"
 #include "standin_host.h"
 
 namespace {
@@ -24,17 +25,20 @@ std::atomic<LPTIMECALLBACK> PluginCallback{nullptr};
 std::atomic<uint32_t> TicksStarted{0}, TicksCompleted{0}, TicksInFlight{0}, DesktopProbes{0},
     TimerResolution{0};
 std::atomic<bool> TicksHeld{false};
-// The real functions behind the session's and the display's stand-ins, which the plug-in looks up
-// at run time; its registrations happen on the host's thread only.
-std::atomic<void*> RealRegister, RealUnregister, RealDisplayRegister, RealDisplayUnregister;
+// The real functions behind the session's stand-ins, which the plug-in looks up at run time;
+// its registrations happen on the host's thread only.
+std::atomic<void*> RealRegister, RealUnregister;
+std::atomic<decltype(&OpenEventA)> RealOpenEventA{nullptr};
 struct Registrations {
   HMODULE Plugin;
-  bool Refuse;
+  uint32_t Refusals, Attempts;
+  SimSystem System;
   SimDisplay DisplayMode;
-  HWND Session, Display;  // the windows registered now
-  HPOWERNOTIFY DisplayHandle;
+  HWND Session;
+  HWND Power[SimPowerKinds];  // by SimPower
   uint32_t Misdirected;
 } Reg;
+HANDLE ServicesReady;  // the simulation's own manual-reset event
 
 HDESK WINAPI LockableOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK access) {
   DesktopProbes.fetch_add(1);
@@ -68,11 +72,13 @@ BOOL CALLBACK TakeIfModules(HWND window, LPARAM search) {
 }
 
 BOOL WINAPI TrackedRegister(HWND window, DWORD flags) {
-  if (Reg.Refuse) {
+  ++Reg.Attempts;
+  if (Reg.Refusals != 0) {
+    --Reg.Refusals;
     SetLastError(RPC_S_INVALID_BINDING);  // what a system whose session services are not up says
     return FALSE;
   }
-  if (window != SimSessionWindow() || flags != NOTIFY_FOR_THIS_SESSION || Reg.Session != nullptr)
+  if (window != SimNotificationWindow() || flags != NOTIFY_FOR_THIS_SESSION || Reg.Session != nullptr)
     ++Reg.Misdirected;
   if (!reinterpret_cast<decltype(&WTSRegisterSessionNotification)>(RealRegister.load())(window, flags))
     return FALSE;
@@ -88,53 +94,81 @@ BOOL WINAPI TrackedUnregister(HWND window) {
   return reinterpret_cast<decltype(&WTSUnRegisterSessionNotification)>(RealUnregister.load())(window);
 }
 
+// Each kind's handle is its own, so an unregistration shows which one it takes back.
+HPOWERNOTIFY Track(SimPower kind, HANDLE recipient, DWORD flags) {
+  if (recipient != SimNotificationWindow() || flags != DEVICE_NOTIFY_WINDOW_HANDLE ||
+      Reg.Power[kind] != nullptr)
+    ++Reg.Misdirected;
+  Reg.Power[kind] = static_cast<HWND>(recipient);
+  return reinterpret_cast<HPOWERNOTIFY>(static_cast<uintptr_t>(kind) + 1);
+}
+
+bool Untrack(HPOWERNOTIFY handle, SimPower first, SimPower last) {
+  const uintptr_t kind = reinterpret_cast<uintptr_t>(handle) - 1;
+  if (kind < first || kind > last || Reg.Power[kind] == nullptr || !IsWindow(Reg.Power[kind])) {
+    ++Reg.Misdirected;
+    return false;
+  }
+  Reg.Power[kind] = nullptr;
+  return true;
+}
+
 HPOWERNOTIFY WINAPI TrackedDisplayRegister(HANDLE recipient, LPCGUID guid, DWORD flags) {
+  const bool console = guid != nullptr && IsEqualGUID(*guid, GUID_CONSOLE_DISPLAY_STATE);
+  if (!console && (guid == nullptr || !IsEqualGUID(*guid, GUID_MONITOR_POWER_ON))) ++Reg.Misdirected;
   if (Reg.DisplayMode == SimDisplay::Refused) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  if (recipient != SimSessionWindow() || flags != DEVICE_NOTIFY_WINDOW_HANDLE || guid == nullptr ||
-      !IsEqualGUID(*guid, GUID_CONSOLE_DISPLAY_STATE) || Reg.Display != nullptr)
-    ++Reg.Misdirected;
-  HPOWERNOTIFY handle = reinterpret_cast<decltype(&RegisterPowerSettingNotification)>(
-      RealDisplayRegister.load())(recipient, guid, flags);
-  if (handle == nullptr) return nullptr;
-  Reg.Display = static_cast<HWND>(recipient);
-  Reg.DisplayHandle = handle;
-  return handle;
+  return Track(console ? SimConsoleDisplay : SimMonitorPower, recipient, flags);
 }
 
 BOOL WINAPI TrackedDisplayUnregister(HPOWERNOTIFY handle) {
-  if (handle != Reg.DisplayHandle || Reg.Display == nullptr || !IsWindow(Reg.Display))
-    ++Reg.Misdirected;
-  else
-    Reg.Display = nullptr;
-  return reinterpret_cast<decltype(&UnregisterPowerSettingNotification)>(RealDisplayUnregister.load())(
-      handle);
+  return Untrack(handle, SimConsoleDisplay, SimMonitorPower);
 }
 
-// Hands out the stand-ins for the session's two functions, and for the display's two, or
-// nothing for the display's as on Windows XP.
+HPOWERNOTIFY WINAPI TrackedSuspendRegister(HANDLE recipient, DWORD flags) {
+  return Track(SimSuspendResume, recipient, flags);
+}
+
+BOOL WINAPI TrackedSuspendUnregister(HPOWERNOTIFY handle) {
+  return Untrack(handle, SimSuspendResume, SimSuspendResume);
+}
+
+// The event the session's services set once they have started, as the plug-in opens it.
+HANDLE WINAPI SimulatedOpenEventA(DWORD access, BOOL inherit, LPCSTR name) {
+  if (name == nullptr || strcmp(name, "Global\\TermSrvReadyEvent") != 0)
+    return RealOpenEventA.load()(access, inherit, name);
+  HANDLE copy = nullptr;
+  DuplicateHandle(GetCurrentProcess(), ServicesReady, GetCurrentProcess(), &copy, access, inherit, 0);
+  return copy;
+}
+
+// Hands out the stand-ins for the session's two functions, the display's two and the suspend's
+// two, or nothing where the simulated Windows has none.
 FARPROC WINAPI TrackedGetProcAddress(HMODULE module, LPCSTR name) {
   const FARPROC real = RealGetProcAddress.load()(module, name);
-  if (real == nullptr || IS_INTRESOURCE(name)) return real;
+  if (IS_INTRESOURCE(name)) return real;
+  const bool noDisplay = Reg.DisplayMode == SimDisplay::Missing, seven = Reg.System == SimSystem::Seven;
   const struct {
     const char* Name;
-    std::atomic<void*>& Real;
     void* StandIn;
-    bool Display;
+    bool Missing;
   } standIns[] = {
-      {"WTSRegisterSessionNotification", RealRegister, reinterpret_cast<void*>(TrackedRegister), false},
-      {"WTSUnRegisterSessionNotification", RealUnregister, reinterpret_cast<void*>(TrackedUnregister), false},
-      {"RegisterPowerSettingNotification", RealDisplayRegister,
-       reinterpret_cast<void*>(TrackedDisplayRegister), true},
-      {"UnregisterPowerSettingNotification", RealDisplayUnregister,
-       reinterpret_cast<void*>(TrackedDisplayUnregister), true}};
+      {"WTSRegisterSessionNotification", reinterpret_cast<void*>(TrackedRegister), real == nullptr},
+      {"WTSUnRegisterSessionNotification", reinterpret_cast<void*>(TrackedUnregister), real == nullptr},
+      {"RegisterPowerSettingNotification", reinterpret_cast<void*>(TrackedDisplayRegister), noDisplay},
+      {"UnregisterPowerSettingNotification", reinterpret_cast<void*>(TrackedDisplayUnregister), noDisplay},
+      {"RegisterSuspendResumeNotification", reinterpret_cast<void*>(TrackedSuspendRegister), seven},
+      {"UnregisterSuspendResumeNotification", reinterpret_cast<void*>(TrackedSuspendUnregister), seven},
+  };
   for (const auto& s : standIns) {
     if (strcmp(name, s.Name) != 0) continue;
-    s.Real.store(reinterpret_cast<void*>(real));
-    return s.Display && Reg.DisplayMode == SimDisplay::Missing ? nullptr
-                                                               : reinterpret_cast<FARPROC>(s.StandIn);
+    if (s.StandIn == reinterpret_cast<void*>(TrackedRegister))
+      RealRegister.store(reinterpret_cast<void*>(real));
+    if (s.StandIn == reinterpret_cast<void*>(TrackedUnregister))
+      RealUnregister.store(reinterpret_cast<void*>(real));
+    return s.Missing ? nullptr : reinterpret_cast<FARPROC>(s.StandIn);
   }
   return real;
 }
@@ -166,7 +200,10 @@ bool SimInstall(HMODULE plugin) {
   ClockOffset.store(0);
   PluginCallback.store(nullptr);
   Reg = Registrations{plugin};
+  if (ServicesReady == nullptr) ServicesReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ResetEvent(ServicesReady);
   return Patch(plugin, "kernel32.dll", "GetProcAddress", TrackedGetProcAddress, RealGetProcAddress) &&
+         Patch(plugin, "kernel32.dll", "OpenEventA", SimulatedOpenEventA, RealOpenEventA) &&
          Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
          Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
          Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent);
@@ -200,31 +237,59 @@ HWND ModuleWindow(HMODULE module) {
   return found.second;
 }
 
-HWND SimSessionWindow() { return ModuleWindow(Reg.Plugin); }
+HWND SimNotificationWindow() { return ModuleWindow(Reg.Plugin); }
 
 bool SimAnnounce(WPARAM change) {
   DWORD session = 0;
   ProcessIdToSessionId(GetCurrentProcessId(), &session);
-  HWND window = SimSessionWindow();
+  HWND window = SimNotificationWindow();
   return window != nullptr && PostMessageA(window, WM_WTSSESSION_CHANGE, change, session);
 }
 
-void SimRefuseSessionRegistration(bool refuse) { Reg.Refuse = refuse; }
+void SimRefuseSessionRegistrations(uint32_t count) { Reg.Refusals = count; }
+void SimSetSessionServicesReady(bool ready) {
+  if (ready)
+    SetEvent(ServicesReady);
+  else
+    ResetEvent(ServicesReady);
+}
 HWND SimRegisteredWindow() { return Reg.Session; }
+uint32_t SimSessionRegistrationAttempts() { return Reg.Attempts; }
 uint32_t SimMisdirectedRegistrations() { return Reg.Misdirected; }
 
+void SimSetSystem(SimSystem system) { Reg.System = system; }
 void SimSetDisplayNotification(SimDisplay mode) { Reg.DisplayMode = mode; }
-HWND SimDisplayRegisteredWindow() { return Reg.Display; }
+HWND SimPowerRegistered(SimPower kind) { return Reg.Power[kind]; }
 
 bool SimAnnounceDisplay(DWORD state) {
-  HWND window = SimSessionWindow();
-  if (window == nullptr) return false;
-  // Windows sends it; the setting lives on this side until the plug-in has handled it.
-  alignas(POWERBROADCAST_SETTING) BYTE buffer[sizeof(POWERBROADCAST_SETTING) + sizeof(DWORD)] = {};
-  auto* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(buffer);
-  setting->PowerSetting = GUID_CONSOLE_DISPLAY_STATE;
-  setting->DataLength = sizeof state;
-  memcpy(setting->Data, &state, sizeof state);
-  SendMessageA(window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(setting));
+  if (SimNotificationWindow() == nullptr) return false;
+  // Windows 7 never reports the console display; the monitor's setting knows no dimmed.
+  const struct {
+    SimPower Kind;
+    GUID Setting;
+    DWORD State;
+  } reports[] = {
+      {SimConsoleDisplay, GUID_CONSOLE_DISPLAY_STATE, Reg.System == SimSystem::Seven ? ~DWORD{0} : state},
+      {SimMonitorPower, GUID_MONITOR_POWER_ON, state == DisplayOff ? DisplayOff : DisplayOn},
+  };
+  for (const auto& r : reports) {
+    if (Reg.Power[r.Kind] == nullptr || r.State == ~DWORD{0}) continue;
+    // Windows sends it; the setting lives on this side until the plug-in has handled it.
+    alignas(POWERBROADCAST_SETTING) BYTE buffer[sizeof(POWERBROADCAST_SETTING) + sizeof(DWORD)] = {};
+    auto* setting = reinterpret_cast<POWERBROADCAST_SETTING*>(buffer);
+    setting->PowerSetting = r.Setting;
+    setting->DataLength = sizeof r.State;
+    memcpy(setting->Data, &r.State, sizeof r.State);
+    SendMessageA(Reg.Power[r.Kind], WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+                 reinterpret_cast<LPARAM>(setting));
+  }
   return true;
+}
+
+void SimPowerEvent(WPARAM event) {
+  HWND ways[] = {HostWindowHandle(), SimNotificationWindow(), Reg.Power[SimSuspendResume]};
+  // Modern standby broadcasts nothing: only the registration hears it.
+  if (Reg.System == SimSystem::ModernStandby) ways[0] = ways[1] = nullptr;
+  for (HWND window : ways)
+    if (window != nullptr) SendMessageA(window, WM_POWERBROADCAST, event, 0);
 }

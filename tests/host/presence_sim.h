@@ -3,8 +3,9 @@
 // locked), a clock that can be moved on (its GetTickCount64 reads real time plus an offset), a
 // count of its timer's ticks (its timeSetEvent callback runs inside a counting wrapper), and a
 // record of its registrations for session and display notifications (Wine only pretends to
-// register). The display's functions are looked up at run time, so they are reached through
-// the plug-in's GetProcAddress, which hands out recording stand-ins for them.
+// register). The session's, the display's and the suspend's functions are looked up at run
+// time, so they are reached through the plug-in's GetProcAddress, which hands out recording
+// stand-ins for them; Windows only delivers power notifications where asked, and so do they.
 // Only the plug-in's own calls are affected; the host and Wine carry on as before.
 #pragma once
 #include <windows.h>
@@ -32,23 +33,39 @@ uint32_t SimTimerResolution();
 
 // The plug-in's own top-level window on this thread (its class belongs to the plug-in's
 // module), or null; and the same for any module.
-HWND SimSessionWindow();
+HWND SimNotificationWindow();
 HWND ModuleWindow(HMODULE module);
 // Posts what Windows sends at a session change (WTS_SESSION_LOCK...) to that window.
 bool SimAnnounce(WPARAM change);
-// Makes the next registration for session notifications fail, as on a system without them.
-void SimRefuseSessionRegistration(bool refuse);
-// The window registered for this session's notifications now, or null.
+// Makes the next `count` registrations for session notifications fail, as early in a logon.
+void SimRefuseSessionRegistrations(uint32_t count);
+// Whether Global\TermSrvReadyEvent, as the plug-in opens it, is set: the session's services
+// have started (the event is the simulation's own, so other tests never see it).
+void SimSetSessionServicesReady(bool ready);
+// The window registered for this session's notifications now, or null; and how often the
+// plug-in tried to register one.
 HWND SimRegisteredWindow();
+uint32_t SimSessionRegistrationAttempts();
 // Registrations or unregistrations that were not the plug-in's own window's, for this
-// session (or the display's state), at most once, and before the window was destroyed.
+// session, the display's state or suspend and resume, at most once each, and before the window
+// was destroyed.
 uint32_t SimMisdirectedRegistrations();
 
+// Which Windows the plug-in meets: 8 or later sleeping classically (suspend and resume are
+// broadcast to top-level windows and sent to registrations), a modern-standby laptop (sent to
+// registrations only), or 7 (no RegisterSuspendResumeNotification; GUID_CONSOLE_DISPLAY_STATE
+// accepted but never reported, the display reported through GUID_MONITOR_POWER_ON alone).
+enum class SimSystem { Classic, ModernStandby, Seven };
+void SimSetSystem(SimSystem system);
 // How the display's notification fares: registered, refused, or missing from this Windows.
 enum class SimDisplay { Available, Refused, Missing };
 void SimSetDisplayNotification(SimDisplay mode);
-// The window registered for the display's state now, or null.
-HWND SimDisplayRegisteredWindow();
-// Sends what Windows sends when the display's state changes (0 off, 1 on, 2 dimmed) to the
-// plug-in's window.
+// The plug-in's power registrations, and the window each is registered for now (or null).
+enum SimPower { SimConsoleDisplay, SimMonitorPower, SimSuspendResume, SimPowerKinds };
+HWND SimPowerRegistered(SimPower kind);
+// Sends what the system sends when the display's state changes (0 off, 1 on, 2 dimmed) to each
+// registration it reports to.
 bool SimAnnounceDisplay(DWORD state);
+// Delivers a suspend or resume (PBT_APMSUSPEND...) every way the system delivers it: to the
+// player's window and the plug-in's (broadcast), and to the registration.
+void SimPowerEvent(WPARAM event);

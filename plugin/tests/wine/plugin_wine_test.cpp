@@ -187,9 +187,9 @@ TEST_F(PluginTest, InitAfterFailedSubclassingLeavesNoTimerBehind) {
   Sleep(2200);  // a lost timer would fire into unmapped code here
 }
 
-// The session window's procedure must stay mapped while the window exists, also when a host
+// The notification window's procedure must stay mapped while the window exists, also when a host
 // unloads the plug-in without quit and no timer holds the module.
-TEST_F(PluginTest, UnloadWithoutQuitKeepsTheSessionWindowsCodeLoaded) {
+TEST_F(PluginTest, UnloadWithoutQuitKeepsTheNotificationWindowsCodeLoaded) {
   WriteIniSettings(ini_, "LockAction=0 ScreenSaverAction=0");
   HostPluginRecord* const record = HostLoadPlugin("gen_hushbell.dll");
   ASSERT_TRUE(record != nullptr && SimInstall(HostPluginModule()) && HostInitPlugin() == 0);
@@ -208,7 +208,7 @@ TEST_F(PluginTest, FiftyLoadInitQuitUnloadCyclesWithTheTimerRunning) {
   HostSetPlayState(HostPlaying);
   for (int cycle = 0; cycle < 50; ++cycle) {
     ASSERT_TRUE(Start(true, true)) << cycle;  // simulated, to see its session registration
-    HWND window = SimSessionWindow();
+    HWND window = SimNotificationWindow();
     ASSERT_NE(window, nullptr) << cycle;
     EXPECT_EQ(SimRegisteredWindow(), window) << cycle;
     SetScreenSaverRunning(cycle % 2 == 1);

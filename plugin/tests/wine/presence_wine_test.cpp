@@ -18,13 +18,14 @@ constexpr uint64_t Minute = 60 * 1000;
 class PresenceTest : public HostTest {
  protected:
   // A fresh host that loads the plug-in under the simulations, with these settings, and starts it.
-  void Start(const std::string& settings, int playState, bool refuseRegistration = false,
-             SimDisplay display = SimDisplay::Available) {
+  void Start(const std::string& settings, int playState, uint32_t sessionRefusals = 0,
+             SimDisplay display = SimDisplay::Available, SimSystem system = SimSystem::Classic) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
     WriteIniSettings(ini_, settings);
     ASSERT_TRUE(HostTest::Start(false, true));
-    SimRefuseSessionRegistration(refuseRegistration);
+    SimRefuseSessionRegistrations(sessionRefusals);
     SimSetDisplayNotification(display);
+    SimSetSystem(system);
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
   }
@@ -117,16 +118,25 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
     bool Looks;  // whether the notifications made the plug-in look at the desktop
     std::vector<UINT> Expected;
     int DisplayOffChoice = -1;  // with a screen-saver action: ScreenSaverDisplayOff; -1: no action
+    SimSystem System = SimSystem::Classic;
   } cases[] = {
       {"lock, then unlock", 1, Away(WTS_SESSION_LOCK, WTS_SESSION_UNLOCK), true, {Pause, Play}},
       {"console away and back", 1, Away(WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT), true, {Pause, Play}},
       {"remote away and back", 1, Away(WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT), true, {Pause, Play}},
       {"a logon is no reason to look", 1, {{true, WTS_SESSION_LOGON}}, false, {}},
       {"no lock or screen-saver action: no timer, nothing to do", 0, {{true, WTS_SESSION_LOCK}}, false, {}},
-      // Off stands for the screen saver, whose tick needs no look at the desktop.
+      // Off stands for the screen saver, whose tick needs no look at the desktop. Both settings
+      // report each change: one tick for it, or the second would look at the desktop.
       {"display off, then on", 1, {{false, Display, DisplayOff}, {false, Display}}, false, {Pause, Play}, 1},
-      {"display dimmed", 1, {{false, Display, DisplayDimmed}}, true, {}, 1},
+      {"display dimmed is no change", 1, {{false, Display, DisplayDimmed}}, false, {}, 1},
       {"display off without the choice", 1, {{false, Display, DisplayOff}}, true, {}, 0},
+      {"Windows 7: display off, then on",
+       1,
+       {{false, Display, DisplayOff}, {false, Display}},
+       false,
+       {Pause, Play},
+       1,
+       SimSystem::Seven},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -135,7 +145,7 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
                   " LockAutoResume=1 ScreenSaverAction=" + (c.DisplayOffChoice >= 0 ? "1" : "0") +
                   " ScreenSaverAutoResume=1 ScreenSaverDisplayOff=" + std::to_string(c.DisplayOffChoice) +
                   " StandbyAction=0",
-              HostPlaying));
+              HostPlaying, 0, SimDisplay::Available, c.System));
     SimHoldTicks(true);
     const uint32_t probes = SimDesktopProbes();
     for (const Announcement& a : c.Announcements) {
@@ -162,38 +172,146 @@ TEST_F(PresenceTest, LockAnnouncedTooEarlyIsTakenOverByTheNextTick) {
   EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
 }
 
-// A window of the plug-in's own, never the host's, holds the registrations from init to quit;
-// either one keeps it, and where both fail, no window stays and the poll alone goes on.
-TEST_F(PresenceTest, SessionWindowAndItsRegistrationLastFromInitToQuit) {
-  // Whether the session registration is refused, and what the display offers.
-  const std::tuple<const char*, bool, SimDisplay> cases[] = {
-      {"both registered", false, SimDisplay::Available},
-      {"session refused", true, SimDisplay::Available},
-      {"display refused", false, SimDisplay::Refused},
-      {"display missing", false, SimDisplay::Missing},
-      {"both refused", true, SimDisplay::Refused}};
-  for (auto [name, sessionRefused, display] : cases) {
-    SCOPED_TRACE(name);
-    const bool refused = sessionRefused && display != SimDisplay::Available;
-    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying, sessionRefused, display));
-    HWND window = SimSessionWindow();
-    EXPECT_EQ(window == nullptr, refused);
-    EXPECT_EQ(SimRegisteredWindow(), sessionRefused ? nullptr : window);
-    EXPECT_EQ(SimDisplayRegisteredWindow(), display == SimDisplay::Available ? window : nullptr);
+// A window of the plug-in's own, never the host's, holds the registrations from init to quit:
+// the session's, both display settings and suspend and resume, each where Windows has it.
+TEST_F(PresenceTest, NotificationWindowAndItsRegistrationsLastFromInitToQuit) {
+  const struct {
+    const char* Name;
+    uint32_t SessionRefusals;
+    SimDisplay Display;
+    SimSystem System;
+  } cases[] = {
+      {"every registration", 0, SimDisplay::Available, SimSystem::Classic},
+      {"Windows 7", 0, SimDisplay::Available, SimSystem::Seven},
+      {"session refused for now", 100, SimDisplay::Available, SimSystem::Classic},
+      {"display refused", 0, SimDisplay::Refused, SimSystem::ModernStandby},
+      {"display missing, as on XP", 0, SimDisplay::Missing, SimSystem::Seven},
+      {"all refused, the session to be retried", 100, SimDisplay::Refused, SimSystem::Seven},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(
+        Start("LockAction=1 ScreenSaverAction=0", HostPlaying, c.SessionRefusals, c.Display, c.System));
+    HWND window = SimNotificationWindow();
+    ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsWindowVisible(window));
-    const ATOM atom = GetClassWord(window, GCW_ATOM);  // of its class; 0 without a window
+    EXPECT_EQ(SimRegisteredWindow(), c.SessionRefusals != 0 ? nullptr : window);
+    HWND display = c.Display == SimDisplay::Available ? window : nullptr;
+    EXPECT_EQ(SimPowerRegistered(SimConsoleDisplay), display);
+    EXPECT_EQ(SimPowerRegistered(SimMonitorPower), display);
+    EXPECT_EQ(SimPowerRegistered(SimSuspendResume), c.System == SimSystem::Seven ? nullptr : window);
+    const ATOM atom = GetClassWord(window, GCW_ATOM);
     SimSetLocked(true);
     NextTick();
     EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
 
     HostQuitPlugin();
-    EXPECT_EQ(SimSessionWindow(), nullptr);
+    EXPECT_EQ(SimNotificationWindow(), nullptr);
     EXPECT_EQ(SimRegisteredWindow(), nullptr);
-    EXPECT_EQ(SimDisplayRegisteredWindow(), nullptr);
+    for (SimPower kind : {SimConsoleDisplay, SimMonitorPower, SimSuspendResume})
+      EXPECT_EQ(SimPowerRegistered(kind), nullptr) << kind;
     EXPECT_EQ(SimMisdirectedRegistrations(), 0u);
     WNDCLASSA info;
-    if (atom != 0)
-      EXPECT_FALSE(GetClassInfoA(HostPluginModule(), MAKEINTATOM(atom), &info)) << "class left registered";
+    EXPECT_FALSE(GetClassInfoA(HostPluginModule(), MAKEINTATOM(atom), &info)) << "class left registered";
+  }
+}
+
+// Early in a logon the session's registration fails; a tick has the host's thread try again,
+// and from then on a lock is acted on the moment it is announced.
+TEST_F(PresenceTest, LateSessionRegistrationBringsBackTheInstantReaction) {
+  ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying, 1));
+  EXPECT_EQ(SimRegisteredWindow(), nullptr);
+  ASSERT_TRUE(HostPumpUntil([] { return SimRegisteredWindow() != nullptr; }, 3000));
+  EXPECT_EQ(SimRegisteredWindow(), SimNotificationWindow());
+  EXPECT_EQ(SimSessionRegistrationAttempts(), 2u);
+  SimHoldTicks(true);
+  SimSetLocked(true);
+  ASSERT_TRUE(SimAnnounce(WTS_SESSION_LOCK));
+  HostPump(0);
+  EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
+  SimHoldTicks(false);
+  NextTick();
+  EXPECT_EQ(SimSessionRegistrationAttempts(), 2u) << "no retry once registered";
+}
+
+// The retries end after ten minutes, or at once when the session's services have started and
+// still refuse; a window nothing else needs then closes, and the poll goes on alone.
+TEST_F(PresenceTest, SessionRetriesEndAfterTenMinutesOrOnceTheServicesAreUp) {
+  for (const bool ready : {false, true}) {
+    SCOPED_TRACE(ready ? "services up" : "ten minutes");
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    WriteIniSettings(ini_, "LockAction=1 ScreenSaverAction=0");
+    ASSERT_TRUE(HostTest::Start(false, true));
+    SimRefuseSessionRegistrations(1000);
+    SimSetDisplayNotification(SimDisplay::Refused);
+    SimSetSystem(SimSystem::Seven);
+    SimSetSessionServicesReady(ready);
+    HostSetPlayState(HostPlaying);
+    ASSERT_EQ(HostInitPlugin(), 0);
+    if (!ready) {
+      NextTick();
+      ASSERT_TRUE(HostPumpUntil([] { return SimSessionRegistrationAttempts() >= 2; }, 3000));
+      EXPECT_NE(SimNotificationWindow(), nullptr) << "kept for the retries";
+      SimAdvanceClock(SessionRetryMs);
+      NextTick();
+      ASSERT_TRUE(HostPumpUntil([] { return SimNotificationWindow() == nullptr; }, 3000));
+    }
+    EXPECT_EQ(SimNotificationWindow(), nullptr);
+    const uint32_t attempts = SimSessionRegistrationAttempts();
+    NextTick();
+    NextTick();
+    EXPECT_EQ(SimSessionRegistrationAttempts(), attempts) << "no retry after the last";
+    SimSetLocked(true);
+    NextTick();
+    EXPECT_EQ(Commands(), std::vector<UINT>{Pause}) << "the poll goes on";
+    EXPECT_EQ(SimMisdirectedRegistrations(), 0u);
+  }
+}
+
+constexpr UINT Stop = HostCommandStop;
+
+// Standby heard every way the system delivers it, and only through the registration on a
+// modern-standby laptop: one command at the resume either way.
+TEST_F(PresenceTest, StandbyActsOnceWhicheverWaysTheSystemDeliversIt) {
+  for (SimSystem system : {SimSystem::Classic, SimSystem::ModernStandby, SimSystem::Seven}) {
+    SCOPED_TRACE(static_cast<int>(system));
+    ASSERT_NO_FATAL_FAILURE(Start("StandbyAction=2 LockAction=0 ScreenSaverAction=0", HostPlaying, 0,
+                                  SimDisplay::Available, system));
+    SimPowerEvent(PBT_APMSUSPEND);
+    EXPECT_EQ(Commands(), std::vector<UINT>{}) << "nothing before the resume";
+    SimPowerEvent(PBT_APMRESUMEAUTOMATIC);
+    SimPowerEvent(PBT_APMRESUMESUSPEND);
+    EXPECT_EQ(Commands(), std::vector<UINT>{Stop});
+    EXPECT_EQ(HostGetPlayState(), HostStopped);
+  }
+}
+
+// A modern-standby laptop locks before it suspends, and resumes before the user unlocks: the
+// standby action chosen wins over the lock's resume; without one the lock resumes as ever.
+TEST_F(PresenceTest, LockThenModernStandbyResumesOnlyWithoutAStandbyAction) {
+  const struct {
+    const char* Name;
+    int StandbyAction;
+    std::vector<UINT> Expected;
+  } cases[] = {
+      {"stop at standby", 2, {Pause, Stop}},
+      {"nothing at standby", 0, {Pause, Play}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_NO_FATAL_FAILURE(
+        Start("LockAction=1 LockAutoResume=1 ScreenSaverAction=0 StandbyAction=" + std::to_string(c.StandbyAction),
+              HostPlaying, 0, SimDisplay::Available, SimSystem::ModernStandby));
+    SimHoldTicks(true);
+    SimSetLocked(true);
+    ASSERT_TRUE(SimAnnounce(WTS_SESSION_LOCK));
+    HostPump(0);
+    SimPowerEvent(PBT_APMSUSPEND);
+    SimPowerEvent(PBT_APMRESUMEAUTOMATIC);
+    SimSetLocked(false);
+    ASSERT_TRUE(SimAnnounce(WTS_SESSION_UNLOCK));
+    HostPump(0);
+    EXPECT_EQ(Commands(), c.Expected);
   }
 }
 

@@ -156,11 +156,11 @@ TEST_F(UpdaterLaunchTest, FiftyCyclesStartTheCheckerOnlyFromStartsThePlayerFinis
     ASSERT_TRUE(SimInstall(HostPluginModule())) << cycle;
     const bool finished = cycle % 2 == 1;
     ASSERT_EQ(finished ? HostInitPlugin() : record->init(), 0) << cycle;
-    EXPECT_EQ(SimSessionWindow() != nullptr, finished) << cycle;
+    EXPECT_EQ(SimNotificationWindow() != nullptr, finished) << cycle;
     HostQuitPlugin();
     // The message a quit overtook, and the first tick a timer would have made.
     HostPump(cycle == 0 ? 1200 : 5);
-    EXPECT_EQ(SimSessionWindow(), nullptr) << cycle;
+    EXPECT_EQ(SimNotificationWindow(), nullptr) << cycle;
     EXPECT_EQ(SimRegisteredWindow(), nullptr) << cycle;
     if (cycle == 0) EXPECT_EQ(SimTicksStarted(), 0u);
     HostUnloadPlugin();
