@@ -14,12 +14,10 @@ namespace {
 using RegisterFn = decltype(&RegisterPowerSettingNotification);
 using UnregisterFn = decltype(&UnregisterPowerSettingNotification);
 
-const GUID* const DisplayGuids[] = {&GUID_CONSOLE_DISPLAY_STATE, &GUID_MONITOR_POWER_ON};
-
 // Off or on, whichever GUID said so last; written on the UI thread, read by the timer's ticks.
 std::atomic<uint32_t> Reported{DisplayOn};
-HPOWERNOTIFY Registrations[std::size(DisplayGuids)];  // UI thread only
-bool Refused;  // the last registration failed for both (UI thread only)
+HPOWERNOTIFY Registrations[2];  // console display, monitor power (UI thread only)
+bool Refused;                   // the last registration failed for both (UI thread only)
 
 }  // namespace
 
@@ -35,13 +33,12 @@ bool DisplayNotificationRegistered() { return Registrations[0] != nullptr || Reg
 
 bool RegisterDisplayNotification(HWND window) {
   auto registerFn = Resolved<RegisterFn>(User32(), "RegisterPowerSettingNotification");
-  Refused = true;
   // Windows answers each at once with the current state.
-  for (size_t i = 0; i < std::size(DisplayGuids); ++i) {
-    Registrations[i] =
-        registerFn != nullptr ? registerFn(window, DisplayGuids[i], DEVICE_NOTIFY_WINDOW_HANDLE) : nullptr;
-    if (Registrations[i] != nullptr) Refused = false;
+  if (registerFn != nullptr) {
+    Registrations[0] = registerFn(window, &GUID_CONSOLE_DISPLAY_STATE, DEVICE_NOTIFY_WINDOW_HANDLE);
+    Registrations[1] = registerFn(window, &GUID_MONITOR_POWER_ON, DEVICE_NOTIFY_WINDOW_HANDLE);
   }
+  Refused = !DisplayNotificationRegistered();
   return !Refused;
 }
 
@@ -59,8 +56,8 @@ bool TakeDisplayChange(WPARAM wParam, LPARAM lParam) {
   const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
   if (wParam != PBT_POWERSETTINGCHANGE || setting == nullptr || setting->DataLength < sizeof(DWORD))
     return false;
-  bool display = false;
-  for (const GUID* guid : DisplayGuids) display |= memcmp(&setting->PowerSetting, guid, sizeof(GUID)) == 0;
+  const bool display = IsEqualGUID(setting->PowerSetting, GUID_CONSOLE_DISPLAY_STATE) ||
+                       IsEqualGUID(setting->PowerSetting, GUID_MONITOR_POWER_ON);
   DWORD state;
   memcpy(&state, setting->Data, sizeof state);
   return display && TakeDisplayReport(Reported, state);

@@ -14,7 +14,8 @@
 namespace {
 // A top-level window: it hears the suspend and resume broadcasts as well as its registrations.
 // Not a message-only window: that Windows notifies those too could not be checked.
-constexpr char NotificationWindowClass[] = "Hushbell";
+// Its class is named by the plug-in's description, which the record already holds.
+constexpr const char* NotificationWindowClass = PluginDescription;
 // What the tick asks for while a refused session registration waits to be tried again.
 constexpr UINT RetrySessionMessage = WM_APP;
 
