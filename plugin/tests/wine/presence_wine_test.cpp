@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <tuple>
+#include <utility>
 
 #include "host_test.h"
 #include "import_patch.h"
@@ -15,17 +16,26 @@ namespace {
 constexpr UINT Play = HostCommandPlay, Pause = HostCommandPause;
 constexpr uint64_t Minute = 60 * 1000;
 
+// What the simulated Windows offers the plug-in.
+struct World {
+  uint32_t SessionRefusals = 0;
+  SimDisplay Display = SimDisplay::Available;
+  SimSystem System = SimSystem::Classic;
+  bool ServicesReady = false;
+};
+constexpr uint32_t Always = 1000;  // session refusals: more than any test waits for
+
 class PresenceTest : public HostTest {
  protected:
   // A fresh host that loads the plug-in under the simulations, with these settings, and starts it.
-  void Start(const std::string& settings, int playState, uint32_t sessionRefusals = 0,
-             SimDisplay display = SimDisplay::Available, SimSystem system = SimSystem::Classic) {
+  void Start(const std::string& settings, int playState, const World& world = {}) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
     WriteIniSettings(ini_, settings);
     ASSERT_TRUE(HostTest::Start(false, true));
-    SimRefuseSessionRegistrations(sessionRefusals);
-    SimSetDisplayNotification(display);
-    SimSetSystem(system);
+    SimRefuseSessionRegistrations(world.SessionRefusals);
+    SimSetDisplayNotification(world.Display);
+    SimSetSystem(world.System);
+    SimSetSessionServicesReady(world.ServicesReady);
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
   }
@@ -145,7 +155,7 @@ TEST_F(PresenceTest, SessionNotificationTakesATickAtOnceThatDecidesFromTheProbes
                   " LockAutoResume=1 ScreenSaverAction=" + (c.DisplayOffChoice >= 0 ? "1" : "0") +
                   " ScreenSaverAutoResume=1 ScreenSaverDisplayOff=" + std::to_string(c.DisplayOffChoice) +
                   " StandbyAction=0",
-              HostPlaying, 0, SimDisplay::Available, c.System));
+              HostPlaying, {.System = c.System}));
     SimHoldTicks(true);
     const uint32_t probes = SimDesktopProbes();
     for (const Announcement& a : c.Announcements) {
@@ -175,31 +185,26 @@ TEST_F(PresenceTest, LockAnnouncedTooEarlyIsTakenOverByTheNextTick) {
 // A window of the plug-in's own, never the host's, holds the registrations from init to quit:
 // the session's, both display settings and suspend and resume, each where Windows has it.
 TEST_F(PresenceTest, NotificationWindowAndItsRegistrationsLastFromInitToQuit) {
-  const struct {
-    const char* Name;
-    uint32_t SessionRefusals;
-    SimDisplay Display;
-    SimSystem System;
-  } cases[] = {
-      {"every registration", 0, SimDisplay::Available, SimSystem::Classic},
-      {"Windows 7", 0, SimDisplay::Available, SimSystem::Seven},
-      {"session refused for now", 100, SimDisplay::Available, SimSystem::Classic},
-      {"display refused", 0, SimDisplay::Refused, SimSystem::ModernStandby},
-      {"display missing, as on XP", 0, SimDisplay::Missing, SimSystem::Seven},
-      {"all refused, the session to be retried", 100, SimDisplay::Refused, SimSystem::Seven},
+  const std::pair<const char*, World> cases[] = {
+      {"every registration", {}},
+      {"Windows 7", {.System = SimSystem::Seven}},
+      {"session refused for now", {.SessionRefusals = Always}},
+      {"display refused", {.Display = SimDisplay::Refused, .System = SimSystem::ModernStandby}},
+      {"display missing, as on XP", {.Display = SimDisplay::Missing, .System = SimSystem::Seven}},
+      {"all refused, the session to be retried",
+       {.SessionRefusals = Always, .Display = SimDisplay::Refused, .System = SimSystem::Seven}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Name);
-    ASSERT_NO_FATAL_FAILURE(
-        Start("LockAction=1 ScreenSaverAction=0", HostPlaying, c.SessionRefusals, c.Display, c.System));
+  for (const auto& [name, world] : cases) {
+    SCOPED_TRACE(name);
+    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying, world));
     HWND window = SimNotificationWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_EQ(SimRegisteredWindow(), c.SessionRefusals != 0 ? nullptr : window);
-    HWND display = c.Display == SimDisplay::Available ? window : nullptr;
+    EXPECT_EQ(SimRegisteredWindow(), world.SessionRefusals != 0 ? nullptr : window);
+    HWND display = world.Display == SimDisplay::Available ? window : nullptr;
     EXPECT_EQ(SimPowerRegistered(SimConsoleDisplay), display);
     EXPECT_EQ(SimPowerRegistered(SimMonitorPower), display);
-    EXPECT_EQ(SimPowerRegistered(SimSuspendResume), c.System == SimSystem::Seven ? nullptr : window);
+    EXPECT_EQ(SimPowerRegistered(SimSuspendResume), world.System == SimSystem::Seven ? nullptr : window);
     const ATOM atom = GetClassWord(window, GCW_ATOM);
     SimSetLocked(true);
     NextTick();
@@ -219,7 +224,7 @@ TEST_F(PresenceTest, NotificationWindowAndItsRegistrationsLastFromInitToQuit) {
 // Early in a logon the session's registration fails; a tick has the host's thread try again,
 // and from then on a lock is acted on the moment it is announced.
 TEST_F(PresenceTest, LateSessionRegistrationBringsBackTheInstantReaction) {
-  ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying, 1));
+  ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying, {.SessionRefusals = 1}));
   EXPECT_EQ(SimRegisteredWindow(), nullptr);
   ASSERT_TRUE(HostPumpUntil([] { return SimRegisteredWindow() != nullptr; }, 3000));
   EXPECT_EQ(SimRegisteredWindow(), SimNotificationWindow());
@@ -239,15 +244,8 @@ TEST_F(PresenceTest, LateSessionRegistrationBringsBackTheInstantReaction) {
 TEST_F(PresenceTest, SessionRetriesEndAfterTenMinutesOrOnceTheServicesAreUp) {
   for (const bool ready : {false, true}) {
     SCOPED_TRACE(ready ? "services up" : "ten minutes");
-    ASSERT_NO_FATAL_FAILURE(Fresh());
-    WriteIniSettings(ini_, "LockAction=1 ScreenSaverAction=0");
-    ASSERT_TRUE(HostTest::Start(false, true));
-    SimRefuseSessionRegistrations(1000);
-    SimSetDisplayNotification(SimDisplay::Refused);
-    SimSetSystem(SimSystem::Seven);
-    SimSetSessionServicesReady(ready);
-    HostSetPlayState(HostPlaying);
-    ASSERT_EQ(HostInitPlugin(), 0);
+    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 ScreenSaverAction=0", HostPlaying,
+                                  {Always, SimDisplay::Refused, SimSystem::Seven, ready}));
     if (!ready) {
       NextTick();
       ASSERT_TRUE(HostPumpUntil([] { return SimSessionRegistrationAttempts() >= 2; }, 3000));
@@ -275,8 +273,8 @@ constexpr UINT Stop = HostCommandStop;
 TEST_F(PresenceTest, StandbyActsOnceWhicheverWaysTheSystemDeliversIt) {
   for (SimSystem system : {SimSystem::Classic, SimSystem::ModernStandby, SimSystem::Seven}) {
     SCOPED_TRACE(static_cast<int>(system));
-    ASSERT_NO_FATAL_FAILURE(Start("StandbyAction=2 LockAction=0 ScreenSaverAction=0", HostPlaying, 0,
-                                  SimDisplay::Available, system));
+    ASSERT_NO_FATAL_FAILURE(
+        Start("StandbyAction=2 LockAction=0 ScreenSaverAction=0", HostPlaying, {.System = system}));
     SimPowerEvent(PBT_APMSUSPEND);
     EXPECT_EQ(Commands(), std::vector<UINT>{}) << "nothing before the resume";
     SimPowerEvent(PBT_APMRESUMEAUTOMATIC);
@@ -299,9 +297,9 @@ TEST_F(PresenceTest, LockThenModernStandbyResumesOnlyWithoutAStandbyAction) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    ASSERT_NO_FATAL_FAILURE(
-        Start("LockAction=1 LockAutoResume=1 ScreenSaverAction=0 StandbyAction=" + std::to_string(c.StandbyAction),
-              HostPlaying, 0, SimDisplay::Available, SimSystem::ModernStandby));
+    ASSERT_NO_FATAL_FAILURE(Start(
+        "LockAction=1 LockAutoResume=1 ScreenSaverAction=0 StandbyAction=" + std::to_string(c.StandbyAction),
+        HostPlaying, {.System = SimSystem::ModernStandby}));
     SimHoldTicks(true);
     SimSetLocked(true);
     ASSERT_TRUE(SimAnnounce(WTS_SESSION_LOCK));
