@@ -140,6 +140,9 @@ void SeedMonitor(PluginState& s, const MonitorIo& io) {
 }
 
 void PollTick(PluginState& s, const MonitorIo& io) {
+  // The clock is read every tick, even when nothing is decided: a clock built from a 32-bit count
+  // sees its wraps (one every 49.7 days) only when read at least that often, also through a lock.
+  io.NowMs(io.Context);
   if (IsSet(s.StandbyPending)) return;  // nothing is polled between suspend and resume
   TickProbes probes{s, io};
   if (ScreenSaverStep(s, probes) == Outcome::KeepSaverSeen) return;

@@ -48,6 +48,11 @@ bool ParseHeaders(std::span<const uint8_t> bytes, PeImage& image) {
       wide ? At<uint64_t>(bytes, optional + 24).value_or(0) : At<uint32_t>(bytes, optional + 28).value_or(0);
   image.SizeOfImage = At<uint32_t>(bytes, optional + 56).value_or(0);
   image.Subsystem = At<uint16_t>(bytes, optional + 68).value_or(0);
+  auto version = [&](size_t at) {
+    return std::pair{At<uint16_t>(bytes, optional + at).value_or(0), At<uint16_t>(bytes, optional + at + 2).value_or(0)};
+  };
+  image.OsVersion = version(40);
+  image.SubsystemVersion = version(48);
   const size_t table = optional + (wide ? 112 : 96);
   const uint32_t directories = std::min(At<uint32_t>(bytes, table - 4).value_or(0), 16u);
   for (uint32_t i = 0; i < directories; ++i) {

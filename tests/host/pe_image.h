@@ -8,6 +8,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct PeImage {
@@ -15,6 +16,8 @@ struct PeImage {
   const uint8_t* Mapped = nullptr;  // else the base of a mapped module, where an rva is an offset
   uint16_t Machine = 0, Characteristics = 0, Subsystem = 0;
   uint16_t Magic = 0;  // 0x10b: 32-bit, 0x20b: 64-bit
+  // The oldest Windows the image asks for, as major and minor version (5.1: XP).
+  std::pair<uint16_t, uint16_t> OsVersion, SubsystemVersion;
   uint64_t ImageBase = 0;
   uint32_t SizeOfImage = 0;
   struct Section {

@@ -15,19 +15,19 @@
 namespace {
 // The plug-in's timer thread reads all of these while the host thread changes them.
 std::atomic<decltype(&OpenInputDesktop)> RealOpenInputDesktop{nullptr};
-std::atomic<decltype(&GetTickCount64)> RealGetTickCount64{nullptr};
+std::atomic<decltype(&GetTickCount)> RealGetTickCount{nullptr};
 std::atomic<decltype(&timeSetEvent)> RealTimeSetEvent{nullptr};
 std::atomic<decltype(&GetProcAddress)> RealGetProcAddress{nullptr};
-std::atomic<bool> Locked{false};
+std::atomic<bool> Locked{false}, TickCount64Missing{false};
 std::atomic<uint64_t> ClockOffset{0};
 // The plug-in runs one timer at most, so one slot holds its callback.
 std::atomic<LPTIMECALLBACK> PluginCallback{nullptr};
 std::atomic<uint32_t> TicksStarted{0}, TicksCompleted{0}, TicksInFlight{0}, DesktopProbes{0},
-    TimerResolution{0};
+    TimerResolution{0}, TickCountReads{0};
 std::atomic<bool> TicksHeld{false};
-// The real functions behind the session's stand-ins, which the plug-in looks up at run time;
-// its registrations happen on the host's thread only.
-std::atomic<void*> RealRegister, RealUnregister;
+// The real functions behind the session's stand-ins and the clock's, which the plug-in looks up
+// at run time; its registrations happen on the host's thread only.
+std::atomic<void*> RealRegister, RealUnregister, RealGetTickCount64;
 std::atomic<decltype(&OpenEventA)> RealOpenEventA{nullptr};
 struct Registrations {
   HMODULE Plugin;
@@ -50,7 +50,14 @@ HDESK WINAPI LockableOpenInputDesktop(DWORD flags, BOOL inherit, ACCESS_MASK acc
   return RealOpenInputDesktop.load()(flags, inherit, access);
 }
 
-ULONGLONG WINAPI MovableGetTickCount64() { return RealGetTickCount64.load()() + ClockOffset.load(); }
+// The plug-in's clock, both ways it may read it: the 32-bit count wraps with the offset too.
+ULONGLONG WINAPI MovableGetTickCount64() {
+  return reinterpret_cast<decltype(&GetTickCount64)>(RealGetTickCount64.load())() + ClockOffset.load();
+}
+DWORD WINAPI MovableGetTickCount() {
+  TickCountReads.fetch_add(1);
+  return RealGetTickCount.load()() + static_cast<DWORD>(ClockOffset.load());
+}
 
 void CALLBACK CountingTick(UINT id, UINT message, DWORD_PTR user, DWORD_PTR a, DWORD_PTR b) {
   // Counted in flight before the hold is read: SimHoldTicks waits for this count.
@@ -144,8 +151,8 @@ HANDLE WINAPI SimulatedOpenEventA(DWORD access, BOOL inherit, LPCSTR name) {
   return copy;
 }
 
-// Hands out the stand-ins for the session's two functions, the display's two and the suspend's
-// two, or nothing where the simulated Windows has none.
+// Hands out the stand-ins for the session's two functions, the display's two, the suspend's two
+// and the 64-bit clock, or nothing where the simulated Windows has none.
 FARPROC WINAPI TrackedGetProcAddress(HMODULE module, LPCSTR name) {
   const FARPROC real = RealGetProcAddress.load()(module, name);
   if (IS_INTRESOURCE(name)) return real;
@@ -161,6 +168,7 @@ FARPROC WINAPI TrackedGetProcAddress(HMODULE module, LPCSTR name) {
       {"UnregisterPowerSettingNotification", reinterpret_cast<void*>(TrackedDisplayUnregister), noDisplay},
       {"RegisterSuspendResumeNotification", reinterpret_cast<void*>(TrackedSuspendRegister), seven},
       {"UnregisterSuspendResumeNotification", reinterpret_cast<void*>(TrackedSuspendUnregister), seven},
+      {"GetTickCount64", reinterpret_cast<void*>(MovableGetTickCount64), real == nullptr || TickCount64Missing.load()},
   };
   for (const auto& s : standIns) {
     if (strcmp(name, s.Name) != 0) continue;
@@ -168,6 +176,8 @@ FARPROC WINAPI TrackedGetProcAddress(HMODULE module, LPCSTR name) {
       RealRegister.store(reinterpret_cast<void*>(real));
     if (s.StandIn == reinterpret_cast<void*>(TrackedUnregister))
       RealUnregister.store(reinterpret_cast<void*>(real));
+    if (s.StandIn == reinterpret_cast<void*>(MovableGetTickCount64))
+      RealGetTickCount64.store(reinterpret_cast<void*>(real));
     return s.Missing ? nullptr : reinterpret_cast<FARPROC>(s.StandIn);
   }
   return real;
@@ -194,8 +204,9 @@ bool Patch(HMODULE plugin, const char* dll, const char* function, Fn replacement
 }  // namespace
 
 bool SimInstall(HMODULE plugin) {
-  for (std::atomic<bool>* flag : {&Locked, &TicksHeld}) flag->store(false);
-  for (std::atomic<uint32_t>* count : {&TicksStarted, &TicksCompleted, &DesktopProbes, &TimerResolution})
+  for (std::atomic<bool>* flag : {&Locked, &TicksHeld, &TickCount64Missing}) flag->store(false);
+  for (std::atomic<uint32_t>* count :
+       {&TicksStarted, &TicksCompleted, &DesktopProbes, &TimerResolution, &TickCountReads})
     count->store(0);
   ClockOffset.store(0);
   PluginCallback.store(nullptr);
@@ -205,12 +216,14 @@ bool SimInstall(HMODULE plugin) {
   return Patch(plugin, "kernel32.dll", "GetProcAddress", TrackedGetProcAddress, RealGetProcAddress) &&
          Patch(plugin, "kernel32.dll", "OpenEventA", SimulatedOpenEventA, RealOpenEventA) &&
          Patch(plugin, "user32.dll", "OpenInputDesktop", LockableOpenInputDesktop, RealOpenInputDesktop) &&
-         Patch(plugin, "kernel32.dll", "GetTickCount64", MovableGetTickCount64, RealGetTickCount64) &&
+         Patch(plugin, "kernel32.dll", "GetTickCount", MovableGetTickCount, RealGetTickCount) &&
          Patch(plugin, "winmm.dll", "timeSetEvent", CountingTimeSetEvent, RealTimeSetEvent);
 }
 
 void SimSetLocked(bool locked) { Locked.store(locked); }
 void SimAdvanceClock(uint64_t milliseconds) { ClockOffset.fetch_add(milliseconds); }
+void SimWithoutTickCount64() { TickCount64Missing.store(true); }
+uint32_t SimTickCountReads() { return TickCountReads.load(); }
 uint32_t SimTicksStarted() { return TicksStarted.load(); }
 
 bool SimWaitForFreshTicks(uint32_t count, DWORD timeoutMs) {

@@ -1,6 +1,7 @@
 // What Wine cannot do for the presence tests, put between a loaded plug-in and the system by
 // rewriting its imports: a workstation that can be locked (its OpenInputDesktop fails while
-// locked), a clock that can be moved on (its GetTickCount64 reads real time plus an offset), a
+// locked), a clock that can be moved on (its GetTickCount, and the GetTickCount64 it looks up,
+// read real time plus an offset), a
 // count of its timer's ticks (its timeSetEvent callback runs inside a counting wrapper), and a
 // record of its registrations for session and display notifications (Wine only pretends to
 // register). The session's, the display's and the suspend's functions are looked up at run
@@ -18,6 +19,9 @@ bool SimInstall(HMODULE plugin);
 
 void SimSetLocked(bool locked);
 void SimAdvanceClock(uint64_t milliseconds);
+// The plug-in's lookup of GetTickCount64 finds nothing, as on Windows XP; call it before init.
+void SimWithoutTickCount64();
+uint32_t SimTickCountReads();  // of the 32-bit count
 uint32_t SimTicksStarted();
 // Pumps the host's messages until `count` ticks that began after this call have finished, or
 // `timeoutMs` has passed. A tick waiting for the host is answered meanwhile.

@@ -2,16 +2,18 @@
 // host and Windows rely on, which the Windows tests cannot see when they run a 64-bit build.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "pe_image.h"
+#include "xp_sp3_imports.h"
 
 namespace {
 
 constexpr uint16_t MachineI386 = 0x14c, DllFlag = 0x2000, GuiSubsystem = 2;
 constexpr uint32_t RtVersion = 16, RtManifest = 24;
 // What a download of the plug-in and its checker may cost, in bytes.
-constexpr size_t PluginSizeLimit = 30720, CheckerSizeLimit = 33792;
+constexpr size_t PluginSizeLimit = 31232, CheckerSizeLimit = 33792;
 
 PeImage Shipped(const char* name) {
   PeImage image;
@@ -79,6 +81,27 @@ TEST(ShippedChecker, IsA32BitGuiProgramAskingForX86CommonControls) {
             std::string::npos);
   EXPECT_EQ(text.find("amd64"), std::string::npos);
   ExpectFileVersion(exe);
+}
+
+// Windows XP SP3 is the oldest system both files run on. Its loader refuses, at every start, a
+// file that asks for a newer Windows or imports a function its DLLs lack.
+TEST(ShippedFiles, AskForNothingNewerThanWindowsXpSp3) {
+  constexpr std::pair<uint16_t, uint16_t> Xp{5, 1};
+  std::set<std::pair<std::string, std::string>> allowed;
+  for (const AllowedImport& a : XpSp3Imports) allowed.emplace(a.Dll, a.Function);
+  for (const char* name : {"gen_hushbell.dll", "Verlift.exe"}) {
+    SCOPED_TRACE(name);
+    const PeImage image = Shipped(name);
+    EXPECT_LE(image.OsVersion, Xp);
+    EXPECT_LE(image.SubsystemVersion, Xp);
+    std::vector<std::string> unknown;
+    for (PeImport import : Imports(image)) {
+      std::transform(import.Dll.begin(), import.Dll.end(), import.Dll.begin(), ::toupper);
+      if (import.ByOrdinal || !allowed.contains({import.Dll, import.Function}))
+        unknown.push_back(import.Dll + " " + (import.ByOrdinal ? "by ordinal" : import.Function));
+    }
+    EXPECT_EQ(unknown, std::vector<std::string>{}) << "not known to be in Windows XP SP3";
+  }
 }
 
 TEST(ShippedInstaller, IsA32BitProgram) { EXPECT_EQ(Shipped("hushbell-setup.exe").Machine, MachineI386); }

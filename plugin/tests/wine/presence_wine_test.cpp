@@ -22,6 +22,7 @@ struct World {
   SimDisplay Display = SimDisplay::Available;
   SimSystem System = SimSystem::Classic;
   bool ServicesReady = false;
+  bool TickCount64 = true;  // false: no GetTickCount64, as on Windows XP
 };
 constexpr uint32_t Always = 1000;  // session refusals: more than any test waits for
 
@@ -36,6 +37,7 @@ class PresenceTest : public HostTest {
     SimSetDisplayNotification(world.Display);
     SimSetSystem(world.System);
     SimSetSessionServicesReady(world.ServicesReady);
+    if (!world.TickCount64) SimWithoutTickCount64();
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
   }
@@ -83,6 +85,34 @@ TEST_F(PresenceTest, LockActsAtTheNextTickAndResumesOnlyWhatItPausedWithinTheLim
 
     UnlockAndExpect(c.AtStart, c.AtUnlock, c.FinalState);
     for (size_t i = 0; i < HostCommandCount(); ++i) EXPECT_FALSE(HostCommandAt(i).Restarted);
+  }
+}
+
+// Windows XP has no GetTickCount64: the plug-in carries the 32-bit count, which wraps every 49.7
+// days, and its ticks see each wrap of a lock that lasts longer than one.
+TEST_F(PresenceTest, WithoutGetTickCount64TheLockLimitHoldsAcrossTheCountsWraps) {
+  constexpr uint64_t Day = 24 * 60 * Minute;
+  const struct {
+    uint64_t Days;
+    std::vector<UINT> AtUnlock;
+    int FinalState;
+  } cases[] = {
+      {60, {Play}, HostPlaying},
+      {70, {}, HostPaused},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Days);
+    ASSERT_NO_FATAL_FAILURE(Start("LockAction=1 LockAutoResume=1 LockTimeout=100000 ScreenSaverAction=0",
+                                  HostPlaying, {.TickCount64 = false}));
+    SimSetLocked(true);
+    NextTick();
+    // Half the time, twice, each half shorter than a wrap and followed by a tick.
+    for (int half = 0; half < 2; ++half) {
+      SimAdvanceClock(c.Days * Day / 2);
+      NextTick();
+    }
+    UnlockAndExpect({Pause}, c.AtUnlock, c.FinalState);
+    EXPECT_GT(SimTickCountReads(), 0u) << "the 32-bit count was not what the plug-in read";
   }
 }
 
