@@ -26,11 +26,6 @@ bool IsLetterOrDigit(char16_t c) { return IsDigit(c) || (LowerAscii(c) >= u'a' &
 
 bool IsHexDigit(char16_t c) { return IsDigit(c) || (LowerAscii(c) >= u'a' && LowerAscii(c) <= u'f'); }
 
-// Units [from, to) of text, to <= size. (substr would link libstdc++'s exception code in.)
-std::u16string_view Part(std::u16string_view text, size_t from, size_t to) {
-  return std::u16string_view(text.data() + from, to - from);
-}
-
 // Every unit of text is a letter, a digit, one of extra, or "%" with two hexadecimal digits.
 bool IsMadeOf(std::u16string_view text, std::u16string_view extra) {
   for (size_t i = 0; i < text.size(); ++i) {
@@ -108,28 +103,31 @@ bool IsLoopbackIpv4(std::u16string_view host) {
 // A host of this computer, with a port if any, and nothing else: no user information, no
 // trailing dot, no escapes, so that no reader of the address can take another host from it.
 bool IsLoopbackAuthority(std::u16string_view text) {
-  size_t hostEnd = 5;
-  bool loopback = StartsWithNoCase(text, u"[::1]");
+  constexpr std::u16string_view Ipv6Loopback = u"[::1]", LocalHost = u"localhost";
+  size_t hostEnd = Ipv6Loopback.size();
+  bool loopback = StartsWithNoCase(text, Ipv6Loopback);
   if (!loopback) {
     hostEnd = std::min(text.find(u':'), text.size());
     const std::u16string_view host = Part(text, 0, hostEnd);
-    loopback = IsLoopbackIpv4(host) || (hostEnd == 9 && StartsWithNoCase(host, u"localhost"));
+    loopback = IsLoopbackIpv4(host) || (host.size() == LocalHost.size() && StartsWithNoCase(host, LocalHost));
   }
   return loopback && IsPortOrNothing(Part(text, hostEnd, text.size()));
 }
 
+constexpr std::u16string_view Https = u"https://", Http = u"http://";
+
 }  // namespace
 
 bool IsHttpsOrLoopback(std::u16string_view address) {
-  if (StartsWithNoCase(address, u"https://")) return true;
-  if (!StartsWithNoCase(address, u"http://")) return false;
-  address.remove_prefix(7);
+  if (StartsWithNoCase(address, Https)) return true;
+  if (!StartsWithNoCase(address, Http)) return false;
+  address.remove_prefix(Http.size());
   return IsLoopbackAuthority(Part(address, 0, std::min(address.find_first_of(u"/?#"), address.size())));
 }
 
 bool IsWebAddress(std::u16string_view text) {
   if (!IsHttpsOrLoopback(text)) return false;
-  text.remove_prefix(StartsWithNoCase(text, u"https://") ? 8 : 7);  // else it is "http://"
+  text.remove_prefix(StartsWithNoCase(text, Https) ? Https.size() : Http.size());
   const size_t authorityEnd = std::min(text.find_first_of(u"/?#"), text.size());
   // Path and query, then at most one "#" and the fragment.
   const size_t hash = std::min(text.find(u'#', authorityEnd), text.size());

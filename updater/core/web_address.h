@@ -5,6 +5,11 @@
 
 inline constexpr size_t QueryAddressCapacity = 260;
 
+// Units [from, to) of text, to <= size. (substr would link libstdc++'s exception code in.)
+inline std::u16string_view Part(std::u16string_view text, size_t from, size_t to) {
+  return std::u16string_view(text.data() + from, to - from);
+}
+
 // True for an "https://" address, and for an "http://" one (scheme in any case) whose host is this
 // computer: 127.0.0.0/8 in dotted decimal, "localhost" or "[::1]", with a port if any and no user
 // information. Plain http to another host is refused: anyone on the way could swap what it sends.

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "file_version.h"
+#include "redirect.h"
 #include "resolve.h"
 #include "system_library.h"
 #include "text_bounds.h"
@@ -29,8 +30,9 @@ constexpr DWORD QueryLimitMs = VERLIFT_QUERY_LIMIT_MS;
 constexpr DWORD QueryGraceMs = VERLIFT_QUERY_GRACE_MS;
 constexpr DWORD SocketTimeoutMs = 20000;
 constexpr DWORD ReadChunk = 1024;
-constexpr DWORD OpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_UI;
-static_assert(OpenUrlFlags == 0xA0000200);
+// Redirects are followed here, not by WinINet, so that each target is checked before it is asked.
+constexpr DWORD OpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_UI |
+                               INTERNET_FLAG_NO_AUTO_REDIRECT;
 static_assert(ReplyCapBytes % ReadChunk == 0);
 
 // WinINet's functions, from the system folder's copy, for the one query of a run.
@@ -41,6 +43,7 @@ struct InternetApi {
   decltype(&::InternetOpenUrlW) InternetOpenUrlW;
   decltype(&::InternetReadFile) InternetReadFile;
   decltype(&::InternetCloseHandle) InternetCloseHandle;
+  decltype(&::HttpQueryInfoW) HttpQueryInfoW;
 };
 
 InternetApi Net;
@@ -50,7 +53,8 @@ bool ResolveInternet(InternetApi& api) {
          Resolve(api.Module, "InternetSetOptionW", api.InternetSetOptionW) &&
          Resolve(api.Module, "InternetOpenUrlW", api.InternetOpenUrlW) &&
          Resolve(api.Module, "InternetReadFile", api.InternetReadFile) &&
-         Resolve(api.Module, "InternetCloseHandle", api.InternetCloseHandle);
+         Resolve(api.Module, "InternetCloseHandle", api.InternetCloseHandle) &&
+         Resolve(api.Module, "HttpQueryInfoW", api.HttpQueryInfoW);
 }
 
 int LoadInternetLibrary() { return LoadSystemApi(L"wininet.dll", Net, ResolveInternet) ? 1 : 0; }
@@ -191,15 +195,47 @@ void ReadInstalledVersion(void*, const char16_t* path, char16_t* out, size_t cap
   if (capacity > 0) BoundedCopy(out, capacity, version, LocalVersionCapacity);
 }
 
+// Where a redirect leads: its Location whole (a longer one does not fit and is refused, never
+// cut), resolved against address and checked by the address rule, into address itself.
+bool FollowRedirect(HINTERNET request, char16_t (&address)[QueryAddressCapacity]) {
+  char16_t location[QueryAddressCapacity];
+  DWORD bytes = sizeof location;
+  if (!Net.HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location, &bytes, nullptr)) return false;
+  char16_t target[QueryAddressCapacity];
+  const std::u16string_view given(location, BoundedLength(location, QueryAddressCapacity));
+  if (!RedirectTarget(std::u16string_view(address), given, target)) return false;
+  BoundedCopy(address, QueryAddressCapacity, target, QueryAddressCapacity);
+  return true;
+}
+
+// Asks address and the redirects from it, at most MaxRedirects; returns the request whose
+// status is 200, else null (every other request closed).
+HINTERNET OpenReply(HINTERNET internet, char16_t (&address)[QueryAddressCapacity]) {
+  for (int redirects = 0;; ++redirects) {
+    const HINTERNET request = Net.InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
+    if (request == nullptr) return nullptr;
+    DWORD status = 0, size = sizeof status;
+    if (!Net.HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                            nullptr))
+      status = 0;
+    const Response response = ClassifyStatus(status);
+    if (response == Response::Reply) return request;
+    const bool follow =
+        response == Response::Redirect && redirects < MaxRedirects && FollowRedirect(request, address);
+    Net.InternetCloseHandle(request);
+    if (!follow) return nullptr;
+  }
+}
+
 // The query proper, once the libraries are loaded.
-int AskAndCompare(const char16_t* address) {
+int AskAndCompare(char16_t (&address)[QueryAddressCapacity]) {
   const HINTERNET internet = Net.InternetOpenW(UserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (internet == nullptr) return 0;
   SetTimeouts(internet);
   const HANDLE watchdog = StartWatch(internet);
 
   int result = 0;
-  const HINTERNET request = Net.InternetOpenUrlW(internet, Wide(address), nullptr, 0, OpenUrlFlags, 0);
+  const HINTERNET request = OpenReply(internet, address);
   const HANDLE heap = request != nullptr ? HeapCreate(0, 0, 0) : nullptr;
   auto* buffer =
       heap != nullptr ? static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, ReadChunk)) : nullptr;

@@ -26,7 +26,9 @@ struct Server {
     int Status = 404;
     std::string Body;
     uint32_t Generation = 0;
+    std::string Location = {};
   } Now;
+  std::vector<Redirect> Redirects;  // answered first, in turn
   std::vector<std::string> Requests;
 } server;
 
@@ -54,15 +56,17 @@ bool Current(uint32_t generation) {
 }
 
 void Answer(SOCKET client, const Server::Answering& answer) {
-  const auto [mode, status, body, generation] = answer;
+  const auto [mode, status, body, generation, location] = answer;
   const bool chunked = mode == ServeMode::EndlessChunked;
   auto chunk = [chunked](const std::string& data) {
     char size[16];
     snprintf(size, sizeof size, "%x\r\n", static_cast<unsigned>(data.size()));
     return chunked ? size + data + "\r\n" : data;
   };
-  std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
+  const char* reason = status == 200 ? " OK" : status / 100 == 3 ? " Redirect" : " Not Found";
+  std::string head = "HTTP/1.1 " + std::to_string(status) + reason +
                      "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
+  if (!location.empty()) head += "Location: " + location + "\r\n";
   if (mode == ServeMode::Answer) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   if (chunked) head += "Transfer-Encoding: chunked\r\n";
   while (mode == ServeMode::NeverAnswer && Current(generation)) Sleep(10);
@@ -95,6 +99,11 @@ void Serve() {
       std::lock_guard<std::mutex> hold(server.Lock);
       server.Requests.push_back(head);
       answer = server.Now;
+      if (!server.Redirects.empty()) {
+        answer = {ServeMode::Answer, server.Redirects[0].Status, "", answer.Generation,
+                  server.Redirects[0].Location};
+        server.Redirects.erase(server.Redirects.begin());
+      }
     }
     Answer(client, answer);
   }
@@ -137,7 +146,13 @@ uint16_t ServerPort() { return server.Port; }
 void ServerServe(ServeMode mode, int status, std::string body) {
   std::lock_guard<std::mutex> hold(server.Lock);
   server.Now = {mode, status, std::move(body), server.Now.Generation + 1};
+  server.Redirects.clear();
   server.Requests.clear();
+}
+
+void ServerRedirectFirst(std::vector<Redirect> redirects) {
+  std::lock_guard<std::mutex> hold(server.Lock);
+  server.Redirects = std::move(redirects);
 }
 
 std::vector<std::string> ServerRequests() {

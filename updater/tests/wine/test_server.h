@@ -19,6 +19,13 @@ uint16_t ServerPort();
 // How the following connections are answered; also forgets the requests recorded so far and
 // ends any streaming or held answer.
 void ServerServe(ServeMode mode, int status = 200, std::string body = {});
+// Answers the next requests, one each in turn, with a status and a Location header and no body;
+// then as ServerServe said. Call after ServerServe.
+struct Redirect {
+  int Status;
+  std::string Location;
+};
+void ServerRedirectFirst(std::vector<Redirect> redirects);
 std::vector<std::string> ServerRequests();
 // A port on 127.0.0.1 that nothing listens on.
 uint16_t RefusedPort();
