@@ -80,6 +80,37 @@ check "installed plug-in and checker" test $? -eq 0
 check "the checker asked the site" grep -q '/newer/version.php' "$work/php.log"
 check "the forced check asked the site" grep -q '/equal/version.php' "$work/php.log"
 
+entries() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' | tr -d '\r' | grep -c 'TavoHushbell'; }
+install_location() { reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell' InstallLocation; }
+local_site() { ini_text "$winamp/Plugins/gen_hushbell.ini" | grep -qx "homepage=$HB_SITE/newer"; }
+
+# A file setup would replace is in use: silently, exit 2 and nothing written (setup would put its
+# own homepage back into the updater INI, count the new folder and add its entry).
+checks "$winamp_win" 'FilesInUse.Silent*'
+check "setup ends with 2 while the checker or the plug-in is in use" test $? -eq 0
+check "the new folder was not made" test ! -e "$winamp-fresh"
+check "the updater INI was not rewritten" local_site
+check "no entry added" test "$(entries)" = 1
+check "no use counted" test "$(uses)" = 0x1
+check "the checker is the build's" cmp -s "$checker" "$bin/Verlift.exe"
+checks "$winamp_win" 'FilesInUse.Retry*'
+check "interactive Retry installs once the plug-in is free" test $? -eq 0
+check "and rewrites the updater INI" grep -qx 'homepage=https://[^ ]*' <<<"$(ini_text "$winamp/Plugins/gen_hushbell.ini")"
+check "still one entry, one count" test "$(entries)" = 1 -a "$(uses)" = 0x1
+
+# One folder by other spellings is one install.
+checks "$winamp_win" 'OneFolder.*'
+check "setup by the 8.3 and the upper-case '..' spelling exits 0" test $? -eq 0
+check "still one entry, one count" test "$(entries)" = 1 -a "$(uses)" = 0x1
+location=$(install_location)
+check "the entry names the folder by its long path" test "${location,,}" = "${winamp_win,,}"
+
+# Silent, with no Winamp found and no /D=: exit 2, nothing written.
+wine "$bin/hushbell-setup.exe" /S >/dev/null 2>&1
+check "silent setup without Winamp exits 2" test $? -eq 2
+check "and makes no Winamp folder" test ! -e "$WINEPREFIX/drive_c/Program Files/Winamp"
+check "no entry, no count" test "$(entries)" = 1 -a "$(uses)" = 0x1
+
 # With the player running, setup and uninstaller end with an error before changing anything.
 files() { (cd "$1" && find . -type f -exec md5sum {} + | sort); }
 echo older >"$winamp/Plugins/gen_hushbell.dll"

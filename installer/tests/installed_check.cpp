@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "resource.h"
 #include "standin_host.h"
@@ -29,7 +31,12 @@ const struct Installed {
   std::wstring Winamp = Env(L"HB_WINAMP"), Site = Env(L"HB_SITE"), Setup = Env(L"HB_SETUP");
   std::wstring Plugin() const { return Winamp + L"\\Plugins\\gen_hushbell.dll"; }
   std::wstring UpdaterIni() const { return Winamp + L"\\Plugins\\gen_hushbell.ini"; }
+  std::wstring Checker() const {
+    return Winamp.substr(0, 2) + L"\\Program Files\\Brennick\\Verlift\\Verlift.exe";
+  }
 } installed;
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // Points the installed checker at one of the local sites and forgets the last check.
 void UseSite(const std::wstring& path) {
@@ -44,20 +51,21 @@ bool LastCheckWritten() {
   return GetPrivateProfileIntW(L"LastCheck", L"hi", 0, installed.UpdaterIni().c_str()) != 0;
 }
 
-// Runs a command line to its end and returns its exit code; a window that `dialog` finds
-// meanwhile is closed with `button` and reported in `seen`.
-DWORD RunToEnd(std::wstring command, HWND (*dialog)() = nullptr, WPARAM button = IDCANCEL,
-               bool* seen = nullptr) {
+// A window to press a button in, and the button; null when there is none yet.
+using Step = std::function<HWND(WPARAM& button)>;
+
+// Runs a command line to its end and returns its exit code; whatever window `step` finds
+// meanwhile gets the button it names.
+DWORD RunToEnd(std::wstring command, const Step& step = nullptr) {
   STARTUPINFOW startup{sizeof startup};
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process))
     return 0xDEAD;
   while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
-    HWND found = dialog != nullptr ? dialog() : nullptr;
-    if (found == nullptr) continue;
-    if (seen != nullptr) *seen = true;
-    PostMessageA(found, WM_COMMAND, button, 0);
+    WPARAM button = IDCANCEL;
+    HWND found = step ? step(button) : nullptr;
+    if (found != nullptr) PostMessageA(found, WM_COMMAND, button, 0);
   }
   DWORD exitCode = 0xDEAD;
   GetExitCodeProcess(process.hProcess, &exitCode);
@@ -93,20 +101,24 @@ TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
 TEST(Installed, ForcedCheckAgainstTheBuiltVersionShowsNothing) {
   UseSite(L"/equal");
   bool dialogSeen = false;
-  EXPECT_EQ(RunToEnd(L"\"" + installed.Winamp.substr(0, 2) +
-                         L"\\Program Files\\Brennick\\Verlift\\Verlift.exe\" \"" + installed.UpdaterIni() +
-                         L"\" /FORCE",
-                     FindUpdateDialog, IDCANCEL, &dialogSeen),
+  EXPECT_EQ(RunToEnd(Quoted(installed.Checker()) + L" " + Quoted(installed.UpdaterIni()) + L" /FORCE",
+                     [&](WPARAM&) {
+                       HWND dialog = FindUpdateDialog();
+                       dialogSeen = dialogSeen || dialog != nullptr;
+                       return dialog;
+                     }),
             0u);
   EXPECT_FALSE(dialogSeen);
   EXPECT_TRUE(LastCheckWritten());
 }
 
+std::wstring SilentSetup(const std::wstring& folder) { return Quoted(installed.Setup) + L" /S /D=" + folder; }
+
 // Setup and uninstaller started while the player's main window is open: 2, "aborted by the script".
 TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
   ASSERT_FALSE(installed.Setup.empty());
   ASSERT_TRUE(HostCreate(nullptr));
-  EXPECT_EQ(RunToEnd(L"\"" + installed.Setup + L"\" /S /D=" + installed.Winamp), 2u);
+  EXPECT_EQ(RunToEnd(SilentSetup(installed.Winamp)), 2u);
   EXPECT_EQ(RunToEnd(L"\"" + installed.Winamp + L"\\uninstall-hushbell.exe\" /S _?=" + installed.Winamp), 2u);
   HostDestroy();
 }
@@ -116,7 +128,10 @@ TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
 // HB_WINAMP typed into the folder page. Before Finish the installed plug-in is overwritten, as
 // any process of the user could do in a portable player's folder: the dialog must come from the
 // installer's own copy.
-HWND SetupStep() {
+bool overwriteBeforeFinish = false;
+
+HWND SetupStep(WPARAM& button) {
+  button = IDOK;
   constexpr int FolderEdit = 1019;  // NSIS's folder page
   HWND wizard = nullptr;
   for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr)) != nullptr;) {
@@ -132,7 +147,8 @@ HWND SetupStep() {
     return nullptr;  // Next at the next look
   }
   char text[32] = {};
-  if (GetDlgItemTextA(wizard, IDOK, text, sizeof text) > 0 && strstr(text, "Finish") != nullptr)
+  if (overwriteBeforeFinish && GetDlgItemTextA(wizard, IDOK, text, sizeof text) > 0 &&
+      strstr(text, "Finish") != nullptr)
     CopyFileW(installed.UpdaterIni().c_str(), installed.Plugin().c_str(), FALSE);
   return wizard;
 }
@@ -142,7 +158,107 @@ HWND SetupStep() {
 // settings went.
 TEST(ConfigureNow, FinishOpensThePluginsDialog) {
   ASSERT_FALSE(installed.Setup.empty());
-  EXPECT_EQ(RunToEnd(L"\"" + installed.Setup + L"\" /D=" + installed.Winamp + L"-not", SetupStep, IDOK), 0u);
+  overwriteBeforeFinish = true;
+  EXPECT_EQ(RunToEnd(Quoted(installed.Setup) + L" /D=" + installed.Winamp + L"-not", SetupStep), 0u);
+  overwriteBeforeFinish = false;
+}
+
+// A new folder for a setup that must not happen: install_test.sh checks it never appears.
+std::wstring FreshFolder() { return installed.Winamp + L"-fresh"; }
+
+// The checker started and held before it runs any code, as during a check that shows no window.
+struct HeldChecker {
+  PROCESS_INFORMATION Process{};
+  HeldChecker() {
+    STARTUPINFOW startup{sizeof startup};
+    std::wstring line = Quoted(installed.Checker());
+    EXPECT_TRUE(CreateProcessW(installed.Checker().c_str(), line.data(), nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED, nullptr, nullptr, &startup, &Process));
+  }
+  ~HeldChecker() {
+    TerminateProcess(Process.hProcess, 0);
+    WaitForSingleObject(Process.hProcess, INFINITE);
+    CloseHandle(Process.hThread);
+    CloseHandle(Process.hProcess);
+  }
+};
+
+// A file setup would replace is in use: the checker (during a check, or its notice showing),
+// or the plug-in loaded where no player window shows it (a player in another user's session).
+// A silent setup ends with 2 before it writes anything; install_test.sh checks counts, entries
+// and files.
+TEST(FilesInUse, SilentSetupEndsWithTwoAndWritesNothing) {
+  ASSERT_FALSE(installed.Setup.empty());
+  {
+    const HeldChecker checking;
+    EXPECT_EQ(RunToEnd(SilentSetup(FreshFolder())), 2u) << "checker during a check";
+  }
+  UseSite(L"/newer");
+  bool noticeSeen = false;
+  const DWORD noticeEnd = RunToEnd(
+      Quoted(installed.Checker()) + L" " + Quoted(installed.UpdaterIni()) + L" /FORCE", [&](WPARAM&) {
+        HWND notice = FindUpdateDialog();
+        if (notice != nullptr && !noticeSeen) {
+          noticeSeen = true;
+          EXPECT_EQ(RunToEnd(SilentSetup(FreshFolder())), 2u) << "checker showing its notice";
+        }
+        return notice;
+      });
+  EXPECT_EQ(noticeEnd, 0u);
+  EXPECT_TRUE(noticeSeen);
+  const HMODULE player = LoadLibraryW(installed.Plugin().c_str());
+  ASSERT_NE(player, nullptr);
+  EXPECT_EQ(RunToEnd(SilentSetup(installed.Winamp)), 2u) << "plug-in loaded by another player";
+  FreeLibrary(player);
+}
+
+// Leaves "Configure now" on the finish page unticked: the settings are another test's matter.
+void UntickConfigureNow() {
+  constexpr int ConfigureNowBox = 1203;  // the finish page's check box
+  for (HWND wizard = nullptr; (wizard = FindWindowExA(nullptr, wizard, "#32770", nullptr));) {
+    HWND page = FindWindowExA(wizard, nullptr, "#32770", nullptr);
+    if (page != nullptr) SendDlgItemMessageA(page, ConfigureNowBox, BM_SETCHECK, BST_UNCHECKED, 0);
+  }
+}
+
+// Interactively the same Retry or Cancel as for a running player: Retry, once the plug-in is
+// free, installs.
+TEST(FilesInUse, RetryInstallsOnceTheFileIsFree) {
+  HMODULE player = LoadLibraryW(installed.Plugin().c_str());
+  ASSERT_NE(player, nullptr);
+  bool retried = false;
+  EXPECT_EQ(RunToEnd(Quoted(installed.Setup) + L" /D=" + installed.Winamp,
+                     [&](WPARAM& button) {
+                       for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr));) {
+                         // The message box: Retry and Cancel, no OK as the wizard has.
+                         if (GetDlgItem(box, IDRETRY) == nullptr || GetDlgItem(box, IDOK) != nullptr)
+                           continue;
+                         FreeLibrary(std::exchange(player, nullptr));
+                         retried = true;
+                         button = IDRETRY;
+                         return box;
+                       }
+                       UntickConfigureNow();
+                       return SetupStep(button);
+                     }),
+            0u);
+  EXPECT_TRUE(retried);
+  if (player != nullptr) FreeLibrary(player);
+}
+
+// The folder by another spelling (8.3, "..", another case) is the same install: setup ends well
+// and install_test.sh finds one entry and one count.
+TEST(OneFolder, OtherSpellingsAreTheSameInstall) {
+  wchar_t shortPath[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameW(installed.Winamp.c_str(), shortPath, MAX_PATH), 0u);
+  ASSERT_NE(installed.Winamp, shortPath);
+  const size_t last = installed.Winamp.rfind(L'\\');
+  std::wstring other = installed.Winamp + L"\\..\\" + installed.Winamp.substr(last + 1) + L"\\";
+  CharUpperW(other.data());
+  for (const std::wstring& spelling : {std::wstring(shortPath), other}) {
+    SCOPED_TRACE(Utf8(spelling));
+    EXPECT_EQ(RunToEnd(SilentSetup(spelling)), 0u);
+  }
 }
 
 }  // namespace

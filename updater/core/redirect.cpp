@@ -3,62 +3,20 @@
 
 #include <algorithm>
 
-namespace {
+#include "text_bounds.h"
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+namespace {
 
 // A scheme: a letter, then letters, digits, "+", "-" or ".", then ":".
 bool HasScheme(std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
+    const char16_t c = text[i], lower = static_cast<char16_t>(c | 0x20);
     if (c == u':') return i > 0;
+    const bool letter = lower >= u'a' && lower <= u'z';
     const bool digitOrSign = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
-    if (!IsAsciiLetter(c) && (i == 0 || !digitOrSign)) return false;
+    if (!letter && (i == 0 || !digitOrSign)) return false;
   }
   return false;
-}
-
-// Appends to a fixed buffer; once something did not fit, Fits stays false.
-struct Text {
-  char16_t* Out;
-  size_t Capacity, Length = 0;
-  bool Fits = true;
-  void Add(std::u16string_view part) {
-    if (Length + part.size() >= Capacity) Fits = false;
-    for (size_t i = 0; Fits && i < part.size(); ++i) Out[Length++] = part[i];
-    Out[Length] = u'\0';
-  }
-  // Drops the last "/segment" down to from.
-  void DropSegment(size_t from) {
-    while (Length > from && Out[--Length] != u'/') {
-    }
-    Out[Length] = u'\0';
-  }
-};
-
-// Appends path with its "." and ".." segments removed; ".." never climbs above the path's start.
-void AddPath(Text& text, std::u16string_view path) {
-  const size_t root = text.Length;
-  while (!path.empty()) {
-    if (path.starts_with(u"../")) {
-      path.remove_prefix(3);
-    } else if (path.starts_with(u"./")) {
-      path.remove_prefix(2);
-    } else if (path.starts_with(u"/./")) {
-      path.remove_prefix(2);
-    } else if (path == u"/.") {
-      path = u"/";
-    } else if (path.starts_with(u"/../") || path == u"/..") {
-      path = path.size() == 3 ? u"/" : Part(path, 3, path.size());
-      text.DropSegment(root);
-    } else if (path == u"." || path == u"..") {
-      path = {};
-    } else {
-      const size_t end = std::min(path.find(u'/', 1), path.size());
-      text.Add(Part(path, 0, end));
-      path.remove_prefix(end);
-    }
-  }
 }
 
 }  // namespace
@@ -75,40 +33,40 @@ Response ClassifyStatus(uint32_t status) {
   }
 }
 
+// The target is the part of current that location keeps, a "/" where current has no path and
+// location is relative to it, then location. Dot segments stay for the server to resolve; the
+// rule looks at the scheme and the host only.
 bool RedirectTarget(std::u16string_view current, std::u16string_view location,
                     char16_t (&out)[QueryAddressCapacity]) {
-  Text text{out, QueryAddressCapacity};
   out[0] = u'\0';
   // current passed the rule, so it is "scheme://authority" and then the path, query, fragment.
   const size_t schemeEnd = current.find(u':');
+  if (location.empty() || schemeEnd == std::u16string_view::npos) return false;
   const size_t authorityEnd = std::min(current.find_first_of(u"/?#", schemeEnd + 3), current.size());
   const size_t pathEnd = std::min(current.find_first_of(u"?#", authorityEnd), current.size());
-  if (location.empty() || schemeEnd == std::u16string_view::npos) return false;
+  size_t keep = authorityEnd;  // a path from the root
+  std::u16string_view slash;
   if (HasScheme(location)) {
-    text.Add(location);
+    keep = 0;
   } else if (location.starts_with(u"//")) {
-    text.Add(Part(current, 0, schemeEnd + 1));
-    text.Add(location);
-  } else if (location[0] == u'?' || location[0] == u'#') {
-    text.Add(Part(current, 0, location[0] == u'?' ? pathEnd : std::min(current.find(u'#'), current.size())));
-    text.Add(location);
-  } else {
-    // A path: from the root, or beside the last "/" of current's path.
-    const size_t locationPathEnd = std::min(location.find_first_of(u"?#"), location.size());
-    char16_t merged[QueryAddressCapacity];
-    Text path{merged, QueryAddressCapacity};
-    if (location[0] != u'/') {
-      const std::u16string_view folder = Part(current, authorityEnd, pathEnd);
-      const size_t slash = folder.rfind(u'/');
-      path.Add(slash == std::u16string_view::npos ? u"/" : Part(folder, 0, slash + 1));
-    }
-    path.Add(Part(location, 0, locationPathEnd));
-    text.Add(Part(current, 0, authorityEnd));
-    if (path.Fits) AddPath(text, std::u16string_view(merged, path.Length));
-    text.Fits = text.Fits && path.Fits;
-    text.Add(Part(location, locationPathEnd, location.size()));
+    keep = schemeEnd + 1;
+  } else if (location[0] == u'?') {
+    keep = pathEnd;
+  } else if (location[0] == u'#') {
+    keep = std::min(current.find(u'#'), current.size());
+  } else if (location[0] != u'/') {
+    // Beside the last "/" of current's path; "/" itself when it has none.
+    const size_t last = current.rfind(u'/', pathEnd - 1);
+    if (last >= authorityEnd && last != std::u16string_view::npos)
+      keep = last + 1;
+    else
+      slash = u"/";
   }
-  if (text.Fits && IsHttpsOrLoopback(std::u16string_view(out, text.Length))) return true;
+  if (keep + slash.size() + location.size() >= QueryAddressCapacity) return false;
+  const size_t at = BoundedCopy(out, QueryAddressCapacity, current.data(), keep);
+  const size_t then = BoundedCopy(out + at, QueryAddressCapacity - at, slash.data(), slash.size());
+  BoundedCopy(out + at + then, QueryAddressCapacity - at - then, location.data(), location.size());
+  if (IsHttpsOrLoopback(std::u16string_view(out, at + then + location.size()))) return true;
   out[0] = u'\0';
   return false;
 }

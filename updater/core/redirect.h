@@ -19,7 +19,7 @@ Response ClassifyStatus(uint32_t status);
 
 // The address a Location header leads to from current (an address the rule accepted): absolute,
 // scheme-relative ("//host/..." takes current's scheme), absolute-path, query-only or relative to
-// current's folder, with "." and ".." segments removed. False, and out empty, for an empty
-// Location, a result that does not fit out (refused, never cut), or one the rule refuses.
+// current's folder. False, and out empty, for an empty Location, a result that does not fit out
+// (refused, never cut), or one the rule refuses.
 bool RedirectTarget(std::u16string_view current, std::u16string_view location,
                     char16_t (&out)[QueryAddressCapacity]);

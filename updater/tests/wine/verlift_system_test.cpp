@@ -110,7 +110,7 @@ TEST(VerliftOnTheRealSystem, RedirectsAreFollowedOnlyWhereTheRuleAllowsAndAtMost
       {"absolute path", {{301, "/other/v.php"}}, {here + "/other/v.php"}, true},
       {"loopback http elsewhere", {{307, local + "/x"}}, {local + "/x"}, true},
       {"scheme-relative", {{308, "//localhost:" + port + "/y"}}, {local + "/y"}, true},
-      {"twice", {{303, "/a"}, {302, "../b"}}, {here + "/a", here + "/b"}, true},
+      {"twice", {{303, "/a"}, {302, "b"}}, {here + "/a", here + "/b"}, true},
       {"plain http elsewhere", {{302, "http://hushbell.invalid/v.php"}}, {}, false},
       {"plain http elsewhere, scheme-relative", {{302, "//hushbell.invalid/v.php"}}, {}, false},
       {"five, then the reply", std::vector<Redirect>(MaxRedirects, {302, "/loop"}),
