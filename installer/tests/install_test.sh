@@ -24,6 +24,7 @@ second=$WINEPREFIX/drive_c/$run/日本/Winamp
 checker="$WINEPREFIX/drive_c/Program Files/Brennick/Verlift/Verlift.exe"
 checker_win='C:\Program Files\Brennick\Verlift\Verlift.exe'
 shared='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
+app_path='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\winamp.exe'
 work=$(mktemp -d)
 site_pid=
 # The checker's installs (SharedDLLs) and the uninstall entries outlive a failed run.
@@ -33,6 +34,8 @@ forget_checker() {
   wine reg delete 'HKLM\SOFTWARE\Brennick' /f
   wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell' /f
   wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell.2' /f
+  wine reg delete 'HKCU\Software\Winamp' /f
+  wine reg delete "$app_path" /f
 } >/dev/null 2>&1
 cleanup() {
   [[ -n $site_pid ]] && kill "$site_pid" 2>/dev/null
@@ -181,6 +184,21 @@ for inidir in "" "{26}\\$run" "{26}\\$run-日本"; do
   checks "C:\\$run\\Player" 'ConfigureNow.*'
   check "setup with inidir '$inidir' and Configure now ends" test $? -eq 0
   check "and saves into $settings/winamp.ini" grep -q '^LockAction=' "$settings/winamp.ini"
+done
+
+# Elevated as another account than the desktop's user (modelled by a build of setup that takes
+# the session's user from its build; Wine's is always the process's own): the folder comes from
+# the machine's records of Winamp, not from this account's. The same setup for the user itself
+# takes the user's own record.
+mine=$WINEPREFIX/drive_c/$run/Mine machine=$WINEPREFIX/drive_c/$run/Machine
+mkdir -p "$mine" "$machine" && touch "$mine/winamp.exe" "$machine/winamp.exe"
+wine reg add 'HKCU\Software\Winamp' /ve /d "C:\\$run\\Mine" /f >/dev/null 2>&1
+wine reg add "$app_path" /ve /d "C:\\$run\\Machine\\winamp.exe" /f >/dev/null 2>&1
+for case in "hushbell-setup.exe:$mine" "hushbell-setup-other-user.exe:$machine"; do
+  wine "$bin/${case%%:*}" /S >/dev/null 2>&1
+  check "${case%%:*} /S without /D= exits" test $? -eq 0
+  check "and installs into ${case##*/}" test -f "${case#*:}/Plugins/gen_hushbell.dll"
+  uninstall "C:\\$run\\${case##*/}" "C:\\$run\\${case##*/}\\uninstall-hushbell.exe"
 done
 
 echo "installer checks: $fails failed"

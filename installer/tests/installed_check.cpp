@@ -212,13 +212,23 @@ TEST(FilesInUse, SilentSetupEndsWithTwoAndWritesNothing) {
   FreeLibrary(player);
 }
 
+// The finish page's "Configure now" box (its only check box), when it shows.
+HWND FindConfigureNow() {
+  for (HWND wizard = nullptr; (wizard = FindWindowExA(nullptr, wizard, "#32770", nullptr));) {
+    for (HWND page = nullptr; (page = FindWindowExA(wizard, page, "#32770", nullptr));) {
+      for (HWND box = nullptr; (box = FindWindowExA(page, box, "Button", nullptr));) {
+        const LONG_PTR type = GetWindowLongPtrA(box, GWL_STYLE) & BS_TYPEMASK;
+        if ((type == BS_CHECKBOX || type == BS_AUTOCHECKBOX) && IsWindowVisible(box)) return box;
+      }
+    }
+  }
+  return nullptr;
+}
+
 // Leaves "Configure now" on the finish page unticked: the settings are another test's matter.
 void UntickConfigureNow() {
-  constexpr int ConfigureNowBox = 1203;  // the finish page's check box
-  for (HWND wizard = nullptr; (wizard = FindWindowExA(nullptr, wizard, "#32770", nullptr));) {
-    HWND page = FindWindowExA(wizard, nullptr, "#32770", nullptr);
-    if (page != nullptr) SendDlgItemMessageA(page, ConfigureNowBox, BM_SETCHECK, BST_UNCHECKED, 0);
-  }
+  HWND box = FindConfigureNow();
+  if (box != nullptr) SendMessageA(box, BM_SETCHECK, BST_UNCHECKED, 0);
 }
 
 // Interactively the same Retry or Cancel as for a running player: Retry, once the plug-in is
