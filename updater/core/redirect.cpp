@@ -48,7 +48,7 @@ bool RedirectTarget(std::u16string_view current, std::u16string_view location,
   std::u16string_view slash;
   if (HasScheme(location)) {
     keep = 0;
-  } else if (location.starts_with(u"//")) {
+  } else if (location.size() > 1 && location[0] == u'/' && location[1] == u'/') {
     keep = schemeEnd + 1;
   } else if (location[0] == u'?') {
     keep = pathEnd;
