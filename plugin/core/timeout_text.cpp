@@ -1,4 +1,4 @@
-// The timeout edits' arrow buttons: one step up or down on the text, clamped to the timeout range.
+// The number edits' arrow buttons: one step up or down on the text, clamped to the edit's range.
 #include "timeout_text.h"
 
 #include <cstddef>
@@ -6,18 +6,12 @@
 
 #include "text_bounds.h"
 
-namespace {
-
-constexpr size_t MaxEditChars = 31;
-
-}  // namespace
-
-bool StepTimeoutText(const char* text, uint32_t scrollCode, char (&out)[32]) {
+bool StepNumberText(const char* text, uint32_t scrollCode, int32_t min, int32_t max, EditText& out) {
   if (scrollCode != 0 && scrollCode != 1) return false;
-  int64_t value = text ? ParseDecimal(std::string_view(text, BoundedLength(text, MaxEditChars))) : 0;
+  int64_t value = text ? ParseDecimal(std::string_view(text, BoundedLength(text, EditTextCapacity - 1))) : 0;
   value += scrollCode == 0 ? 1 : -1;
-  if (value < TimeoutMin) value = TimeoutMin;
-  if (value > TimeoutMax) value = TimeoutMax;
+  if (value < min) value = min;
+  if (value > max) value = max;
   FormatDecimal(static_cast<int32_t>(value), out);
   return true;
 }

@@ -1,13 +1,14 @@
-// Configuration dialog: a modal dialog over the nine settings. Only OK writes the controls
-// back, saves them and starts or stops the poll timer.
+// Configuration dialog: a modal dialog over the settings, one control (and perhaps arrows) per
+// row of the settings table. Only OK writes the controls back, saves them and starts or stops
+// the poll timer.
 #include "plugin.h"
 
 #include <commctrl.h>
 
 #include <cstddef>
 
-#include "config_dialog.h"
 #include "resource.h"
+#include "settings.h"
 #include "timeout_text.h"
 
 namespace {
@@ -17,20 +18,6 @@ constexpr int LabelCapacity = 49;
 char ActionLabels[3][LabelCapacity];
 // The open dialog's tooltip control, or null (UI thread only).
 HWND Tooltip;
-
-// The edits are read into this many bytes (at most 31 characters).
-constexpr int EditTextCapacity = 32;
-
-// Controls that follow their group's action choice: on unless the choice is "Do nothing".
-struct EnableGroup {
-  int Combo;
-  int Controls[4];
-};
-constexpr EnableGroup EnableGroups[] = {
-    {IDC_LOCK_ACTION, {IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_LOCK_ARROWS, IDC_LOCK_MINUTES}},
-    {IDC_SAVER_ACTION, {IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_ARROWS, IDC_SAVER_MINUTES}},
-};
-static_assert(EnableGroups[1].Combo == IDC_SAVER_ACTION, "the display-off box follows the last group");
 
 // The tool record without its trailing reserved pointer, a size every version of the common
 // controls accepts (44 bytes on 32-bit Windows).
@@ -53,64 +40,68 @@ void LoadActionLabels() {
   }
 }
 
-void FillActionCombo(HWND dialog, int comboId, uint8_t action) {
-  for (const char* label : ActionLabels)
-    SendDlgItemMessageA(dialog, comboId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
-  // A value without an item (3 or more) leaves the combo box without a selection.
-  SendDlgItemMessageA(dialog, comboId, CB_SETCURSEL, action, 0);
+// A box that needs the display's reports could do nothing where Windows gives none.
+bool CanServe(const SettingRow& row) {
+  return row.TipWithoutDisplayReports == 0 || DisplayNotificationAvailable();
 }
 
-void SetDecimal(HWND dialog, int editId, int32_t value) {
-  char text[32];
-  FormatDecimal(value, text);
-  SetDlgItemTextA(dialog, editId, text);
+void FillSetting(HWND dialog, const SettingRow& row) {
+  const int32_t value = SettingValue(State, row);
+  switch (row.Kind) {
+    case SettingKind::Choice:
+      for (const char* label : ActionLabels)
+        SendDlgItemMessageA(dialog, row.Control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
+      // A value without an item (3 or more) leaves the combo box without a selection.
+      SendDlgItemMessageA(dialog, row.Control, CB_SETCURSEL, value, 0);
+      break;
+    case SettingKind::Check: SendDlgItemMessageA(dialog, row.Control, BM_SETCHECK, value, 0); break;
+    case SettingKind::Number: {
+      EditText text;
+      FormatDecimal(value, text);
+      SetDlgItemTextA(dialog, row.Control, text);
+      // The arrows act only through WM_VSCROLL; the bar gets the range all the same.
+      if (row.Arrows != 0) SetScrollRange(GetDlgItem(dialog, row.Arrows), SB_CTL, row.Min, row.Max, FALSE);
+      break;
+    }
+  }
 }
 
-int32_t ReadDecimal(HWND dialog, int editId) {
-  char text[EditTextCapacity];
+int32_t ReadSetting(HWND dialog, const SettingRow& row) {
+  switch (row.Kind) {
+    case SettingKind::Choice:
+      // No selection (CB_ERR) is stored as its low 8 bits: 255.
+      return static_cast<int32_t>(SendDlgItemMessageA(dialog, row.Control, CB_GETCURSEL, 0, 0));
+    case SettingKind::Check:
+      return static_cast<int32_t>(SendDlgItemMessageA(dialog, row.Control, BM_GETCHECK, 0, 0));
+    case SettingKind::Number: break;
+  }
+  EditText text;
   text[0] = '\0';
-  // Cut to 31 characters and terminated.
-  GetDlgItemTextA(dialog, editId, text, EditTextCapacity);
+  // Cut to the capacity and terminated.
+  GetDlgItemTextA(dialog, row.Control, text, EditTextCapacity);
   return ParseDecimal(text);
-}
-
-uint8_t ReadAction(HWND dialog, int comboId) {
-  // No selection (CB_ERR) keeps its low 8 bits: 255.
-  return static_cast<uint8_t>(SendDlgItemMessageA(dialog, comboId, CB_GETCURSEL, 0, 0));
-}
-
-int32_t ReadCheck(HWND dialog, int buttonId) {
-  return static_cast<int32_t>(SendDlgItemMessageA(dialog, buttonId, BM_GETCHECK, 0, 0));
 }
 
 void FillConfigDialog(HWND dialog) {
   LoadActionLabels();
-  FillActionCombo(dialog, IDC_LOCK_ACTION, Get(State.LockAction));
-  SendDlgItemMessageA(dialog, IDC_LOCK_RESUME, BM_SETCHECK, Get(State.LockAutoResume), 0);
-  SetDecimal(dialog, IDC_LOCK_TIMEOUT, Get(State.LockTimeout));
-  SetScrollRange(GetDlgItem(dialog, IDC_LOCK_ARROWS), SB_CTL, TimeoutMin, TimeoutMax, FALSE);
-  FillActionCombo(dialog, IDC_SAVER_ACTION, Get(State.ScreenSaverAction));
-  SendDlgItemMessageA(dialog, IDC_SAVER_RESUME, BM_SETCHECK, Get(State.ScreenSaverAutoResume), 0);
-  SetDecimal(dialog, IDC_SAVER_TIMEOUT, Get(State.ScreenSaverTimeout));
-  // The arrows act only through WM_VSCROLL; both bars get the same range all the same.
-  SetScrollRange(GetDlgItem(dialog, IDC_SAVER_ARROWS), SB_CTL, TimeoutMin, TimeoutMax, FALSE);
-  FillActionCombo(dialog, IDC_STANDBY_ACTION, Get(State.StandbyAction));
-  SendDlgItemMessageA(dialog, IDC_UPDATE_CHECK, BM_SETCHECK, Get(State.UpdateCheck), 0);
-  SendDlgItemMessageA(dialog, IDC_SAVER_DISPLAY_OFF, BM_SETCHECK, Get(State.ScreenSaverDisplayOff), 0);
+  for (const SettingRow& row : SettingRows) FillSetting(dialog, row);
 }
 
 void ApplyEnableRules(HWND dialog) {
-  BOOL on = FALSE;
-  for (const EnableGroup& group : EnableGroups) {
+  for (const SettingRow& row : SettingRows) {
+    if (row.EnabledBy == 0 && CanServe(row)) continue;
     // No selection counts as on: an unknown action still has its options available.
-    on = SendDlgItemMessageA(dialog, group.Combo, CB_GETCURSEL, 0, 0) != 0;
-    for (int control : group.Controls) EnableWindow(GetDlgItem(dialog, control), on);
+    const BOOL on =
+        (row.EnabledBy == 0 || SendDlgItemMessageA(dialog, row.EnabledBy, CB_GETCURSEL, 0, 0) != 0) &&
+        CanServe(row);
+    for (int id : {row.Control, row.Arrows, row.Unit})
+      if (id != 0) EnableWindow(GetDlgItem(dialog, id), on);
   }
-  // Where Windows does not report the display, the choice could do nothing.
-  EnableWindow(GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF), on && DisplayNotificationAvailable());
 }
 
-void AddControlTip(HWND dialog, int controlId, int stringId) {
+// `staysDisabled`: a disabled control gets no mouse messages, its dialog does, so the tip
+// watches the control's area of the dialog.
+void AddControlTip(HWND dialog, int controlId, int stringId, bool staysDisabled = false) {
   HWND control = GetDlgItem(dialog, controlId);
   TTTOOLINFOA tool{};
   tool.cbSize = ToolInfoSize;
@@ -119,16 +110,20 @@ void AddControlTip(HWND dialog, int controlId, int stringId) {
   tool.uId = 0;
   GetClientRect(control, &tool.rect);
   tool.hinst = Record.ModuleInstance;
-  if (controlId == IDC_SAVER_DISPLAY_OFF && !DisplayNotificationAvailable()) {
-    // The box stays disabled, and a disabled control gets no mouse messages: its dialog does,
-    // so the tip that says why watches the box's area of the dialog.
+  if (staysDisabled) {
     tool.hwnd = dialog;
     MapWindowPoints(control, dialog, reinterpret_cast<POINT*>(&tool.rect), 2);
-    stringId = IDS_TIP_DISPLAY_OFF_UNAVAILABLE;
   }
   // The tooltip control loads the text from the module's string table.
   tool.lpszText = MAKEINTRESOURCEA(stringId);
   SendMessageA(Tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// The control's tip, and its arrows' the same; where it cannot serve, the tip that says why.
+void AddSettingTips(HWND dialog, const SettingRow& row) {
+  if (!CanServe(row)) return AddControlTip(dialog, row.Control, row.TipWithoutDisplayReports, true);
+  AddControlTip(dialog, row.Control, row.Tip);
+  if (row.Arrows != 0) AddControlTip(dialog, row.Arrows, row.Tip);
 }
 
 void CreateConfigTooltips(HWND dialog) {
@@ -138,7 +133,7 @@ void CreateConfigTooltips(HWND dialog) {
                       0, 0, 0, dialog, nullptr, Record.ModuleInstance, nullptr);
   Tooltip = tooltip;
   if (tooltip == nullptr) return;
-  for (const ControlTip& tip : ControlTips) AddControlTip(dialog, tip.Control, tip.String);
+  for (const SettingRow& row : SettingRows) AddSettingTips(dialog, row);
   SendMessageA(tooltip, TTM_SETTITLEA, TTI_INFO, reinterpret_cast<LPARAM>(Record.description));
   SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, TipWidthPixels);
   SendMessageA(tooltip, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELONG(TipInitialDelayMs, 0));
@@ -147,26 +142,17 @@ void CreateConfigTooltips(HWND dialog) {
 
 void ReadConfigDialog(HWND dialog) {
   // One store per field: a tick running meanwhile sees each value whole.
-  Put(State.LockAction, ReadAction(dialog, IDC_LOCK_ACTION));
-  Put(State.LockAutoResume, ReadCheck(dialog, IDC_LOCK_RESUME));
-  Put(State.LockTimeout, ReadDecimal(dialog, IDC_LOCK_TIMEOUT));
-  Put(State.ScreenSaverAction, ReadAction(dialog, IDC_SAVER_ACTION));
-  Put(State.ScreenSaverAutoResume, ReadCheck(dialog, IDC_SAVER_RESUME));
-  Put(State.ScreenSaverTimeout, ReadDecimal(dialog, IDC_SAVER_TIMEOUT));
-  Put(State.StandbyAction, ReadAction(dialog, IDC_STANDBY_ACTION));
-  Put(State.UpdateCheck, ReadCheck(dialog, IDC_UPDATE_CHECK));
-  Put(State.ScreenSaverDisplayOff, ReadCheck(dialog, IDC_SAVER_DISPLAY_OFF));
+  for (const SettingRow& row : SettingRows) StoreSetting(State, row, ReadSetting(dialog, row));
 }
 
-void StepTimeoutEdit(HWND dialog, int editId, WPARAM scrollCode) {
+void StepNumberEdit(HWND dialog, const SettingRow& row, WPARAM scrollCode) {
   // The whole wParam counts: a position in its high word is not a line step.
   if (scrollCode != SB_LINEUP && scrollCode != SB_LINEDOWN) return;
-  char text[EditTextCapacity];
+  EditText text, stepped;
   text[0] = '\0';
-  GetDlgItemTextA(dialog, editId, text, EditTextCapacity);
-  char stepped[32];
-  if (StepTimeoutText(text, static_cast<uint32_t>(scrollCode), stepped))
-    SetDlgItemTextA(dialog, editId, stepped);
+  GetDlgItemTextA(dialog, row.Control, text, EditTextCapacity);
+  if (StepNumberText(text, static_cast<uint32_t>(scrollCode), row.Min, row.Max, stepped))
+    SetDlgItemTextA(dialog, row.Control, stepped);
 }
 
 void ConfirmConfigDialog(HWND dialog) {
@@ -188,19 +174,20 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       switch (LOWORD(wParam)) {
         case IDOK: ConfirmConfigDialog(dialog); break;
         case IDCANCEL: EndDialog(dialog, 0); break;
-        case IDC_LOCK_ACTION:
-        case IDC_SAVER_ACTION:
-        case IDC_STANDBY_ACTION: ApplyEnableRules(dialog); break;
-        default: break;
+        default: {
+          // A new choice may enable or disable the controls that follow it.
+          const SettingRow* row = SettingWithControl(LOWORD(wParam));
+          if (row != nullptr && row->Kind == SettingKind::Choice) ApplyEnableRules(dialog);
+          break;
+        }
       }
       break;
-    case WM_VSCROLL:
-      switch (GetDlgCtrlID(reinterpret_cast<HWND>(lParam))) {
-        case IDC_LOCK_ARROWS: StepTimeoutEdit(dialog, IDC_LOCK_TIMEOUT, wParam); break;
-        case IDC_SAVER_ARROWS: StepTimeoutEdit(dialog, IDC_SAVER_TIMEOUT, wParam); break;
-        default: break;
-      }
+    case WM_VSCROLL: {
+      const int bar = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+      const SettingRow* row = SettingWithControl(bar);
+      if (row != nullptr && row->Arrows == bar) StepNumberEdit(dialog, *row, wParam);
       break;
+    }
     case WM_HELP:
       if (Tooltip != nullptr) SendMessageA(Tooltip, TTM_UPDATE, 0, 0);
       break;

@@ -3,14 +3,20 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "host_protocol.h"
 #include "monitor.h"
 #include "plugin_state.h"
+#include "settings.h"
 
 enum PlayerState : char { Playing = 'P', Paused = 'p', Stopped = 's' };
 
@@ -73,35 +79,38 @@ struct FakeHost {
   MonitorIo Io() { return {this, ProbeLocked, ProbeSaver, ProbePlaying, Send, NowMs, Display}; }
 };
 
-// The nine settings in the order they are saved; the defaults are those of an empty section.
+// The settings by name, one field per row of the settings table and in its order; a field left
+// out stands for its row's default (that of an empty section).
 struct Settings {
-  int32_t LockAction = 1, LockAutoResume = 1, LockTimeout = 0;
-  int32_t ScreenSaverAction = 0, ScreenSaverAutoResume = 0, ScreenSaverTimeout = 0;
-  int32_t StandbyAction = 0, UpdateCheck = 0, ScreenSaverDisplayOff = 0;
-  bool operator==(const Settings&) const = default;
+  std::optional<int32_t> LockAction, LockAutoResume, LockTimeout;
+  std::optional<int32_t> ScreenSaverAction, ScreenSaverAutoResume, ScreenSaverTimeout;
+  std::optional<int32_t> StandbyAction, UpdateCheck, ScreenSaverDisplayOff;
 };
+using SettingFields = std::array<std::optional<int32_t>, std::size(SettingRows)>;
+static_assert(sizeof(Settings) == sizeof(SettingFields), "one field per row");
+
+// Each value in table order, a field left out as its row's default.
+inline std::array<int32_t, std::size(SettingRows)> Values(const Settings& v) {
+  const SettingFields fields = std::bit_cast<SettingFields>(v);
+  std::array<int32_t, std::size(SettingRows)> values{};
+  for (size_t i = 0; i < values.size(); ++i) values[i] = fields[i].value_or(SettingRows[i].Default);
+  return values;
+}
+inline bool operator==(const Settings& a, const Settings& b) { return Values(a) == Values(b); }
 
 inline void PrintTo(const Settings& v, std::ostream* out) {
-  *out << v.LockAction << ' ' << v.LockAutoResume << ' ' << v.LockTimeout << ' ' << v.ScreenSaverAction << ' '
-       << v.ScreenSaverAutoResume << ' ' << v.ScreenSaverTimeout << ' ' << v.StandbyAction << ' '
-       << v.UpdateCheck << ' ' << v.ScreenSaverDisplayOff;
+  const auto values = Values(v);
+  for (size_t i = 0; i < values.size(); ++i) *out << ' ' << SettingRows[i].Key << '=' << values[i];
 }
 
 // One store per field, as the dialog's OK does: a tick meanwhile may see any mix of old and new.
 inline void Store(PluginState& s, const Settings& v) {
-  Put(s.LockAction, v.LockAction);
-  Put(s.LockAutoResume, v.LockAutoResume);
-  Put(s.LockTimeout, v.LockTimeout);
-  Put(s.ScreenSaverAction, v.ScreenSaverAction);
-  Put(s.ScreenSaverAutoResume, v.ScreenSaverAutoResume);
-  Put(s.ScreenSaverTimeout, v.ScreenSaverTimeout);
-  Put(s.StandbyAction, v.StandbyAction);
-  Put(s.UpdateCheck, v.UpdateCheck);
-  Put(s.ScreenSaverDisplayOff, v.ScreenSaverDisplayOff);
+  const auto values = Values(v);
+  for (size_t i = 0; i < values.size(); ++i) StoreSetting(s, SettingRows[i], values[i]);
 }
 
 inline Settings Read(const PluginState& s) {
-  return {Get(s.LockAction),        Get(s.LockAutoResume),        Get(s.LockTimeout),
-          Get(s.ScreenSaverAction), Get(s.ScreenSaverAutoResume), Get(s.ScreenSaverTimeout),
-          Get(s.StandbyAction),     Get(s.UpdateCheck),           Get(s.ScreenSaverDisplayOff)};
+  SettingFields fields;
+  for (size_t i = 0; i < fields.size(); ++i) fields[i] = SettingValue(s, SettingRows[i]);
+  return std::bit_cast<Settings>(fields);
 }

@@ -37,42 +37,99 @@ struct FakeProfile {
 TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
   FakeProfile profile;
   PluginState s{};
-  Store(s, {9, 9, 9, 9, 9, 9, 9, 9, 9});
+  for (const SettingRow& row : SettingRows) StoreSetting(s, row, 9);
   LoadSettingsWith(s, profile.Io());
-  EXPECT_EQ(Read(s), (Settings{1, 1, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(profile.Log, (std::vector<std::string>{"LockAction=1", "LockAutoResume=1", "LockTimeout=0",
-                                                   "ScreenSaverAction=0", "ScreenSaverAutoResume=0",
-                                                   "ScreenSaverTimeout=0", "StandbyAction=0", "Verlift=0",
-                                                   "ScreenSaverDisplayOff=0"}));
+  EXPECT_EQ(Read(s), Settings{});
+  EXPECT_EQ(Read(s), (Settings{.LockAction = ActionPause, .LockAutoResume = 1})) << "the rest 0";
+  EXPECT_EQ(profile.Log, (std::vector<std::string>{
+                             "LockAction=1",
+                             "LockAutoResume=1",
+                             "LockTimeout=0",
+                             "ScreenSaverAction=0",
+                             "ScreenSaverAutoResume=0",
+                             "ScreenSaverTimeout=0",
+                             "StandbyAction=0",
+                             "Verlift=0",
+                             "ScreenSaverDisplayOff=0",
+                         }));
 }
 
 TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
   FakeProfile profile;
-  profile.Section = {{"LockAction", "258"},         {"LockTimeout", "-7"},
-                     {"ScreenSaverAction", "3"},    {"ScreenSaverTimeout", "100000"},
-                     {"StandbyAction", "-1"},       {"Verlift", "1"},
-                     {"LockAutoResume", "0"},       {"ScreenSaverAutoResume", "2"},
-                     {"ScreenSaverDisplayOff", "1"}};
+  profile.Section = {
+      {"LockAction", "258"},  // low 8 bits: 2
+      {"LockTimeout", "-7"},
+      {"ScreenSaverAction", "3"},
+      {"ScreenSaverTimeout", "100000"},
+      {"StandbyAction", "-1"},  // low 8 bits: 255
+      {"Verlift", "1"},
+      {"LockAutoResume", "0"},
+      {"ScreenSaverAutoResume", "2"},
+      {"ScreenSaverDisplayOff", "1"},
+  };
   PluginState s{};
   LoadSettingsWith(s, profile.Io());
-  EXPECT_EQ(Read(s), (Settings{2, 0, -7, 3, 2, 100000, 255, 1, 1}));
+  EXPECT_EQ(Read(s), (Settings{
+                         .LockAction = 2,
+                         .LockAutoResume = 0,
+                         .LockTimeout = -7,
+                         .ScreenSaverAction = 3,
+                         .ScreenSaverAutoResume = 2,
+                         .ScreenSaverTimeout = 100000,
+                         .StandbyAction = 255,
+                         .UpdateCheck = 1,
+                         .ScreenSaverDisplayOff = 1,
+                     }));
 }
 
+// Every value differs from the others, so a fake field out of the table's order shows here.
 TEST(Settings, SaveWritesDecimalsInOrder) {
   FakeProfile profile;
   PluginState s{};
-  Store(s, {255, 1, -5, 2, 0, INT32_MIN, 3, 1, 1});
+  Store(s, {
+               .LockAction = 255,
+               .LockAutoResume = 1,
+               .LockTimeout = -5,
+               .ScreenSaverAction = 2,
+               .ScreenSaverAutoResume = 0,
+               .ScreenSaverTimeout = INT32_MIN,
+               .StandbyAction = 3,
+               .UpdateCheck = 7,
+               .ScreenSaverDisplayOff = 4,
+           });
   SaveSettingsWith(s, profile.Io());
-  EXPECT_EQ(profile.Log, (std::vector<std::string>{"LockAction:=255", "LockAutoResume:=1", "LockTimeout:=-5",
-                                                   "ScreenSaverAction:=2", "ScreenSaverAutoResume:=0",
-                                                   "ScreenSaverTimeout:=-2147483648", "StandbyAction:=3",
-                                                   "Verlift:=1", "ScreenSaverDisplayOff:=1"}));
+  EXPECT_EQ(profile.Log, (std::vector<std::string>{
+                             "LockAction:=255",
+                             "LockAutoResume:=1",
+                             "LockTimeout:=-5",
+                             "ScreenSaverAction:=2",
+                             "ScreenSaverAutoResume:=0",
+                             "ScreenSaverTimeout:=-2147483648",
+                             "StandbyAction:=3",
+                             "Verlift:=7",
+                             "ScreenSaverDisplayOff:=4",
+                         }));
 }
 
 TEST(Settings, RoundTrip) {
-  const Settings cases[] = {{1, 1, 0, 0, 0, 0, 0, 0, 0},
-                            {0, 0, 65535, 2, 1, 100000, 1, 1, 1},
-                            {255, -1, INT32_MAX, 7, 0, -5, 2, 0, 0}};
+  const Settings cases[] = {
+      {},
+      {.LockAction = 0,
+       .LockAutoResume = 0,
+       .LockTimeout = 65535,
+       .ScreenSaverAction = 2,
+       .ScreenSaverAutoResume = 1,
+       .ScreenSaverTimeout = 100000,
+       .StandbyAction = 1,
+       .UpdateCheck = 1,
+       .ScreenSaverDisplayOff = 1},
+      {.LockAction = 255,
+       .LockAutoResume = -1,
+       .LockTimeout = INT32_MAX,
+       .ScreenSaverAction = 7,
+       .ScreenSaverTimeout = -5,
+       .StandbyAction = 2},
+  };
   for (const Settings& v : cases) {
     FakeProfile profile;
     PluginState saved{}, loaded{};
@@ -80,6 +137,26 @@ TEST(Settings, RoundTrip) {
     SaveSettingsWith(saved, profile.Io());
     LoadSettingsWith(loaded, profile.Io());
     EXPECT_EQ(Read(loaded), v);
+  }
+}
+
+// A clamped number (none of today's rows) is kept to its range however it arrives.
+TEST(Settings, ClampedNumberKeepsToItsRange) {
+  constexpr SettingRow Fade{.Key = "Fade",
+                            .Kind = SettingKind::Number,
+                            .Clamped = true,
+                            .Value = &PluginState::LockTimeout,
+                            .Min = 0,
+                            .Max = 10};
+  const std::pair<int32_t, int32_t> cases[] = {
+      {-1, 0},                             // below
+      {0, 0},         {10, 10}, {11, 10},  // above
+      {INT32_MIN, 0},
+  };
+  PluginState s{};
+  for (auto [value, kept] : cases) {
+    StoreSetting(s, Fade, value);
+    EXPECT_EQ(SettingValue(s, Fade), kept) << value;
   }
 }
 

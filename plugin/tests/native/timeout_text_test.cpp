@@ -48,7 +48,7 @@ TEST(TimeoutText, ArrowSteps) {
       {"12abc", 0, "13"},    {"abc", 0, "1"}};
   for (const auto& c : cases) {
     char out[32] = "untouched";
-    EXPECT_TRUE(StepTimeoutText(c.Text, c.Code, out)) << c.Text;
+    EXPECT_TRUE(StepNumberText(c.Text, c.Code, TimeoutMin, TimeoutMax, out)) << c.Text;
     EXPECT_STREQ(out, c.Result) << '"' << c.Text << "\" code " << c.Code;
   }
 }
@@ -56,7 +56,7 @@ TEST(TimeoutText, ArrowSteps) {
 TEST(TimeoutText, OtherScrollCodesLeaveTheEditAlone) {
   for (const uint32_t code : {2u, 5u, 8u, 0x10000u, 0x10001u}) {
     char out[32] = "untouched";
-    EXPECT_FALSE(StepTimeoutText("12", code, out)) << code;
+    EXPECT_FALSE(StepNumberText("12", code, TimeoutMin, TimeoutMax, out)) << code;
     EXPECT_STREQ(out, "untouched");
   }
 }

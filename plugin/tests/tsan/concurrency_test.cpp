@@ -54,8 +54,17 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   for (uint32_t round = 0; round < 20000 || ticks.load(std::memory_order_acquire) < 20000; ++round) {
     // Codes 4 and 5 are out of range and must never reach the player.
     const uint8_t lock = round % 6, saver = (round / 4) % 3, standby = (round / 2) % 6;
-    Store(s, {lock, int32_t(round % 2), int32_t(round % 3) * 5 - 5, saver, int32_t(round / 3 % 2),
-              int32_t(round % 5), standby, 1, int32_t(round / 5 % 2)});
+    Store(s, {
+                 .LockAction = lock,
+                 .LockAutoResume = int32_t(round % 2),
+                 .LockTimeout = int32_t(round % 3) * 5 - 5,
+                 .ScreenSaverAction = saver,
+                 .ScreenSaverAutoResume = int32_t(round / 3 % 2),
+                 .ScreenSaverTimeout = int32_t(round % 5),
+                 .StandbyAction = standby,
+                 .UpdateCheck = 1,
+                 .ScreenSaverDisplayOff = int32_t(round / 5 % 2),
+             });
     EXPECT_EQ(AnyTriggerEnabled(s), lock != 0 || saver != 0);
     OnPowerBroadcast(s, io, WmPowerBroadcast, round % 2 == 0 ? PbtApmSuspend : PbtApmResumeSuspend);
   }

@@ -2,9 +2,9 @@
 // tips, and what it does to the poll timer and the module's lifetime.
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
-#include "config_dialog.h"
 #include "config_dialog_test.h"
 #include "presence_sim.h"
 
@@ -80,12 +80,18 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
       tooltip = tooltips[0];
       constexpr DWORD Style = WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP;
       EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(tooltip, GWL_STYLE)) & Style, Style);
-      EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(std::size(ControlTips)));
-      for (size_t i = 0; i < std::size(ControlTips); ++i) {
-        SCOPED_TRACE(ControlTips[i].Control);
+      // Each setting's control, then its arrows, explained by the same string.
+      std::vector<std::pair<int, int>> tips;
+      for (const SettingRow& row : SettingRows)
+        for (int id : {row.Control, row.Arrows})
+          if (id != 0) tips.push_back({id, row.Tip});
+      EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), static_cast<LRESULT>(tips.size()));
+      for (size_t i = 0; i < tips.size(); ++i) {
+        const auto [id, string] = tips[i];
+        SCOPED_TRACE(id);
         TTTOOLINFOA tool{sizeof tool};
         EXPECT_TRUE(SendMessageA(tooltip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
-        HWND control = GetDlgItem(dialog, ControlTips[i].Control);
+        HWND control = GetDlgItem(dialog, id);
         EXPECT_EQ(std::tie(tool.hwnd, tool.uId, tool.hinst),
                   std::make_tuple(control, UINT_PTR{0}, HostPluginModule()));
         EXPECT_EQ(tool.uFlags & (TTF_SUBCLASS | TTF_ABSOLUTE | TTF_TRANSPARENT | TTF_IDISHWND),
@@ -95,7 +101,7 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
         EXPECT_TRUE(EqualRect(&tool.rect, &client));
         // The control loads the text from the plug-in's string table. Wine reports no text
         // pointer for such tools in TTM_ENUMTOOLSA, so the text is asked for instead.
-        EXPECT_EQ(TipText(tooltip, control), PluginString(ControlTips[i].String));
+        EXPECT_EQ(TipText(tooltip, control), PluginString(string));
       }
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETMAXTIPWIDTH, 0, 0), 225);
       EXPECT_EQ(SendMessageA(tooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0), 2000);
@@ -128,7 +134,7 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
     ASSERT_TRUE(!init || HostInitPlugin() == 0);
     Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
       EXPECT_EQ(IsControlEnabled(dialog, IDC_SAVER_DISPLAY_OFF), enabled);
-      EXPECT_EQ(ShownValues(dialog)[8], "1");
+      EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SAVER_DISPLAY_OFF, BM_GETCHECK, 0, 0), BST_CHECKED);
       std::vector<HWND> tooltips = ThreadTooltips(dialog);
       EXPECT_EQ(tooltips.size(), 1u);
       if (tooltips.size() != 1) return IDOK;

@@ -95,25 +95,25 @@ Values ActionCaptions() {
 }
 
 Values ShownValues(HWND dialog) {
-  auto number = [dialog](int id, UINT message) {
-    return std::to_string(SendDlgItemMessageA(dialog, id, message, 0, 0));
-  };
-  return {number(IDC_LOCK_ACTION, CB_GETCURSEL),     number(IDC_LOCK_RESUME, BM_GETCHECK),
-          ControlText(dialog, IDC_LOCK_TIMEOUT),     number(IDC_SAVER_ACTION, CB_GETCURSEL),
-          number(IDC_SAVER_RESUME, BM_GETCHECK),     ControlText(dialog, IDC_SAVER_TIMEOUT),
-          number(IDC_STANDBY_ACTION, CB_GETCURSEL),  number(IDC_UPDATE_CHECK, BM_GETCHECK),
-          number(IDC_SAVER_DISPLAY_OFF, BM_GETCHECK)};
+  Values shown;
+  for (const SettingRow& row : SettingRows) {
+    const UINT read = row.Kind == SettingKind::Choice ? CB_GETCURSEL : BM_GETCHECK;
+    shown.push_back(row.Kind == SettingKind::Number
+                        ? ControlText(dialog, row.Control)
+                        : std::to_string(SendDlgItemMessageA(dialog, row.Control, read, 0, 0)));
+  }
+  return shown;
 }
 
 Values StoredValues(const std::string& ini) {
   Values values;
-  for (const SettingKey& key : SettingKeys) values.push_back(IniValue(ini, key.Name));
+  for (const SettingRow& row : SettingRows) values.push_back(IniValue(ini, row.Key));
   return values;
 }
 
 void WriteValues(const std::string& ini, const Values& values) {
-  for (size_t i = 0; i < values.size() && i < std::size(SettingKeys); ++i)
-    WriteIniValue(ini, SettingKeys[i].Name, values[i].c_str());
+  for (size_t i = 0; i < values.size() && i < std::size(SettingRows); ++i)
+    WriteIniValue(ini, SettingRows[i].Key, values[i].c_str());
 }
 
 Values Split(const char* text) {

@@ -52,6 +52,6 @@ Values ActionCaptions();
 // The controls in the order their keys are stored: each choice as its item index (-1: none),
 // each check box as its check state, each edit as its text.
 Values ShownValues(HWND dialog);
-// The nine keys of an INI file ("<absent>" when missing), and writing the first values.size().
+// Every setting's key in an INI file ("<absent>" when missing), and writing the first values.size().
 Values StoredValues(const std::string& ini);
 void WriteValues(const std::string& ini, const Values& values);
