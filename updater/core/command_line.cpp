@@ -25,33 +25,33 @@ bool Equals(const char16_t* a, const char16_t* b) {
 
 int32_t ParseHandleValue(const char16_t* text) { return ParseDecimal(std::u16string_view(text)); }
 
-int ParseArguments(std::span<const char16_t* const> args, ExistsFn exists, void* context, CommandLine& out) {
+bool ParseArguments(std::span<const char16_t* const> args, ExistsFn exists, void* context, CommandLine& out) {
   out.IniPath[0] = u'\0';
-  out.ForceCheck = 0;
+  out.ForceCheck = false;
   out.OwnerWindow = 0;
-  if (args.empty()) return 0;
+  if (args.empty()) return false;
 
   const char16_t* candidate = nullptr;
   for (const char16_t* arg : args.subspan(1)) {
     if (StartsWith(arg, u"/HANDLE:")) {
       out.OwnerWindow = ParseHandleValue(arg + 8);
     } else if (Equals(arg, u"/FORCE")) {
-      out.ForceCheck = 1;
+      out.ForceCheck = true;
     } else {
       if (BoundedLength(arg, IniPathCapacity) < IniPathCapacity && exists(context, arg)) candidate = arg;
     }
   }
   if (candidate != nullptr) {
     BoundedCopy(out.IniPath, IniPathCapacity, candidate, IniPathCapacity);
-    return 1;
+    return true;
   }
 
   // The INI file beside the program.
   const size_t length = BoundedLength(args[0], IniPathCapacity);
-  if (length < 3 || length >= IniPathCapacity) return 0;
+  if (length < 3 || length >= IniPathCapacity) return false;
   BoundedCopy(out.IniPath, IniPathCapacity, args[0], length);
   IniBeside(out.IniPath, length);
-  if (exists(context, out.IniPath)) return 1;
+  if (exists(context, out.IniPath)) return true;
   out.IniPath[0] = u'\0';
-  return 0;
+  return false;
 }

@@ -18,13 +18,13 @@ uint64_t LastCheckOf(uint64_t iniTime, uint64_t registryTime, uint64_t now) {
   return iniTime > registryTime ? iniTime : registryTime;
 }
 
-int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t registryTime, uint64_t now) {
-  if (interval == 0) return 0;
+bool IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t registryTime, uint64_t now) {
+  if (interval == 0) return false;
   const uint64_t last = LastCheckOf(JoinLastCheck(lo, hi), registryTime, now);
-  if (last == 0) return 1;
+  if (last == 0) return true;
   // A stored time in the future means the clock was wrong when it was written; waiting for the
   // clock to catch up could silence checks for years, so check now and store a sane time.
-  if (last > now) return 1;
+  if (last > now) return true;
   const int64_t days = static_cast<int64_t>((now - last) / TicksPerDay);
-  return days >= interval ? 1 : 0;
+  return days >= interval;
 }

@@ -7,8 +7,8 @@ inline constexpr int64_t TicksPerDay = 864000000000LL;  // 100-nanosecond interv
 // interval: whole days between checks (0 turns scheduled checks off); lo/hi: the INI file's time
 // of the last check (both 0: none yet); registryTime: the time kept for the user where the INI
 // file could not be written (0: none); now: current UTC time in 100-nanosecond intervals since
-// 1601. The last check is LastCheckOf the two. Returns 1 when due, 0 when not.
-int IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t registryTime, uint64_t now);
+// 1601. The last check is LastCheckOf the two. Returns whether a check is due.
+bool IsDueAt(int32_t interval, int32_t lo, int32_t hi, uint64_t registryTime, uint64_t now);
 
 // The later of the two stored times (0: none), except that a time ahead of now, written while the
 // clock was wrong, gives way to one that is not: the place that holds it may never be written

@@ -54,15 +54,15 @@ int CompareWithAdvertised(const ReplyIo& io, std::u16string_view local, std::str
 
 bool IsReplyMagic(std::string_view first) { return first == std::string_view(ReplyMagic); }
 
-int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
-                     char16_t (&newVersion)[NewVersionCapacity],
-                     char16_t (&downloadUrl)[DownloadUrlCapacity]) {
+bool WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
+                      char16_t (&newVersion)[NewVersionCapacity],
+                      char16_t (&downloadUrl)[DownloadUrlCapacity]) {
   newVersion[0] = u'\0';
   downloadUrl[0] = u'\0';
   const std::span<const uint8_t> data =
       reply.first(reply.size() < ReplyCapBytes ? reply.size() : ReplyCapBytes);
   size_t offset = 0;
-  if (!IsReplyMagic(NextString(data, offset))) return 0;
+  if (!IsReplyMagic(NextString(data, offset))) return false;
   WidenInto(io, NextString(data, offset), newVersion, NewVersionCapacity);
   // A download address that does not fit is dropped, not cut: a cut address is another one.
   char16_t url[DownloadUrlCapacity + 1];
@@ -71,7 +71,7 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
 
   for (size_t entry = 0; entry < ReplyEntryLimit; ++entry) {
     const std::string_view keyText = NextString(data, offset);
-    if (keyText.empty()) return 0;
+    if (keyText.empty()) return false;
     // One unit more than a key may have, so that an over-long key shows as such.
     char16_t key[FileTextCapacity + 1];
     char16_t path[FileTextCapacity];
@@ -83,7 +83,7 @@ int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
     char16_t local[LocalVersionCapacity] = {};
     io.ReadVersion(io.Context, path, local, LocalVersionCapacity);
     local[LocalVersionCapacity - 1] = u'\0';
-    if (CompareWithAdvertised(io, std::u16string_view(local), NextString(data, offset)) < 0) return 1;
+    if (CompareWithAdvertised(io, std::u16string_view(local), NextString(data, offset)) < 0) return true;
   }
-  return 0;
+  return false;
 }

@@ -31,12 +31,12 @@ struct ReplyIo {
   void (*ReadVersion)(void* context, const char16_t* path, char16_t* out, size_t capacity);
 };
 
-// Walks the reply, at most ReplyEntryLimit file entries of it. Returns 1 at the first listed
-// installed file that is older than advertised, 0 otherwise. newVersion and downloadUrl are
+// Walks the reply, at most ReplyEntryLimit file entries of it. Returns true at the first
+// listed installed file that is older than advertised. newVersion and downloadUrl are
 // emptied first and filled whenever the magic matches; a version too long for its buffer is cut,
 // a download address too long for its buffer is left empty (nothing to open). A file
 // key longer than 259 characters is skipped with its version, since a cut key could name a
 // different file.
-int WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
-                     char16_t (&newVersion)[NewVersionCapacity],
-                     char16_t (&downloadUrl)[DownloadUrlCapacity]);
+bool WalkVersionReply(std::span<const uint8_t> reply, const ReplyIo& io,
+                      char16_t (&newVersion)[NewVersionCapacity],
+                      char16_t (&downloadUrl)[DownloadUrlCapacity]);

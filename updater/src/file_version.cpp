@@ -51,23 +51,22 @@ bool ResolveVersion(VersionApi& api) {
 
 }  // namespace
 
-int LoadVersionLibrary() {
-  if (Version.Module != nullptr) return 1;
-  return LoadSystemApi(L"version.dll", Version, ResolveVersion) ? 1 : 0;
+bool LoadVersionLibrary() {
+  return Version.Module != nullptr || LoadSystemApi(L"version.dll", Version, ResolveVersion);
 }
 
 void FreeVersionLibrary() { FreeSystemApi(Version); }
 
-int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_t* path) {
+bool ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_t* path) {
   destination[0] = u'\0';
-  if (Version.Module == nullptr) return 0;
+  if (Version.Module == nullptr) return false;
   DWORD ignored = 0;
   const DWORD size = Version.GetFileVersionInfoSizeW(Wide(path), &ignored);
-  if (size == 0) return 0;
+  if (size == 0) return false;
   void* block = HeapAlloc(GetProcessHeap(), 0, size);
-  if (block == nullptr) return 0;
+  if (block == nullptr) return false;
 
-  int result = 0;
+  bool result = false;
   void* table = nullptr;
   UINT tableBytes = 0;
   if (Version.GetFileVersionInfoW(Wide(path), 0, size, block) &&
@@ -83,7 +82,7 @@ int ReadFileVersion(char16_t (&destination)[LocalVersionCapacity], const char16_
       const auto* version = static_cast<const wchar_t*>(text);
       const size_t length = BoundedCopy(destination, LocalVersionCapacity, version, units);
       if (length < units && version[length] != L'\0') KeepWholePairs(destination, length);
-      result = 1;
+      result = true;
     }
   }
   HeapFree(GetProcessHeap(), 0, block);

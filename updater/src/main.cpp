@@ -11,7 +11,7 @@
 #include "common_controls.h"
 #include "resolve.h"
 
-int32_t ForceCheck;
+bool ForceCheck;
 HWND OwnerWindow;
 char16_t IniPath[IniPathCapacity];
 char16_t Homepage[HomepageCapacity];
@@ -27,7 +27,7 @@ void Clear(char16_t (&text)[N]) {
 }
 
 void ClearGlobals() {
-  ForceCheck = 0;
+  ForceCheck = false;
   OwnerWindow = nullptr;
   Clear(IniPath);
   Clear(NewVersion);
@@ -100,31 +100,31 @@ void ShowUpdateDialog(HINSTANCE instance) {
 
 }  // namespace
 
-int ParseCommandLine() {
+bool ParseCommandLine() {
   int count = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (arguments == nullptr) return 0;
+  if (arguments == nullptr) return false;
   CommandLine parsed;
   const std::span<const char16_t* const> list(reinterpret_cast<const char16_t* const*>(arguments),
                                               count > 0 ? static_cast<size_t>(count) : 0);
-  const int found = ParseArguments(list, FileExists, nullptr, parsed);
+  const bool found = ParseArguments(list, FileExists, nullptr, parsed);
   LocalFree(arguments);
 
   ForceCheck = parsed.ForceCheck;
   OwnerWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(parsed.OwnerWindow));
-  if (found == 0) return 0;
+  if (!found) return false;
   // The profile functions look for a bare file name in the Windows folder, the existence test in
   // the current folder: the full path makes both mean the file that was found. One that does not
   // fit is refused, never cut.
   const DWORD length = GetFullPathNameW(Wide(parsed.IniPath), IniPathCapacity, Wide(IniPath), nullptr);
   if (length == 0 || length >= IniPathCapacity) {
     IniPath[0] = u'\0';
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-int IsCheckDue() {
+bool IsCheckDue() {
   const int32_t interval = ReadInt(L"Update", L"interval");
   const int32_t lo = ReadInt(L"LastCheck", L"lo");
   const int32_t hi = ReadInt(L"LastCheck", L"hi");
@@ -142,11 +142,11 @@ void WriteLastCheck() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ClearGlobals();
-  if (ParseCommandLine() != 0 && (ForceCheck != 0 || IsCheckDue() != 0)) {
+  if (ParseCommandLine() && (ForceCheck || IsCheckDue())) {
     WriteLastCheck();
     if (GetPrivateProfileStringW(L"Update", L"homepage", L"", Wide(Homepage), HomepageCapacity,
                                  Wide(IniPath)) != 0 &&
-        QueryVersions() == 1)
+        QueryVersions())
       ShowUpdateDialog(instance);
   }
   if (AppIcon != nullptr) DestroyIcon(AppIcon);

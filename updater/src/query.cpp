@@ -57,7 +57,7 @@ bool ResolveInternet(InternetApi& api) {
          Resolve(api.Module, "HttpQueryInfoW", api.HttpQueryInfoW);
 }
 
-int LoadInternetLibrary() { return LoadSystemApi(L"wininet.dll", Net, ResolveInternet) ? 1 : 0; }
+bool LoadInternetLibrary() { return LoadSystemApi(L"wininet.dll", Net, ResolveInternet); }
 
 void FreeInternetLibrary() { FreeSystemApi(Net); }
 
@@ -66,7 +66,7 @@ struct QueryWatch {
   // The internet handle until one of the two closes it; whoever takes it out closes it.
   std::atomic<HINTERNET> Internet;
   // Set by the watchdog when the limit passed; the query's result is then 0.
-  std::atomic<int32_t> Expired;
+  std::atomic<bool> Expired;
   // Signalled by the query when it is done.
   HANDLE Done;
 };
@@ -85,7 +85,7 @@ void CloseInternet() {
 // no dialog is up yet, so nothing is lost.
 DWORD WINAPI WatchQuery(void*) {
   if (WaitForSingleObject(Watch.Done, QueryLimitMs) != WAIT_TIMEOUT) return 0;
-  Watch.Expired.store(1, std::memory_order_relaxed);
+  Watch.Expired.store(true, std::memory_order_relaxed);
   CloseInternet();
   if (WaitForSingleObject(Watch.Done, QueryGraceMs) == WAIT_TIMEOUT) TerminateProcess(GetCurrentProcess(), 0);
   return 0;
@@ -95,7 +95,7 @@ DWORD WINAPI WatchQuery(void*) {
 // WinINet's time-outs only).
 HANDLE StartWatch(HINTERNET internet) {
   Watch.Internet.store(internet, std::memory_order_relaxed);
-  Watch.Expired.store(0, std::memory_order_relaxed);
+  Watch.Expired.store(false, std::memory_order_relaxed);
   Watch.Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (Watch.Done == nullptr) return nullptr;
   const HANDLE thread = CreateThread(nullptr, 0, WatchQuery, nullptr, 0, nullptr);
@@ -116,8 +116,8 @@ void CloseNetwork(HINTERNET request) {
   CloseInternet();
 }
 
-// Returns 1 when the watchdog cut the query off.
-int StopWatch(HANDLE thread) {
+// Returns whether the watchdog cut the query off.
+bool StopWatch(HANDLE thread) {
   if (thread != nullptr) {
     SetEvent(Watch.Done);
     WaitForSingleObject(thread, INFINITE);
@@ -228,13 +228,13 @@ HINTERNET OpenReply(HINTERNET internet, char16_t (&address)[QueryAddressCapacity
 }
 
 // The query proper, once the libraries are loaded.
-int AskAndCompare(char16_t (&address)[QueryAddressCapacity]) {
+bool AskAndCompare(char16_t (&address)[QueryAddressCapacity]) {
   const HINTERNET internet = Net.InternetOpenW(UserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  if (internet == nullptr) return 0;
+  if (internet == nullptr) return false;
   SetTimeouts(internet);
   const HANDLE watchdog = StartWatch(internet);
 
-  int result = 0;
+  bool result = false;
   const HINTERNET request = OpenReply(internet, address);
   const HANDLE heap = request != nullptr ? HeapCreate(0, 0, 0) : nullptr;
   auto* buffer =
@@ -249,7 +249,7 @@ int AskAndCompare(char16_t (&address)[QueryAddressCapacity]) {
   }
   if (heap != nullptr) HeapDestroy(heap);
   // A query cut off at the limit shows nothing, whatever arrived before.
-  if (StopWatch(watchdog) != 0) result = 0;
+  if (StopWatch(watchdog)) result = false;
   return result;
 }
 
@@ -257,15 +257,15 @@ int AskAndCompare(char16_t (&address)[QueryAddressCapacity]) {
 
 // Both libraries are had before anything is asked: without VERSION.DLL every installed file
 // would read as empty, and so as older than advertised.
-int QueryVersions() {
+bool QueryVersions() {
   char16_t address[QueryAddressCapacity];
-  if (!BuildQueryAddress(std::u16string_view(Homepage), address)) return 0;
-  if (LoadInternetLibrary() == 0) return 0;
-  if (LoadVersionLibrary() == 0) {
+  if (!BuildQueryAddress(std::u16string_view(Homepage), address)) return false;
+  if (!LoadInternetLibrary()) return false;
+  if (!LoadVersionLibrary()) {
     FreeInternetLibrary();
-    return 0;
+    return false;
   }
-  const int result = AskAndCompare(address);
+  const bool result = AskAndCompare(address);
   FreeVersionLibrary();
   FreeInternetLibrary();
   return result;

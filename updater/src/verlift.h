@@ -17,7 +17,7 @@ inline constexpr wchar_t UserAgent[] = L"Tavo Verlift v/2.0";
 inline constexpr wchar_t LastCheckKey[] = L"Software\\Brennick\\Verlift\\LastCheck";
 
 // One set per process, cleared at start. AppIcon is loaded only for the dialog.
-extern int32_t ForceCheck;
+extern bool ForceCheck;
 extern HWND OwnerWindow;
 extern char16_t IniPath[IniPathCapacity];
 extern char16_t Homepage[HomepageCapacity];
@@ -26,12 +26,12 @@ extern char16_t DownloadUrl[DownloadUrlCapacity];
 extern HICON AppIcon;
 
 // Start-up (main.cpp).
-int ParseCommandLine();
-int IsCheckDue();
+bool ParseCommandLine();
+bool IsCheckDue();
 void WriteLastCheck();
 
-// Version query (query.cpp): 1 when an installed file is older than advertised.
-int QueryVersions();
+// Version query (query.cpp): true when an installed file is older than advertised.
+bool QueryVersions();
 
 // Notification dialog (dialog.cpp).
 INT_PTR CALLBACK UpdateDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -50,7 +50,7 @@ void ReadVersion(void*, const char16_t* path, char16_t* out, size_t capacity) {
 }
 
 struct Walked {
-  int Result;
+  bool Result;
   char16_t NewVersion[NewVersionCapacity], DownloadUrl[DownloadUrlCapacity];
 };
 
@@ -58,7 +58,7 @@ void Walk(std::span<const uint8_t> reply, Walked& out) {
   const ReplyIo io{nullptr, Widen, LookupFile, ReadVersion};
   Lookups = 0;
   out.Result = WalkVersionReply(reply, io, out.NewVersion, out.DownloadUrl);
-  if ((out.Result != 0 && out.Result != 1) || Lookups > ReplyEntryLimit ||
+  if (Lookups > ReplyEntryLimit ||
       std::char_traits<char16_t>::find(out.NewVersion, NewVersionCapacity, u'\0') == nullptr ||
       std::char_traits<char16_t>::find(out.DownloadUrl, DownloadUrlCapacity, u'\0') == nullptr)
     std::abort();

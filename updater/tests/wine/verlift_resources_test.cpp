@@ -113,7 +113,7 @@ TEST(VerliftResources, ReadFileVersionTakesTheFirstTranslationAndCutsAt31Units) 
       {ProgramFolder() + L"arg_recorder.exe", 0, ""},  // no version resource
       {WorkDir() + L"no such file.dll", 0, ""},
   };
-  ASSERT_EQ(LoadVersionLibrary(), 1);
+  ASSERT_TRUE(LoadVersionLibrary());
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8(c.Path));
     // Units behind the destination show any write past its 32 units; its own show a missing end.
