@@ -113,8 +113,6 @@ extern "C" __declspec(dllexport) PluginRecord* winampGetGeneralPurposePlugin() {
 namespace {
 int init() {
   if (Initialised) return 1;
-  // A timer left running by an earlier init whose subclassing failed is stopped, not lost.
-  SetPolling(false);
   // Ticks and standby talk to the player through this window from now on, whatever window a
   // dialog opened through instConfig is given meanwhile.
   BindPlayerWindow(Record.HostWindow);

@@ -39,12 +39,23 @@ void WriteWideProfileString(void* context, const char* section, const char* key,
                              static_cast<const wchar_t*>(context));
 }
 
-// An installer's file is always an 8-bit path; the host is asked for its UTF-16 path first.
-ProfileIo SettingsProfile() {
-  if (InstallerIni != nullptr) return {const_cast<char*>(InstallerIni), ReadProfileInt, WriteProfileString};
-  if (const wchar_t* wide = QueryWideIniPath())
-    return {const_cast<wchar_t*>(wide), ReadWideProfileInt, WriteWideProfileString};
-  return {const_cast<char*>(QueryIniPath()), ReadProfileInt, WriteProfileString};
+// The file the settings live in: an installer's, always an 8-bit path, or the host's, by its
+// UTF-16 name when the host gives one (then Wide is set and Narrow is null).
+struct SettingsFile {
+  const char* Narrow;
+  const wchar_t* Wide;
+};
+
+SettingsFile FindSettingsFile() {
+  if (InstallerIni != nullptr) return {InstallerIni, nullptr};
+  if (const wchar_t* wide = QueryWideIniPath()) return {nullptr, wide};
+  return {QueryIniPath(), nullptr};
+}
+
+ProfileIo ProfileOf(const SettingsFile& file) {
+  if (file.Wide != nullptr)
+    return {const_cast<wchar_t*>(file.Wide), ReadWideProfileInt, WriteWideProfileString};
+  return {const_cast<char*>(file.Narrow), ReadProfileInt, WriteProfileString};
 }
 
 // Room for far more than the plug-in's own keys; a section that does not fit is read key by key.
@@ -58,17 +69,16 @@ int32_t ReadFromSection(void* context, const char*, const char* key, int32_t def
 // One read of the section instead of one per key: init, which the player's start waits for,
 // loads the settings, and each profile read opens and parses the file anew.
 void LoadSettings() {
-  const ProfileIo profile = SettingsProfile();
+  const SettingsFile file = FindSettingsFile();
+  const ProfileIo profile = ProfileOf(file);
   wchar_t block[SectionCapacity];
   DWORD length;
-  if (profile.ReadInt == ReadWideProfileInt) {
+  if (file.Wide != nullptr) {
     ProfileText section;
-    length = GetPrivateProfileSectionW(Widen(SettingsSection, section), block, SectionCapacity,
-                                       static_cast<const wchar_t*>(profile.Context));
+    length = GetPrivateProfileSectionW(Widen(SettingsSection, section), block, SectionCapacity, file.Wide);
   } else {
     char narrow[SectionCapacity];
-    length = GetPrivateProfileSectionA(SettingsSection, narrow, SectionCapacity,
-                                       static_cast<const char*>(profile.Context));
+    length = GetPrivateProfileSectionA(SettingsSection, narrow, SectionCapacity, file.Narrow);
     // The keys and the numbers are ASCII, so each byte may stand for itself.
     for (DWORD i = 0; i < length && i < SectionCapacity; ++i)
       block[i] = static_cast<unsigned char>(narrow[i]);
@@ -78,6 +88,6 @@ void LoadSettings() {
   LoadSettingsWith(State, ProfileIo{&section, ReadFromSection, profile.WriteString});
 }
 
-void SaveSettings() { SaveSettingsWith(State, SettingsProfile()); }
+void SaveSettings() { SaveSettingsWith(State, ProfileOf(FindSettingsFile())); }
 
 void UseInstallerIni(const char* path) { InstallerIni = path; }
