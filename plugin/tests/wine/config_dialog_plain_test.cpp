@@ -38,7 +38,7 @@ TEST_F(ConfigDialogWithoutCommonControls, WorksWithoutTipsAndSaves) {
     EXPECT_EQ(HostHelpMessages(), helpBefore + 1);
     EXPECT_EQ(session.Result, button == IDOK ? 1 : 0);
     if (button == IDOK)
-      EXPECT_EQ(StoredValues(installerIni), Split("2 1 1 0 0 0 0 1 0"));
+      EXPECT_EQ(StoredValues(installerIni), Named("LockAction=2 LockTimeout=1 Verlift=1"));
     else
       EXPECT_EQ(FileBytes(installerIni), before);
   }

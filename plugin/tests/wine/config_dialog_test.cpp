@@ -41,13 +41,6 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   ASSERT_TRUE(ReadDialogTemplate(
       {static_cast<const uint8_t*>(LockResource(LoadResource(module, found))), SizeofResource(module, found)},
       dialog));
-  EXPECT_EQ(dialog.ExStyle, DWORD{WS_EX_CONTROLPARENT | WS_EX_CONTEXTHELP});
-  EXPECT_EQ(dialog.Style, DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER |
-                                DS_CONTEXTHELP | DS_SETFONT});
-  // No menu, the standard dialog class; 8 points, FW_DONTCARE, not italic, DEFAULT_CHARSET.
-  EXPECT_EQ(std::tie(dialog.Menu, dialog.Class, dialog.PointSize, dialog.Weight, dialog.Italic,
-                     dialog.Charset, dialog.Face),
-            std::make_tuple("", "", 8, 0, 0, 1, "MS Sans Serif"));
   EXPECT_EQ(dialog.Caption.rfind(PluginDescription, 0), 0u) << "the caption names the plug-in";
   // Every string is there, whole, with its escapes resolved, and none is another's copy.
   std::set<std::string> texts;
@@ -64,6 +57,9 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   // Open, every control lies inside the dialog and none but a group box (id -1) covers another.
   ASSERT_TRUE(Start());
   Configure([](HWND live) {
+    // The caption's help button (F1's twin) and its close button.
+    EXPECT_NE(GetWindowLongA(live, GWL_EXSTYLE) & WS_EX_CONTEXTHELP, 0);
+    EXPECT_EQ(GetWindowLongA(live, GWL_STYLE) & (WS_CAPTION | WS_SYSMENU), WS_CAPTION | WS_SYSMENU);
     RECT all{}, both{};
     GetClientRect(live, &all);
     std::vector<RECT> placed;
@@ -100,7 +96,8 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
 
 TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeepsThem) {
   enum Through { Host, Installer, HostInUtf16 };
-  // Stored is the file before (empty: nothing stored), SavedByOk the file after OK without a change.
+  // Stored is the file before, SavedByOk the file after OK without a change; a setting not named
+  // is absent from the file, and shown and saved as its default.
   const struct {
     const char* Name;
     Through Via;
@@ -108,27 +105,49 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
     bool LockGroupOn, SaverGroupOn;
     const char* SavedByOk;
   } cases[] = {
-      {"every key stored, through the host", Host, "2 0 15 1 1 0 2 0 1", "2 0 15 1 1 0 2 0 1", true, true,
-       "2 0 15 1 1 0 2 0 1"},
+      {"every key stored, through the host", Host,
+       "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+       "ScreenSaverTimeout=0 StandbyAction=2 Verlift=0 ScreenSaverDisplayOff=1",
+       "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+       "StandbyAction=2 "
+       "ScreenSaverDisplayOff=1",
+       true, true,
+       "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+       "StandbyAction=2 "
+       "ScreenSaverDisplayOff=1"},
       {"unknown lock action shows no choice and keeps its group on, through the installer", Installer,
-       "7 1 -3 0 0 65536 0 0 1", "-1 1 -3 0 0 65536 0 0 1", true, false, "255 1 -3 0 0 65536 0 0 1"},
-      {"empty file gives the defaults, through the host", Host, "", "1 1 0 0 0 0 0 0 0", true, false,
-       "1 1 0 0 0 0 0 0 0"},
-      {"actions keep their low 8 bits, through the installer", Installer, "258 1 5 3 0 7 3 1 0",
-       "2 1 5 -1 0 7 -1 1 0", true, true, "2 1 5 255 0 7 255 1 0"},
-      {"the host's file has only a UTF-16 name, which it gives", HostInUtf16, "258 0 15 1 1 0 7 0 1",
-       "2 0 15 1 1 0 -1 0 1", true, true, "2 0 15 1 1 0 255 0 1"}};
+       "LockAction=7 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1",
+       "LockAction=-1 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1", true, false,
+       "LockAction=255 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1"},
+      {"empty file gives the defaults, through the host", Host, "", "", true, false, ""},
+      {"actions keep their low 8 bits, through the installer", Installer,
+       "LockAction=258 LockTimeout=5 ScreenSaverAction=3 ScreenSaverTimeout=7 StandbyAction=3 Verlift=1",
+       "LockAction=2 LockTimeout=5 ScreenSaverAction=-1 ScreenSaverTimeout=7 StandbyAction=-1 Verlift=1",
+       true, true,
+       "LockAction=2 LockTimeout=5 ScreenSaverAction=255 ScreenSaverTimeout=7 StandbyAction=255 Verlift=1"},
+      {"the host's file has only a UTF-16 name, which it gives", HostInUtf16,
+       "LockAction=258 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+       "StandbyAction=7 "
+       "ScreenSaverDisplayOff=1",
+       "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+       "StandbyAction=-1 "
+       "ScreenSaverDisplayOff=1",
+       true, true,
+       "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+       "StandbyAction=255 "
+       "ScreenSaverDisplayOff=1"},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_NO_FATAL_FAILURE(Fresh());
     std::string file = c.Via == Installer ? NewIni() : c.Via == HostInUtf16 ? NewForeignIni() : ini_;
-    WriteValues(file, Split(c.Stored));
+    WriteIniSettings(file, c.Stored);
     const std::string hostFileBefore = FileBytes(ini_);
     if (c.Via == HostInUtf16) HostAnswerWideIniQuery(Wide(file).c_str());
     ASSERT_TRUE(Start(c.Via != Installer));
     auto script = [&](HWND dialog) {
       for (int combo : ActionCombos) EXPECT_EQ(ComboItems(dialog, combo), ActionCaptions()) << combo;
-      EXPECT_EQ(ShownValues(dialog), Split(c.Shown));
+      EXPECT_EQ(ShownValues(dialog), Named(c.Shown));
       ExpectGroups(dialog, c.LockGroupOn, c.SaverGroupOn);
       for (int bar : {IDC_LOCK_ARROWS, IDC_SAVER_ARROWS}) {
         int low = -1, high = -1;
@@ -144,7 +163,7 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
     } else {
       Configure(script);
     }
-    EXPECT_EQ(StoredValues(file), Split(c.SavedByOk));
+    EXPECT_EQ(StoredValues(file), Named(c.SavedByOk));
   }
 }
 
@@ -186,14 +205,20 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
   EXPECT_EQ(tabOrder, (std::vector<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_SAVER_ACTION,
                                         IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_DISPLAY_OFF,
                                         IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
-  EXPECT_EQ(StoredValues(ini_), Split("0 1 12 1 0 0 2 0 0"));
+  EXPECT_EQ(StoredValues(ini_), Named("LockAction=0 LockTimeout=12 ScreenSaverAction=1 StandbyAction=2"));
 }
 
 // Every control is changed each time; Cancel, the caption's close button and Esc keep none of
 // it, and Enter presses OK, which writes every key to the host's file.
 TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
-  const Values stored = Split("2 0 15 1 1 3 2 0 0"), changed = Split("1 1 100000 2 0 42 1 1 1");
-  WriteValues(ini_, stored);
+  const char* const storedText =
+      "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
+      "ScreenSaverTimeout=3 StandbyAction=2";
+  const Values stored = Named(storedText),
+               changed = Named(
+                   "LockTimeout=100000 ScreenSaverAction=2 ScreenSaverTimeout=42 StandbyAction=1 "
+                   "Verlift=1 ScreenSaverDisplayOff=1");
+  WriteIniSettings(ini_, storedText);
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
   // Message 0: the Cancel button.

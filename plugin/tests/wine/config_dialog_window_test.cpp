@@ -201,7 +201,7 @@ TEST_F(ConfigDialogTest, InstConfigInAPlainProcessSavesAndLeavesNoTimerRunning) 
   DialogSession confirmed = Install(installer, installerIni.c_str(), choose(IDC_SAVER_ACTION, 2, IDOK));
   EXPECT_EQ(confirmed.Owner, installer);
   EXPECT_EQ(confirmed.Result, 1);
-  EXPECT_EQ(StoredValues(installerIni), Split("1 1 0 2 0 0 0 0 0"));
+  EXPECT_EQ(StoredValues(installerIni), Named("ScreenSaverAction=2"));
   EXPECT_EQ(HostIniQueries(), 0);
   EXPECT_EQ(FileBytes(ini_), "") << "the host's file is not touched";
   EXPECT_TRUE(TimerIs(Timer::Stopped)) << "no query and no command reached the installer's window";

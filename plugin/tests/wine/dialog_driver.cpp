@@ -111,14 +111,17 @@ Values StoredValues(const std::string& ini) {
   return values;
 }
 
-void WriteValues(const std::string& ini, const Values& values) {
-  for (size_t i = 0; i < values.size() && i < std::size(SettingRows); ++i)
-    WriteIniValue(ini, SettingRows[i].Key, values[i].c_str());
-}
-
-Values Split(const char* text) {
+Values Named(const char* text) {
   Values values;
+  for (const SettingRow& row : SettingRows) values.push_back(std::to_string(row.Default));
   std::istringstream words(text);
-  for (std::string word; words >> word;) values.push_back(word);
+  for (std::string word; words >> word;) {
+    const size_t equals = word.find('=');
+    const SettingRow* row = FindSetting(word.substr(0, equals));
+    if (row == nullptr || equals == std::string::npos)
+      ADD_FAILURE() << "no setting in '" << word << "'";
+    else
+      values[row - SettingRows] = word.substr(equals + 1);
+  }
   return values;
 }

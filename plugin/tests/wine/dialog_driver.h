@@ -44,14 +44,14 @@ void SendScroll(HWND dialog, int scrollBarId, WPARAM code);
 void SendHelp(HWND dialog, int id);
 
 using Values = std::vector<std::string>;
-// Values from blank-separated text: "2 0 15" is {"2", "0", "15"}.
-Values Split(const char* text);
+// Every setting's value in table order from "Key=value" words ("LockAction=2 Verlift=1"); a
+// setting not named has its default.
+Values Named(const char* text);
 // A string of the loaded plug-in, and its action captions in item order.
 std::wstring PluginString(int id);
 Values ActionCaptions();
-// The controls in the order their keys are stored: each choice as its item index (-1: none),
-// each check box as its check state, each edit as its text.
+// The controls in table order: each choice as its item index (-1: none), each check box as its
+// check state, each edit as its text.
 Values ShownValues(HWND dialog);
-// Every setting's key in an INI file ("<absent>" when missing), and writing the first values.size().
+// Every setting's key in an INI file, in table order ("<absent>" when missing).
 Values StoredValues(const std::string& ini);
-void WriteValues(const std::string& ini, const Values& values);
