@@ -165,17 +165,39 @@ TEST(Settings, ClampedNumberKeepsToItsRange) {
 TEST(Settings, SectionBlockReadsAsTheProfileFunctionsWould) {
   using namespace std::literals;
   const auto block = "LockAction=2\0lockaction=3\0LockActionX=4\0Verlift\0Name=\"5\"\0Single='6'\0Empty=\0"sv;
+  // clang-format off
   const std::pair<std::string_view, int32_t> lookups[] = {
-      {"LOCKACTION", 2}, {"LockActio", 77}, {"Verlift", 77}, {"Name", 5},
-      {"Single", 6},     {"Empty", 77},     {"Gone", 77}};
+      {"LOCKACTION", 2},
+      {"LockActio", 77},
+      {"Verlift", 77},
+      {"Name", 5},
+      {"Single", 6},
+      {"Empty", 77},
+      {"Gone", 77},
+  };
+  // clang-format on
   for (const auto& [key, expected] : lookups) EXPECT_EQ(ProfileIntFromBlock(block, key, 77), expected) << key;
   EXPECT_EQ(ProfileIntFromBlock(u"LockAction=0x10\0"sv, "lockAction", 77), 16);
   EXPECT_EQ(ProfileIntFromBlock(""sv, "LockAction", 1), 1);
 
+  // clang-format off
   const std::pair<std::string_view, int32_t> values[] = {
-      {" 12", 12},    {"-7", -7},   {"+3", 3},     {"0x1F", 31}, {"-2147483648", INT32_MIN},
-      {"0o17", 15},   {"0b101", 5}, {"12abc", 12}, {"abc", 0},   {"4294967297", 1},
-      {"-0x10", -16}, {"0x", 0},    {"258", 258},  {"0b2", 0}};
+      {" 12", 12},
+      {"-7", -7},
+      {"+3", 3},
+      {"0x1F", 31},
+      {"-2147483648", INT32_MIN},
+      {"0o17", 15},
+      {"0b101", 5},
+      {"12abc", 12},
+      {"abc", 0},
+      {"4294967297", 1},
+      {"-0x10", -16},
+      {"0x", 0},
+      {"258", 258},
+      {"0b2", 0},
+  };
+  // clang-format on
   for (const auto& [text, expected] : values) EXPECT_EQ(ProfileIntFromText(text, 77), expected) << text;
 }
 

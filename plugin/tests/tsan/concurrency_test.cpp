@@ -51,7 +51,8 @@ TEST(Concurrency, TicksWhileSettingsChange) {
   });
 
   // Churn: every round is one dialog OK plus a power notification, as the UI thread would do them.
-  for (uint32_t round = 0; round < 20000 || ticks.load(std::memory_order_acquire) < 20000; ++round) {
+  constexpr uint32_t Rounds = 20000;  // at least this many dialog OKs, and as many ticks
+  for (uint32_t round = 0; round < Rounds || ticks.load(std::memory_order_acquire) < Rounds; ++round) {
     // Codes 4 and 5 are out of range and must never reach the player.
     const uint8_t lock = round % 6, saver = (round / 4) % 3, standby = (round / 2) % 6;
     Store(s, {

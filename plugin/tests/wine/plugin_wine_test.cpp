@@ -118,7 +118,17 @@ TEST_F(PluginTest, StandbyCommandGoesOutOnceAtResumeWithSettingsFromTheHostsIniF
   ASSERT_TRUE(StartWith("StandbyAction=2 LockAction=0"));
   // Each power event and the commands sent by then: a standby request and a resume without a
   // suspend do nothing, nor does the suspend itself; the first resume after it acts, once.
-  const std::pair<WPARAM, size_t> events[] = {{5, 0}, {7, 0}, {4, 0}, {8, 0}, {7, 1}, {7, 1}, {18, 1}};
+  // clang-format off
+  const std::pair<WPARAM, size_t> events[] = {
+      {PBT_APMSTANDBY, 0},
+      {PBT_APMRESUMESUSPEND, 0},
+      {PBT_APMSUSPEND, 0},
+      {PBT_APMRESUMESTANDBY, 0},
+      {PBT_APMRESUMESUSPEND, 1},
+      {PBT_APMRESUMESUSPEND, 1},
+      {PBT_APMRESUMEAUTOMATIC, 1},
+  };
+  // clang-format on
   for (auto [event, commands] : events) {
     SendMessageA(HostWindowHandle(), WM_POWERBROADCAST, event, 0);
     EXPECT_EQ(HostCommandCount(), commands) << "after event " << event;

@@ -25,6 +25,8 @@ struct World {
   bool TickCount64 = true;  // false: no GetTickCount64, as on Windows XP
 };
 constexpr uint32_t Always = 1000;  // session refusals: more than any test waits for
+// A once-a-second tick that has not come within this long means the timer stopped.
+constexpr DWORD TickDeadlineMs = 3000;
 
 class PresenceTest : public HostTest {
  protected:
@@ -42,7 +44,7 @@ class PresenceTest : public HostTest {
     ASSERT_EQ(HostInitPlugin(), 0);
   }
   // One tick that began after now has run; whatever it was going to send has arrived.
-  static void NextTick() { ASSERT_TRUE(SimWaitForFreshTicks(1, 3000)) << "the timer stopped"; }
+  static void NextTick() { ASSERT_TRUE(SimWaitForFreshTicks(1, TickDeadlineMs)) << "the timer stopped"; }
   // Unlocks; the first tick after it adds `atUnlock` to the commands so far, the next adds nothing.
   static void UnlockAndExpect(std::vector<UINT> expected, const std::vector<UINT>& atUnlock, int finalState) {
     expected.insert(expected.end(), atUnlock.begin(), atUnlock.end());

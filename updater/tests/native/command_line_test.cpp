@@ -83,18 +83,9 @@ TEST(ParseArguments, NoArgumentsAtAll) {
   EXPECT_TRUE(disk.asked.empty());
 }
 
-TEST(ParseHandleValue, Table) {
-  const std::u16string nines(500, u'9'), zeros(500, u'0');
-  // A handle with its top bit set travels as a negative decimal and keeps its pattern.
-  const int32_t topBitSet = static_cast<int32_t>(0xFFFF1234u);
-  const std::pair<std::u16string, int32_t> cases[] = {
-      {u"", 0},        {u"abc", 0},         {u"2147483647", INT32_MAX},  {u"2147483648", INT32_MAX},
-      {u"-", 0},       {u"- 5", 0},         {u"-2147483648", INT32_MIN}, {u"-2147483649", INT32_MIN},
-      {u"42", 42},     {u"  \t+42", 42},    {u"99999999999", INT32_MAX}, {u"-99999999999", INT32_MIN},
-      {u"\r\n-5", -5}, {u"12ab34", 12},     {nines, INT32_MAX},          {u"-" + nines, INT32_MIN},
-      {u"-0", 0},      {zeros + u"17", 17}, {u"-60876", topBitSet}};
-  for (const auto& [text, value] : cases)
-    EXPECT_EQ(ParseHandleValue(text.c_str()), value) << std::string(text.begin(), text.end()).substr(0, 40);
+// The reading itself is ParseDecimal's, whose table covers it; this is the handle's own case.
+TEST(ParseHandleValue, TopBitTravelsAsNegativeDecimal) {
+  EXPECT_EQ(ParseHandleValue(u"-60876"), static_cast<int32_t>(0xFFFF1234u));
 }
 
 }  // namespace

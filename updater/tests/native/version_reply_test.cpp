@@ -160,8 +160,9 @@ TEST(BoundedCopy, CutsWithinBothBoundsAndBetweenSurrogatePairs) {
     size_t capacity, available;
     std::u16string expected;
   } cases[] = {
-      {u"abcdef", 4, 6, u"abc"}, {u"abcdef", 7, 6, u"abcdef"}, {u"abcdef", 9, 2, u"ab"},
-      {u"ab\0cd"s, 9, 5, u"ab"}, {u"abc", 1, 3, u""},
+      {u"abcdef", 4, 6, u"abc"},                               // cut by the capacity
+      {u"abcdef", 7, 6, u"abcdef"}, {u"abcdef", 9, 2, u"ab"},  // cut by what is available
+      {u"ab\0cd"s, 9, 5, u"ab"},    {u"abc", 1, 3, u""},
   };
   for (const auto& c : cases) {
     std::u16string out(c.capacity, u'#');
@@ -173,7 +174,11 @@ TEST(BoundedCopy, CutsWithinBothBoundsAndBetweenSurrogatePairs) {
   EXPECT_EQ(std::u16string(wide), u"\u00e9\u00ff");
 
   const std::pair<std::u16string, std::u16string> cuts[] = {
-      {u"ab\xD83D", u"ab"}, {u"ab\U0001F514", u"ab\U0001F514"}, {u"a\xDC14", u"a\xDC14"}, {u"", u""}};
+      {u"ab\xD83D", u"ab"},  // text, what is kept
+      {u"ab\U0001F514", u"ab\U0001F514"},
+      {u"a\xDC14", u"a\xDC14"},
+      {u"", u""},
+  };
   for (auto [text, kept] : cuts) {
     EXPECT_EQ(KeepWholePairs(text.data(), text.size()), kept.size());
     EXPECT_EQ(std::u16string(text.c_str()), kept);
