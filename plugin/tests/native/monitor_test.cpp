@@ -54,74 +54,203 @@ const Step Resume{.WParam = PbtApmResumeSuspend};
 
 const std::vector<Scenario> Scenarios = {
     {{"LockWhilePlayingPausesThenPlays", {}, Free, Playing},
-     {{Free}, {Locked, "1", Paused}, {Locked}, {Free, "3", Playing}, {Free}}},
+     {
+         {Free},
+         {Locked, "1", Paused},
+         {Locked},
+         {Free, "3", Playing},
+         {Free},
+     }},
     {{"LockWhilePausedOrStoppedSendsNothing", {}, Free, Paused},
-     {{Locked}, {Free}, {.Desk = Locked, .Set = Stopped}, {Free}}},
+     {
+         {Locked},
+         {Free},
+         {.Desk = Locked, .Set = Stopped},
+         {Free},
+     }},
     {{"LockStopsWithAction2OnlyWhenPlaying", {.LockAction = 2}, Free, Playing},
-     {{Locked, "2", Stopped}, {Free, "3", Playing}, {.Desk = Free, .Set = Paused}, {Locked}, {Free}}},
+     {
+         {Locked, "2", Stopped},
+         {Free, "3", Playing},
+         {.Desk = Free, .Set = Paused},
+         {Locked},
+         {Free},
+     }},
     {{"UnlockIntoScreenSaverWaitsForItsEnd", {}, Free, Playing},
-     {{Locked, "1", Paused}, {Saver}, {Free, "3", Playing}}},
-    {{"LockAction3WouldRestartSoNothingIsSent", {.LockAction = 3}, Free, Playing}, {{Locked}, {Free}}},
+     {
+         {Locked, "1", Paused},
+         {Saver},
+         {Free, "3", Playing},
+     }},
+    {{"LockAction3WouldRestartSoNothingIsSent", {.LockAction = 3}, Free, Playing},
+     {
+         {Locked},
+         {Free},
+     }},
     {{"LockActionOutOfRangeTakesOverSilently", {.LockAction = 200}, Free, Playing},
-     {{Locked}, {.Desk = Locked, .Set = Paused}, {Free, "3", Playing}}},
-    {{"LockWithoutAutoResume", {.LockAutoResume = 0}, Free, Playing}, {{Locked, "1", Paused}, {Free}}},
+     {
+         {Locked},
+         {.Desk = Locked, .Set = Paused},
+         {Free, "3", Playing},
+     }},
+    {{"LockWithoutAutoResume", {.LockAutoResume = 0}, Free, Playing},
+     {
+         {Locked, "1", Paused},
+         {Free},
+     }},
     // Lock action 0 keeps the music going; play at the unlock only if the user paused meanwhile.
     {{"LockAction0WithScreenSaverSet", {.LockAction = 0, .ScreenSaverAction = 1}, Free, Playing},
-     {{Locked}, {Free}, {Locked}, {.Desk = Locked, .Set = Paused}, {Free, "3", Playing}}},
+     {
+         {Locked},
+         {Free},
+         {Locked},
+         {.Desk = Locked, .Set = Paused},
+         {Free, "3", Playing},
+     }},
     {{"ScreenSaverAction2Pauses", {.ScreenSaverAction = 2, .ScreenSaverAutoResume = 1}, Free, Playing},
-     {{Saver, "1", Paused}, {Saver}, {Free, "3", Playing}}},
+     {
+         {Saver, "1", Paused},
+         {Saver},
+         {Free, "3", Playing},
+     }},
     {{"ScreenSaverWithoutAutoResume", {.ScreenSaverAction = 1}, Free, Playing},
-     {{Saver, "1", Paused}, {Free}}},
-    {{"ScreenSaverWhilePausedSendsNothing", Saver1, Free, Paused}, {{Saver}, {Saver}, {Free}}},
+     {
+         {Saver, "1", Paused},
+         {Free},
+     }},
+    {{"ScreenSaverWhilePausedSendsNothing", Saver1, Free, Paused},
+     {
+         {Saver},
+         {Saver},
+         {Free},
+     }},
     {{"ScreenSaverEndsWhileUserPlaysSendsNoPlay", Saver1, Free, Playing},
-     {{Saver, "1", Paused}, {.Desk = Saver, .Set = Playing}, {Free}}},
+     {
+         {Saver, "1", Paused},
+         {.Desk = Saver, .Set = Playing},
+         {Free},
+     }},
     {{"PasswordProtectedScreenSaver", Saver1, Free, Playing},
-     {Step{Free}, Step{SaverLocked, "1", Paused}, Step{SaverLocked}, Step{Locked}, Step{Locked},
-      Step{Free, "3", Playing}, Step{Free}, Step{Locked, "1", Paused}, Step{Free, "3", Playing}}},
+     {
+         Step{Free},
+         Step{SaverLocked, "1", Paused},
+         Step{SaverLocked},
+         Step{Locked},
+         Step{Locked},
+         Step{Free, "3", Playing},
+         Step{Free},
+         Step{Locked, "1", Paused},
+         Step{Free, "3", Playing},
+     }},
     // Without a screen-saver action a password-protected screen saver's lock is still not a lock.
     {{"ScreenSaverAction0PasswordLockIsNotALock", {}, Free, Playing},
-     {{Saver}, {SaverLocked}, {Locked}, {Locked}, {Free}, {Locked, "1", Paused}, {Free, "3", Playing}}},
+     {
+         {Saver},
+         {SaverLocked},
+         {Locked},
+         {Locked},
+         {Free},
+         {Locked, "1", Paused},
+         {Free, "3", Playing},
+     }},
     // The tick that resumes has seen the screen saver gone: a lock right after it is a lock.
     {{"LockRightAfterScreenSaverResumeIsALock", Saver1, Free, Playing},
-     {{Saver, "1", Paused}, {Saver}, {Free, "3", Playing}, {Locked, "1", Paused}, {Free, "3", Playing}}},
+     {
+         {Saver, "1", Paused},
+         {Saver},
+         {Free, "3", Playing},
+         {Locked, "1", Paused},
+         {Free, "3", Playing},
+     }},
     {{"SingleTickScreenSaverIntoLockedDesktop", Saver1, Free, Playing},
-     {{Saver, "1", Paused}, {Locked, "3", Playing}, {Locked, "1", Paused}, {Locked}, {Free, "3", Playing}}},
+     {
+         {Saver, "1", Paused},
+         {Locked, "3", Playing},
+         {Locked, "1", Paused},
+         {Locked},
+         {Free, "3", Playing},
+     }},
     {{"InitWhileScreenSaverRuns", Saver1, Saver, Playing},
-     {{Saver}, {Saver}, {Free}, {Saver, "1", Paused}, {Free, "3", Playing}}},
+     {
+         {Saver},
+         {Saver},
+         {Free},
+         {Saver, "1", Paused},
+         {Free, "3", Playing},
+     }},
     {{"InitWhileScreenSaverRunsWithAction0BlocksLockUntilEnabled", {}, Saver, Playing},
-     {Step{Free}, Step{Locked}, Step{Free},
-      Step{.Desk = Free, .Before = [](PluginState& s) { Put(s.ScreenSaverAction, 1); }},
-      Step{Locked, "1", Paused}, Step{Free, "3", Playing}}},
+     {
+         Step{Free},
+         Step{Locked},
+         Step{Free},
+         Step{.Desk = Free, .Before = [](PluginState& s) { Put(s.ScreenSaverAction, 1); }},
+         Step{Locked, "1", Paused},
+         Step{Free, "3", Playing},
+     }},
     {{"BothFlagsSeededOnlyStandbyWorks", Saver1Standby2, SaverLocked, Playing},
-     {Step{Free}, Step{Saver}, Step{Locked}, Step{Free}, Suspend,
-      Step{.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend},
-      Step{.Desk = Locked, .Set = Playing}, Step{Saver}, Step{Free}}},
+     {
+         Step{Free},
+         Step{Saver},
+         Step{Locked},
+         Step{Free},
+         Suspend,
+         Step{.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend},
+         Step{.Desk = Locked, .Set = Playing},
+         Step{Saver},
+         Step{Free},
+     }},
     {{"StandbyAction0IgnoresPower", {}, Free, Playing},
-     {Suspend, {Locked, "1", Paused}, Resume, {Free, "3", Playing}}},
+     {
+         Suspend,
+         {Locked, "1", Paused},
+         Resume,
+         {Free, "3", Playing},
+     }},
     {{"ResumeWithoutSuspendAndSecondResume", Standby(2), Free, Playing},
-     {Resume, Suspend, Step{.Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
-      Step{.WParam = PbtApmResumeCritical}, Resume}},
+     {
+         Resume,
+         Suspend,
+         Step{.Expect = "2", .After = Stopped, .WParam = PbtApmResumeAutomatic},
+         Step{.WParam = PbtApmResumeCritical},
+         Resume,
+     }},
     {{"StandbyTicksIdleAndWParam5And8DoNothing", Standby(1), Free, Playing},
-     {Step{.WParam = 5}, Step{.WParam = 8}, Step{Locked, "1", Paused}, Step{Free, "3", Playing}, Suspend,
-      Step{Locked}, Step{.WParam = 8}, Step{Free},
-      Step{.Expect = "1", .After = Paused, .WParam = PbtApmResumeCritical}, Step{Locked}, Step{Free}}},
+     {
+         Step{.WParam = 5},
+         Step{.WParam = 8},
+         Step{Locked, "1", Paused},
+         Step{Free, "3", Playing},
+         Suspend,
+         Step{Locked},
+         Step{.WParam = 8},
+         Step{Free},
+         Step{.Expect = "1", .After = Paused, .WParam = PbtApmResumeCritical},
+         Step{Locked},
+         Step{Free},
+     }},
     {{"OtherMessageWithSuspendWParamIsIgnored", Standby(2), Free, Playing},
-     {{.WParam = PbtApmSuspend, .Message = 0x10}, {Locked, "1", Paused}, Resume}},
+     {
+         {.WParam = PbtApmSuspend, .Message = 0x10},
+         {Locked, "1", Paused},
+         Resume,
+     }},
     // Standby pause/play only to a player in the right state; stop always; other codes nothing.
     {{"StandbyCommandsSuitThePlayer", Standby(1), Free, Paused},
-     {Suspend,
-      Resume,
-      Suspend,
-      {.Expect = "1", .After = Paused, .Set = Playing, .WParam = PbtApmResumeSuspend},
-      {.Before = [](PluginState& s) { Put(s.StandbyAction, 3); }, .WParam = PbtApmSuspend},
-      {.Set = Playing, .WParam = PbtApmResumeSuspend},
-      Suspend,
-      {.Expect = "3", .After = Playing, .Set = Stopped, .WParam = PbtApmResumeSuspend},
-      {.Set = Stopped, .Before = [](PluginState& s) { Put(s.StandbyAction, 2); }, .WParam = PbtApmSuspend},
-      {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend},
-      {.Before = [](PluginState& s) { Put(s.StandbyAction, 4); }, .WParam = PbtApmSuspend},
-      Resume,
-      {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing}}},
+     {
+         Suspend,
+         Resume,
+         Suspend,
+         {.Expect = "1", .After = Paused, .Set = Playing, .WParam = PbtApmResumeSuspend},
+         {.Before = [](PluginState& s) { Put(s.StandbyAction, 3); }, .WParam = PbtApmSuspend},
+         {.Set = Playing, .WParam = PbtApmResumeSuspend},
+         Suspend,
+         {.Expect = "3", .After = Playing, .Set = Stopped, .WParam = PbtApmResumeSuspend},
+         {.Set = Stopped, .Before = [](PluginState& s) { Put(s.StandbyAction, 2); }, .WParam = PbtApmSuspend},
+         {.Expect = "2", .After = Stopped, .WParam = PbtApmResumeSuspend},
+         {.Before = [](PluginState& s) { Put(s.StandbyAction, 4); }, .WParam = PbtApmSuspend},
+         Resume,
+         {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing},
+     }},
     // A suspend and its resumes heard on the player's window, the plug-in's own and the registration.
     {{"StandbyHeardThreeWaysActsOnce", Standby(2), Free, Playing},
      {
@@ -171,45 +300,101 @@ const std::vector<Scenario> Scenarios = {
      }},
     // Timeouts count from the take-over, not from start-up; exactly the limit still resumes.
     {{"LockTimeoutBoundary", {.LockTimeout = 5}, Free, Playing},
-     {{.Desk = Locked, .Expect = "1", .After = Paused, .Advance = 60 * Minute},
-      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 5 * Minute},
-      {Locked, "1", Paused},
-      {.Desk = Free, .Advance = 5 * Minute + 1},
-      {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing},
-      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 400 * Minute, .Before = LockTimeout0},
-      {Locked, "1", Paused},
-      {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 400 * Minute, .Before = LockTimeoutMinus1}}},
+     {
+         {.Desk = Locked, .Expect = "1", .After = Paused, .Advance = 60 * Minute},
+         {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 5 * Minute},
+         {Locked, "1", Paused},
+         {.Desk = Free, .Advance = 5 * Minute + 1},
+         {.Desk = Locked, .Expect = "1", .After = Paused, .Set = Playing},
+         {.Desk = Free, .Expect = "3", .After = Playing, .Advance = 400 * Minute, .Before = LockTimeout0},
+         {Locked, "1", Paused},
+         {.Desk = Free,
+          .Expect = "3",
+          .After = Playing,
+          .Advance = 400 * Minute,
+          .Before = LockTimeoutMinus1},
+     }},
     {{"LockTimeoutHugeDoesNotOverflow", {.LockTimeout = INT32_MAX}, Free, Playing},
-     {Step{Locked, "1", Paused},
-      Step{.Desk = Free, .Expect = "3", .After = Playing, .Advance = 2147483647ull * Minute},
-      Step{Locked, "1", Paused}, Step{.Desk = Free, .Advance = 2147483647ull * Minute + 1}}},
+     {
+         Step{Locked, "1", Paused},
+         Step{.Desk = Free, .Expect = "3", .After = Playing, .Advance = 2147483647ull * Minute},
+         Step{Locked, "1", Paused},
+         Step{.Desk = Free, .Advance = 2147483647ull * Minute + 1},
+     }},
     {{"ScreenSaverTimeoutBoundary", Dark1Timed, Free, Playing},
-     {Step{.Desk = Saver, .Expect = "1", .After = Paused, .Advance = 30 * Minute},
-      Step{.Desk = Free, .Expect = "3", .After = Playing, .Advance = Minute}, Step{Saver, "1", Paused},
-      Step{.Desk = Free, .Advance = Minute + 1},
-      Step{.Desk = Dark, .Expect = "1", .After = Paused, .Set = Playing},  // the display, alike
-      Step{.Desk = Free, .Advance = Minute + 1}}},
+     {
+         Step{.Desk = Saver, .Expect = "1", .After = Paused, .Advance = 30 * Minute},
+         Step{.Desk = Free, .Expect = "3", .After = Playing, .Advance = Minute},
+         Step{Saver, "1", Paused},
+         Step{.Desk = Free, .Advance = Minute + 1},
+         Step{.Desk = Dark, .Expect = "1", .After = Paused, .Set = Playing},  // the display, alike
+         Step{.Desk = Free, .Advance = Minute + 1},
+     }},
     {{"ScreenSaverTimeoutCountsFromStartAcrossPasswordLock", Saver1Timed, Free, Playing},
-     {Step{SaverLocked, "1", Paused}, Step{.Desk = SaverLocked, .Advance = 40000},
-      Step{.Desk = Locked, .Advance = 19000}, Step{Free, "3", Playing}, Step{SaverLocked, "1", Paused},
-      Step{.Desk = SaverLocked, .Advance = 40000}, Step{.Desk = Locked, .Advance = 19000},
-      Step{.Desk = Free, .Advance = 1001}, Step{Free}}},
+     {
+         Step{SaverLocked, "1", Paused},
+         Step{.Desk = SaverLocked, .Advance = 40000},
+         Step{.Desk = Locked, .Advance = 19000},
+         Step{Free, "3", Playing},
+         Step{SaverLocked, "1", Paused},
+         Step{.Desk = SaverLocked, .Advance = 40000},
+         Step{.Desk = Locked, .Advance = 19000},
+         Step{.Desk = Free, .Advance = 1001},
+         Step{Free},
+     }},
     // The display turning off stands for the screen saver, with the same rules; dimmed is not off.
     {{"DisplayOffNotDimmed", Dark1, Free, Playing},
-     {{Dim}, {Dark, "1", Paused}, {Dark}, {Dim, "3", Playing}}},
-    {{"DisplayOffWhilePaused", Dark1, Free, Paused}, {{Dark}, {Free}}},
+     {
+         {Dim},
+         {Dark, "1", Paused},
+         {Dark},
+         {Dim, "3", Playing},
+     }},
+    {{"DisplayOffWhilePaused", Dark1, Free, Paused},
+     {
+         {Dark},
+         {Free},
+     }},
     {{"DisplayOffNoResume", {.ScreenSaverAction = 1, .ScreenSaverDisplayOff = 1}, Free, Playing},
-     {{Dark, "1", Paused}, {Free}}},
+     {
+         {Dark, "1", Paused},
+         {Free},
+     }},
     {{"SaverOutlastsDisplay", Dark1, Free, Playing},
-     {{Dark, "1", Paused}, {DarkSaver}, {Saver}, {Free, "3", Playing}}},
+     {
+         {Dark, "1", Paused},
+         {DarkSaver},
+         {Saver},
+         {Free, "3", Playing},
+     }},
     {{"DisplayOffIntoLock", Dark1, Free, Playing},
-     {{Dark, "1", Paused}, {Dark}, {DarkLocked}, {Locked}, {Free, "3", Playing}}},
+     {
+         {Dark, "1", Paused},
+         {Dark},
+         {DarkLocked},
+         {Locked},
+         {Free, "3", Playing},
+     }},
     {{"DisplayOffInLock", Dark1, Free, Playing},
-     {{Locked, "1", Paused}, {DarkLocked}, {Dark}, {Free, "3", Playing}}},
+     {
+         {Locked, "1", Paused},
+         {DarkLocked},
+         {Dark},
+         {Free, "3", Playing},
+     }},
     // Without the choice, or without a screen-saver action, the display is nothing; a lock is a lock.
-    {{"NoChoice", Saver1, Free, Playing}, {{Dark}, {DarkLocked, "1", Paused}, {Free, "3", Playing}}},
+    {{"NoChoice", Saver1, Free, Playing},
+     {
+         {Dark},
+         {DarkLocked, "1", Paused},
+         {Free, "3", Playing},
+     }},
     {{"NoSaverAction", {.ScreenSaverDisplayOff = 1}, Free, Playing},
-     {{Dark}, {DarkLocked, "1", Paused}, {Free, "3", Playing}}},
+     {
+         {Dark},
+         {DarkLocked, "1", Paused},
+         {Free, "3", Playing},
+     }},
 };
 
 class MonitorScenario : public testing::TestWithParam<Scenario> {};
@@ -223,7 +408,7 @@ TEST_P(MonitorScenario, SendsExpectedCommands) {
   Store(s, sc.At.Config);
   for (size_t i = 0; i < sc.Steps.size(); ++i) {
     const Step& step = sc.Steps[i];
-    SCOPED_TRACE("step " + std::to_string(i));
+    SCOPED_TRACE("step " + std::to_string(i + 1) + ", the list's line " + std::to_string(i + 1));
     if (step.Before) step.Before(s);
     if (step.Set != Keep) host.Player.State = step.Set;
     const PlayerState before = host.Player.State;
@@ -258,11 +443,19 @@ TEST(Monitor, SeedTakesStateFromProbes) {
   EXPECT_EQ((std::array{s.LockEngagedAtMs, s.ScreenSaverEngagedAtMs}), (std::array<uint64_t, 2>{1234, 1234}));
 }
 
+// The host's command numbers as its documentation gives them, typed here on purpose: the fakes
+// and the stand-in host take theirs from the same header, so only this catches a wrong one.
 TEST(Monitor, CommandMapAndTriggers) {
-  // Codes 1, 2 and 3 as the settings store them; every other code sends nothing.
-  const uint32_t byCode[] = {0, HostCommandPause, HostCommandStop, HostCommandPlay};
+  const uint32_t documented[] = {
+      0,      // 0: nothing
+      40046,  // 1: pause
+      40047,  // 2: stop
+      40045,  // 3: play
+  };
   for (int code = 0; code < 256; ++code)
-    EXPECT_EQ(HostCommandFor(static_cast<uint8_t>(code)), code < 4 ? byCode[code] : 0u) << code;
+    EXPECT_EQ(HostCommandFor(static_cast<uint8_t>(code)), code < 4 ? documented[code] : 0u) << code;
+  EXPECT_EQ((std::array{HostQueryMessage, uint32_t{HostQueryPlayState}, uint32_t{HostQueryIniPath}}),
+            (std::array<uint32_t, 3>{0x400, 104, 334}));
   PluginState s{};
   EXPECT_FALSE(AnyTriggerEnabled(s));
   Put(s.StandbyAction, 1);
@@ -281,12 +474,12 @@ TEST(Monitor, DisplayReportsActOncePerChange) {
     uint32_t Reported;
     bool Changed;
   } reports[] = {
-      {DisplayOn, false},      // the answer to a registration
-      {DisplayOff, true},      // one setting reports off
-      {DisplayOff, false},     // the other one too
-      {DisplayDimmed, true},   // the console's dimmed is on, the monitor's 1 then no change
-      {DisplayOff, true},      // and off again
-      {7, true},               // a value unknown today is not off
+      {DisplayOn, false},     // the answer to a registration
+      {DisplayOff, true},     // one setting reports off
+      {DisplayOff, false},    // the other one too
+      {DisplayDimmed, true},  // the console's dimmed is on, the monitor's 1 then no change
+      {DisplayOff, true},     // and off again
+      {7, true},              // a value unknown today is not off
   };
   std::atomic<uint32_t> shown{DisplayOn};
   for (size_t i = 0; i < std::size(reports); ++i) {
