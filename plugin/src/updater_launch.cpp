@@ -9,8 +9,12 @@
 #include "shell_open.h"
 
 namespace {
-constexpr DWORD PathCapacity = 261;
+// A full path of up to MAX_PATH characters and its terminator: a path that fills the buffer was cut.
+constexpr DWORD PathCapacity = MAX_PATH + 1;
+// The quoted INI path, " /HANDLE:" and the window as a signed 32-bit decimal, with room to spare.
 constexpr size_t ParametersCapacity = 310;
+static_assert(ParametersCapacity >= PathCapacity + sizeof "\"\" /HANDLE:-2147483648",
+              "the longest parameters fit");
 
 // Reads the checker's path. Data that fill the whole buffer without a terminator were cut.
 bool ReadCheckerPath(HKEY key, wchar_t (&path)[PathCapacity]) {
