@@ -148,11 +148,15 @@ TEST(Settings, ClampedNumberKeepsToItsRange) {
                             .Value = &PluginState::LockTimeout,
                             .Min = 0,
                             .Max = 10};
+  // clang-format off
   const std::pair<int32_t, int32_t> cases[] = {
-      {-1, 0},                             // below
-      {0, 0},         {10, 10}, {11, 10},  // above
+      {-1, 0},  // below
+      {0, 0},
+      {10, 10},
+      {11, 10},  // above
       {INT32_MIN, 0},
   };
+  // clang-format on
   PluginState s{};
   for (auto [value, kept] : cases) {
     StoreSetting(s, Fade, value);
