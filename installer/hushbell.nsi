@@ -45,6 +45,10 @@ AllowSkipFiles off
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
+; The product's own name and look, not the packaging tool's: its version under the buttons, the
+; checker's icon (ICON) for setup and the uninstaller, a plain picture (WIZARD_BITMAP) beside the
+; finish page.
+BrandingText "${PRODUCT} ${VERSION}"
 ; .onInit finds Winamp's folder (DefaultPlayerFolder); the user may choose another.
 InstallDir "$PROGRAMFILES\Winamp"
 VIProductVersion "${VERSION}"
@@ -60,6 +64,9 @@ VIAddVersionKey "LegalCopyright" "Brennick"
 !include "WinCore.nsh"
 !define /ifndef OPEN_EXISTING 3
 !define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD_BITMAP}"
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will install ${PRODUCT} into the Plugins folder of this Winamp installation. To use another Winamp installation, choose its folder."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Configure now"
@@ -179,6 +186,19 @@ Function RequireWritable
   ${EndIf}
 FunctionEnd
 
+; Adds the size of a file in KiB, rounded up, to $0.
+!macro ADD_KIB path
+  ClearErrors
+  FileOpen $1 "${path}" r
+  ${IfNot} ${Errors}
+    FileSeek $1 0 END $2
+    FileClose $1
+    IntOp $2 $2 + 1023
+    IntOp $2 $2 / 1024
+    IntOp $0 $0 + $2
+  ${EndIf}
+!macroend
+
 Var Uses             ; the checker's count of uses once this install is in place
 Var ReplaceChecker   ; 1: this setup's checker is not older than the one there
 
@@ -282,6 +302,17 @@ Section "Install"
   WriteRegStr HKLM $UninstallKey "InstallLocation" "$INSTDIR"
   WriteRegDWORD HKLM $UninstallKey "NoModify" 1
   WriteRegDWORD HKLM $UninstallKey "NoRepair" 1
+  ; What Windows' list of programs shows and management tools use: the uninstaller holds the
+  ; product's icon, the size is this folder's files and the shared checker once.
+  WriteRegStr HKLM $UninstallKey "DisplayIcon" "$INSTDIR\${UNINSTALLER},0"
+  WriteRegStr HKLM $UninstallKey "URLInfoAbout" "${HOMEPAGE}"
+  WriteRegStr HKLM $UninstallKey "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  StrCpy $0 0
+  !insertmacro ADD_KIB "$INSTDIR\Plugins\gen_hushbell.dll"
+  !insertmacro ADD_KIB "${UPDATER_INI}"
+  !insertmacro ADD_KIB "$INSTDIR\${UNINSTALLER}"
+  !insertmacro ADD_KIB "${CHECKER}"
+  WriteRegDWORD HKLM $UninstallKey "EstimatedSize" $0
 SectionEnd
 
 Var OtherUser  ; 1: elevated as another account than the desktop's user

@@ -5,6 +5,9 @@
 #   docs/config-dialog-tip.png  the same with the balloon tip of the lock timeout shown
 #   docs/update-dialog.png      the checker's notification, from a forced check against the real
 #                               version.php under PHP's built-in server on 127.0.0.1
+#   docs/setup-directory.png    setup's folder page
+#   docs/setup-finish.png       setup's finish page (setup installs into a folder of the prefix,
+#                               then its uninstaller removes it again)
 # Usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win-ARCH for the Windows
 # tests' target, as scripts/wine-arch.sh picks it, and docs)
 # Needs xvfb-run, xwd (x11-apps), convert (imagemagick) and php; uses the project's Wine
@@ -23,7 +26,7 @@ if [[ ${HB_SCREENSHOT_INSIDE:-} != 1 ]]; then
   if [[ ! -f $build/CMakeCache.txt ]]; then
     "$root/scripts/configure-windows.sh" "$build" >/dev/null
   fi
-  cmake --build "$build" -j"$HB_JOBS" --target gen_hushbell show_config Verlift installer >/dev/null
+  cmake --build "$build" -j"$HB_JOBS" --target gen_hushbell show_config show_setup Verlift installer >/dev/null
   mkdir -p "$out"
   # Every Wine command of the session runs with the same display.
   HB_SCREENSHOT_INSIDE=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" "$out"
@@ -35,6 +38,20 @@ source "$root/scripts/local-site.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 win() { winepath -w "$1" 2>/dev/null; }
+
+# Grabs the screen rectangle that READY holds ("x y width height") into NAME.png.
+grab() {
+  local name=$1 x y w h
+  read -r x y w h < <(tr -d '\r' <"$2")
+  # The virtual desktop sits at the top left of the screen, so its coordinates are the
+  # screen's; a margin of 8 pixels keeps the frame's shadow edge.
+  local m=8
+  ((x -= m, y -= m, w += 2 * m, h += 2 * m))
+  ((x < 0)) && { w=$((w + x)); x=0; }
+  ((y < 0)) && { h=$((h + y)); y=0; }
+  xwd -root -silent | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
+  echo "wrote $out/$name.png (${w}x${h})"
+}
 
 # One picture: start the dialog in a virtual desktop, wait until it reports the rectangle to
 # capture, grab the screen, then let the dialog close.
@@ -52,18 +69,9 @@ shoot() {
       touch "$done"; wait "$viewer" || true; exit 1
     fi
   done
-  local x y w h
-  read -r x y w h < <(tr -d '\r' <"$ready")
-  # The virtual desktop sits at the top left of the screen, so its coordinates are the
-  # screen's; a margin of 8 pixels keeps the frame's shadow edge.
-  local m=8
-  ((x -= m, y -= m, w += 2 * m, h += 2 * m))
-  ((x < 0)) && { w=$((w + x)); x=0; }
-  ((y < 0)) && { h=$((h + y)); y=0; }
-  xwd -root -silent | convert xwd:- -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
+  grab "$name" "$ready"
   touch "$done"
   wait "$viewer" || true
-  echo "wrote $out/$name.png (${w}x${h})"
 }
 
 # The notification: a site whose manifest advertises the next version of the built plug-in.
@@ -97,7 +105,31 @@ shoot_update() {
   echo "wrote $out/update-dialog.png"
 }
 
+# Setup's folder and finish pages, from one run of setup held on each page by show_setup.
+shoot_setup() {
+  local ready=$work/setup.ready done=$work/setup.done folder='C:\hbscreenshot\Winamp' page=0 name
+  (cd "$build/bin" && wine explorer /desktop=shot,800x600 show_setup.exe hushbell-setup.exe "$folder" \
+     "$(win "$ready")" "$(win "$done")" >/dev/null 2>&1) &
+  local viewer=$!
+  for name in setup-directory setup-finish; do
+    page=$((page + 1))
+    local waited=0
+    until [[ -s $ready$page ]]; do
+      sleep 0.2
+      waited=$((waited + 1))
+      ((waited > 300)) && { echo "screenshots: setup's page $page did not come up" >&2; exit 1; }
+    done
+    grab "$name" "$ready$page"
+    touch "$done$page"
+  done
+  wait "$viewer" || true
+  wine "$folder\\uninstall-hushbell.exe" /S "_?=$folder" >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX/drive_c/hbscreenshot"
+}
+
 shoot config-dialog ""
 shoot config-dialog-tip tip
+wineserver -w
+shoot_setup
 wineserver -w
 shoot_update

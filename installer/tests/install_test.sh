@@ -84,7 +84,8 @@ check "the checker asked the site" grep -q '/newer/version.php' "$work/php.log"
 check "the forced check asked the site" grep -q '/equal/version.php' "$work/php.log"
 
 entries() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' | tr -d '\r' | grep -c 'TavoHushbell'; }
-install_location() { reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell' InstallLocation; }
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavoHushbell'
+install_location() { reg_value "$entry" InstallLocation; }
 local_site() { ini_text "$winamp/Plugins/gen_hushbell.ini" | grep -qx "homepage=$HB_SITE/newer"; }
 
 # A file setup would replace is in use: silently, exit 2 and nothing written (setup would put its
@@ -107,6 +108,15 @@ check "setup by the 8.3 and the upper-case '..' spelling exits 0" test $? -eq 0
 check "still one entry, one count" test "$(entries)" = 1 -a "$(uses)" = 0x1
 location=$(install_location)
 check "the entry names the folder by its long path" test "${location,,}" = "${winamp_win,,}"
+
+# The uninstall entry as Windows' list of programs and management tools use it; its quiet
+# command uninstalls (the uninstaller's own file goes last), then setup puts the install back.
+HB_ENTRY=${entry#HKLM\\} checks "$winamp_win" 'UninstallEntry.*'
+check "the entry's icon, size, site and quiet uninstall are right" test $? -eq 0
+for _ in {1..100}; do [[ -e $winamp/uninstall-hushbell.exe ]] || break; sleep 0.1; done
+check "the quiet uninstall removed the plug-in and its uninstaller" test ! -e "$winamp/Plugins/gen_hushbell.dll" -a ! -e "$winamp/uninstall-hushbell.exe"
+setup "$winamp_win"
+check "setup again exits" test $? -eq 0 -a "$(entries)" = 1 -a "$(uses)" = 0x1
 
 # Silent, with no Winamp found and no /D=: exit 2, nothing written.
 wine "$bin/hushbell-setup.exe" /S >/dev/null 2>&1

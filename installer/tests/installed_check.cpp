@@ -8,10 +8,12 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 
 #include "resource.h"
+#include "version.h"
 #include "standin_host.h"
 #include "test_files.h"
 
@@ -129,6 +131,14 @@ TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
 // any process of the user could do in a portable player's folder: the dialog must come from the
 // installer's own copy.
 bool overwriteBeforeFinish = false;
+// Every text the wizard showed, read from its controls as they were on screen.
+std::set<std::string> wizardTexts;
+
+BOOL CALLBACK CollectText(HWND control, LPARAM) {
+  char text[512] = {};
+  if (IsWindowVisible(control) && GetWindowTextA(control, text, sizeof text) > 0) wizardTexts.insert(text);
+  return TRUE;
+}
 
 HWND SetupStep(WPARAM& button) {
   button = IDOK;
@@ -141,6 +151,7 @@ HWND SetupStep(WPARAM& button) {
   }
   HWND page = wizard != nullptr ? FindWindowExA(wizard, nullptr, "#32770", nullptr) : nullptr;
   if (page == nullptr || !IsWindowVisible(page)) return nullptr;
+  EnumChildWindows(wizard, CollectText, 0);
   wchar_t folder[MAX_PATH] = {};
   if (GetDlgItemTextW(page, FolderEdit, folder, MAX_PATH) > 0 && installed.Winamp != folder) {
     SetDlgItemTextW(page, FolderEdit, installed.Winamp.c_str());
@@ -159,8 +170,15 @@ HWND SetupStep(WPARAM& button) {
 TEST(ConfigureNow, FinishOpensThePluginsDialog) {
   ASSERT_FALSE(installed.Setup.empty());
   overwriteBeforeFinish = true;
+  wizardTexts.clear();
   EXPECT_EQ(RunToEnd(Quoted(installed.Setup) + L" /D=" + installed.Winamp + L"-not", SetupStep), 0u);
   overwriteBeforeFinish = false;
+  // Under the buttons: the product and its version, never the packaging tool.
+  const std::string version =
+      std::to_string(HUSHBELL_VERSION_MAJOR) + "." + std::to_string(HUSHBELL_VERSION_MINOR) + "." +
+      std::to_string(HUSHBELL_VERSION_PATCH) + "." + std::to_string(HUSHBELL_VERSION_BUILD);
+  EXPECT_TRUE(wizardTexts.count("Tavo Hushbell " + version)) << "branding " << version;
+  for (const std::string& text : wizardTexts) EXPECT_EQ(text.find("Nullsoft"), std::string::npos) << text;
 }
 
 // A new folder for a setup that must not happen: install_test.sh checks it never appears.
@@ -269,6 +287,81 @@ TEST(OneFolder, OtherSpellingsAreTheSameInstall) {
     SCOPED_TRACE(Utf8(spelling));
     EXPECT_EQ(RunToEnd(SilentSetup(spelling)), 0u);
   }
+}
+
+BOOL CALLBACK AddIconImage(HMODULE from, LPCWSTR type, LPWSTR name, LONG_PTR images) {
+  const HRSRC image = FindResourceW(from, name, type);
+  const auto* bytes = static_cast<const char*>(LockResource(LoadResource(from, image)));
+  reinterpret_cast<std::set<std::string>*>(images)->emplace(bytes, SizeofResource(from, image));
+  return TRUE;
+}
+
+// The bytes of each icon image in a program's file.
+std::set<std::string> IconImages(const std::wstring& path) {
+  std::set<std::string> images;
+  const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  EnumResourceNamesW(module, RT_ICON, AddIconImage, reinterpret_cast<LONG_PTR>(&images));
+  if (module != nullptr) FreeLibrary(module);
+  return images;
+}
+
+std::wstring EntryText(const std::wstring& key, const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof value;
+  RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
+  return value;
+}
+
+// KiB of a file, rounded up; 0 when it is missing.
+DWORD KibOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (data.nFileSizeLow + 1023) / 1024;
+}
+
+// The uninstall entry (HB_ENTRY, under HKLM) as Windows' list of programs and management tools
+// use it, and setup's own icon: the product's, the checker's images.
+TEST(UninstallEntry, ListsTheProductAsWindowsShowsIt) {
+  const std::wstring key = Env(L"HB_ENTRY");
+  const std::set<std::string> product = IconImages(installed.Checker());
+  ASSERT_FALSE(product.empty());
+  EXPECT_EQ(IconImages(installed.Setup), product) << "setup's icon";
+
+  std::wstring icon = EntryText(key, L"DisplayIcon");
+  icon = icon.substr(0, icon.rfind(L','));
+  EXPECT_EQ(IconImages(icon), product) << Utf8(icon);
+
+  DWORD size = 0, bytes = sizeof size;
+  EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"EstimatedSize", RRF_RT_REG_DWORD, nullptr, &size,
+                         &bytes),
+            ERROR_SUCCESS);
+  // This folder's files and the shared checker once, each rounded up.
+  const DWORD expected = KibOf(installed.Plugin()) + KibOf(installed.UpdaterIni()) +
+                         KibOf(installed.Winamp + L"\\uninstall-hushbell.exe") + KibOf(installed.Checker());
+  EXPECT_GT(size, 0u);
+  EXPECT_EQ(size, expected);
+
+  EXPECT_EQ(EntryText(key, L"URLInfoAbout").rfind(L"https://", 0), 0u);
+
+  // The quiet command as a management tool runs it: the entry goes, with no window on the way.
+  const std::wstring quiet = EntryText(key, L"QuietUninstallString");
+  ASSERT_NE(quiet.find(L" /S"), std::wstring::npos) << Utf8(quiet);
+  bool windowSeen = false;
+  EXPECT_EQ(RunToEnd(quiet,
+                     [&](WPARAM&) {
+                       windowSeen =
+                           windowSeen || FindWindowExA(nullptr, nullptr, "#32770", nullptr) != nullptr;
+                       return nullptr;
+                     }),
+            0u);
+  HKEY gone = nullptr;
+  for (int waited = 0;
+       waited < 300 && RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &gone) == 0; ++waited) {
+    RegCloseKey(gone);
+    Sleep(100);
+  }
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &gone), ERROR_SUCCESS);
+  EXPECT_FALSE(windowSeen);
 }
 
 }  // namespace
