@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "checker_registry.h"
 #include "resource.h"
 #include "version.h"
 #include "standin_host.h"
@@ -92,6 +93,13 @@ TEST(Installed, PluginStartsTheInstalledCheckerWhichShowsTheUpdateOverTheHost) {
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), HostWindowHandle());
   EXPECT_FALSE(IsWindowEnabled(HostWindowHandle())) << "the dialog is modal to the player";
   EXPECT_TRUE(LastCheckWritten());
+  // Setup wrote exactly the value the plug-in reads.
+  wchar_t checker[MAX_PATH] = {};
+  DWORD size = sizeof checker;
+  EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, CheckerRegistryKey, CheckerRegistryValue, RRF_RT_REG_SZ, nullptr,
+                         checker, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(checker, installed.Checker());
 
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // Later
   EXPECT_TRUE(HostPumpUntil([dialog] { return !IsWindow(dialog); }, 10000));
@@ -300,7 +308,8 @@ BOOL CALLBACK AddIconImage(HMODULE from, LPCWSTR type, LPWSTR name, LONG_PTR ima
 std::set<std::string> IconImages(const std::wstring& path) {
   std::set<std::string> images;
   const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  EnumResourceNamesW(module, RT_ICON, AddIconImage, reinterpret_cast<LONG_PTR>(&images));
+  EnumResourceNamesW(module, reinterpret_cast<LPCWSTR>(RT_ICON), AddIconImage,
+                     reinterpret_cast<LONG_PTR>(&images));
   if (module != nullptr) FreeLibrary(module);
   return images;
 }

@@ -63,10 +63,10 @@ bool RedirectTarget(std::u16string_view current, std::u16string_view location,
       slash = u"/";
   }
   if (keep + slash.size() + location.size() >= QueryAddressCapacity) return false;
-  const size_t at = BoundedCopy(out, QueryAddressCapacity, current.data(), keep);
-  const size_t then = BoundedCopy(out + at, QueryAddressCapacity - at, slash.data(), slash.size());
-  BoundedCopy(out + at + then, QueryAddressCapacity - at - then, location.data(), location.size());
-  if (IsHttpsOrLoopback(std::u16string_view(out, at + then + location.size()))) return true;
+  size_t length = BoundedCopy(out, QueryAddressCapacity, current.data(), keep);
+  length += BoundedCopy(out + length, QueryAddressCapacity - length, slash.data(), slash.size());
+  length += BoundedCopy(out + length, QueryAddressCapacity - length, location.data(), location.size());
+  if (IsHttpsOrLoopback(std::u16string_view(out, length))) return true;
   out[0] = u'\0';
   return false;
 }
