@@ -210,6 +210,13 @@ for case in "hushbell-setup.exe:$mine" "hushbell-setup-other-user.exe:$machine";
   check "and installs into ${case##*/}" test -f "${case#*:}/Plugins/gen_hushbell.dll"
   uninstall "C:\\$run\\${case##*/}" "C:\\$run\\${case##*/}\\uninstall-hushbell.exe"
 done
+# Its finish page says where to configure instead and touches none of this account's files
+# (paths.ini points Winamp's settings into this account's application data).
+{ printf '\xff\xfe'; printf '[Winamp]\r\ninidir={26}\\%s\r\n' "$run-admin" | iconv -t UTF-16LE; } >"$machine/paths.ini"
+HB_SETUP="Z:${bin//\//\\}\\hushbell-setup-other-user.exe" checks "C:\\$run\\Machine" 'OtherUser.*'
+check "its finish page offers no Configure now" test $? -eq 0
+check "and touches no settings file" test ! -e "$machine/winamp.ini" -a ! -e "$appdata/$run-admin"
+uninstall "C:\\$run\\Machine" "C:\\$run\\Machine\\uninstall-hushbell.exe"
 
 echo "installer checks: $fails failed"
 [[ $fails == 0 ]]

@@ -239,16 +239,22 @@ TEST(FilesInUse, SilentSetupEndsWithTwoAndWritesNothing) {
 }
 
 // The finish page's "Configure now" box (its only check box), when it shows.
-HWND FindConfigureNow() {
-  for (HWND wizard = nullptr; (wizard = FindWindowExA(nullptr, wizard, "#32770", nullptr));) {
-    for (HWND page = nullptr; (page = FindWindowExA(wizard, page, "#32770", nullptr));) {
-      for (HWND box = nullptr; (box = FindWindowExA(page, box, "Button", nullptr));) {
-        const LONG_PTR type = GetWindowLongPtrA(box, GWL_STYLE) & BS_TYPEMASK;
-        if ((type == BS_CHECKBOX || type == BS_AUTOCHECKBOX) && IsWindowVisible(box)) return box;
-      }
-    }
+BOOL CALLBACK KeepCheckBox(HWND control, LPARAM found) {
+  char type[16] = {};
+  const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE) & BS_TYPEMASK;
+  if (GetClassNameA(control, type, sizeof type) > 0 && lstrcmpiA(type, "Button") == 0 &&
+      (style == BS_CHECKBOX || style == BS_AUTOCHECKBOX) && IsWindowVisible(control)) {
+    *reinterpret_cast<HWND*>(found) = control;
+    return FALSE;
   }
-  return nullptr;
+  return TRUE;
+}
+
+HWND FindConfigureNow() {
+  HWND box = nullptr;
+  for (HWND wizard = nullptr; box == nullptr && (wizard = FindWindowExA(nullptr, wizard, "#32770", nullptr));)
+    EnumChildWindows(wizard, KeepCheckBox, reinterpret_cast<LPARAM>(&box));
+  return box;
 }
 
 // Leaves "Configure now" on the finish page unticked: the settings are another test's matter.
@@ -371,6 +377,37 @@ TEST(UninstallEntry, ListsTheProductAsWindowsShowsIt) {
   }
   EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &gone), ERROR_SUCCESS);
   EXPECT_FALSE(windowSeen);
+}
+
+// Setup elevated as another account than the desktop's user (HB_SETUP is the build that models
+// it): the finish page offers no "Configure now" and says where to configure instead.
+TEST(OtherUser, FinishPageSaysWhereToConfigure) {
+  ASSERT_FALSE(installed.Setup.empty());
+  char text[128] = {};
+  bool seen = false, enabled = true, ticked = true;
+  int finishLooks = 0;
+  EXPECT_EQ(RunToEnd(Quoted(installed.Setup) + L" /D=" + installed.Winamp,
+                     [&](WPARAM& button) {
+                       HWND box = FindConfigureNow();
+                       if (box != nullptr && !seen) {
+                         seen = true;
+                         GetWindowTextA(box, text, sizeof text);
+                         enabled = IsWindowEnabled(box);
+                         ticked = SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+                       }
+                       // Finish only once the page has shown its box (or after 10 s).
+                       HWND wizard = SetupStep(button);
+                       char label[32] = {};
+                       const bool finish = wizard != nullptr &&
+                                           GetDlgItemTextA(wizard, IDOK, label, sizeof label) > 0 &&
+                                           strstr(label, "Finish") != nullptr;
+                       return finish && !seen && ++finishLooks < 200 ? nullptr : wizard;
+                     }),
+            0u);
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(enabled);
+  EXPECT_FALSE(ticked);
+  EXPECT_NE(strstr(text, "Preferences, Plug-ins, General Purpose"), nullptr) << text;
 }
 
 }  // namespace
