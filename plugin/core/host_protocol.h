@@ -13,6 +13,14 @@ inline constexpr uintptr_t HostQueryIniPath = 334;    // the address of the host
 inline constexpr uintptr_t HostQueryWideIniPath = 1334;
 // Answers to the path queries below this are no address: the host did not answer.
 inline constexpr uintptr_t HostSmallestAddress = 0x10000;
+// The player's version, as 0x5091 for 5.91; 1 or 0 from a player that does not know it.
+inline constexpr uintptr_t HostQueryVersion = 0;
+// With wParam 0 to 255 sets the volume; with HostVolumeRead answers it (0 to 255). Players before
+// HostVolumeReadsFrom take every wParam as a volume to set, so they are never asked.
+inline constexpr uintptr_t HostQueryVolume = 122;
+inline constexpr intptr_t HostVolumeRead = -666;
+inline constexpr intptr_t HostVolumeMax = 255;
+inline constexpr uintptr_t HostVolumeReadsFrom = 0x5000;
 
 // A command is a synchronous WM_COMMAND with the command's number as wParam and lParam 0.
 inline constexpr uint32_t HostCommandPlay = 40045;

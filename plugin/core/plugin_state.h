@@ -32,6 +32,7 @@ struct PluginState {
   std::atomic<int32_t> ScreenSaverDisplayOff;  // the display turning off counts as the screen saver
   std::atomic<uint8_t> StandbyAction;
   std::atomic<int32_t> UpdateCheck;
+  std::atomic<int32_t> ResumeFadeSeconds;  // the plug-in's own resumes fade in over this many seconds
   std::atomic<int32_t> LockEngaged, ScreenSaverEngaged, ScreenSaverSeen, WasPlaying, StandbyPending;
   // When each path was taken over (monotonic ms). Touched only by the tick holding the tick gate, and by init
   // while no timer runs.
