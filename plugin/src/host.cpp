@@ -11,10 +11,11 @@ static_assert(HostQueryMessage == WM_USER);
 
 void BindPlayerWindow(HWND window) { PlayerWindow.store(window, std::memory_order_relaxed); }
 
-bool QueryIsPlaying() {
-  return SendMessageA(PlayerWindow.load(std::memory_order_relaxed), HostQueryMessage, 0,
-                      HostQueryPlayState) == 1;
+intptr_t AskPlayer(intptr_t wParam, uintptr_t lParam) {
+  return SendMessageA(PlayerWindow.load(std::memory_order_relaxed), HostQueryMessage, wParam, lParam);
 }
+
+bool QueryIsPlaying() { return AskPlayer(0, HostQueryPlayState) == 1; }
 
 const wchar_t* QueryWideIniPath() {
   LRESULT result = SendMessageA(Record.HostWindow, HostQueryMessage, 0, HostQueryWideIniPath);

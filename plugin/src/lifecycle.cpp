@@ -1,6 +1,8 @@
 // Entry points: the module entry, the exports, the record operations and the window hook.
 #include "plugin.h"
 
+#include "fade.h"
+
 // Constant-initialised: no code runs to set it up when the module loads.
 constinit PluginState State{};
 
@@ -101,6 +103,12 @@ void UpdatePolling() {
   // Outside an initialised host (an installer's process) a timer would send player commands
   // to the caller's window and keep the module busy after it is done with it.
   SetPolling(AnyTriggerEnabled(State) && Initialised);
+  // Turned off in the dialog: a fade under way ends at once. Turned on: its steps need the
+  // plug-in's window, closed where Windows took none of its registrations.
+  if (FadeSeconds(Get(State.ResumeFadeSeconds)) == 0)
+    EndFade();
+  else if (Initialised && !FinishStartPending)
+    OpenNotificationWindow();
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -145,9 +153,19 @@ LRESULT CALLBACK HostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
     if (FinishStartPending) FinishStart();
     return 0;
   }
-  if (Initialised) OnPowerBroadcast(State, WinMonitorIo, message, wParam);
-  return Hook.Unicode ? CallWindowProcW(Hook.Forward, window, message, wParam, lParam)
-                      : CallWindowProcA(Hook.Forward, window, message, wParam, lParam);
+  if (Initialised) {
+    OnPowerBroadcast(State, WinMonitorIo, message, wParam);
+    // The player may save its volume here, before quit: never a fade's.
+    if (message == WM_CLOSE || message == WM_QUERYENDSESSION || message == WM_ENDSESSION) EndFade();
+  }
+  const LRESULT result = Hook.Unicode ? CallWindowProcW(Hook.Forward, window, message, wParam, lParam)
+                                      : CallWindowProcA(Hook.Forward, window, message, wParam, lParam);
+  // A pause or a stop, the user's or a new lock's: the volume goes back right after it, with
+  // nothing playing.
+  const WORD command = LOWORD(wParam);
+  if (Initialised && message == WM_COMMAND && (command == HostCommandPause || command == HostCommandStop))
+    EndFade();
+  return result;
 }
 }  // namespace
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 
+#include "fade.h"
 #include "resolve.h"
 #include "system_library.h"
 
@@ -59,10 +60,11 @@ bool SessionServicesReady() {
 
 uint64_t NowMs() { return WinMonitorIo.NowMs(WinMonitorIo.Context); }
 
-// Without registrations, and with no retry due, the window has no use: the poll goes on alone.
+// Without registrations, with no retry due and no fades to step, the window has no use: the poll
+// goes on alone.
 void CloseIfUnused() {
   if (!SessionRegistered && RetryWindow.load() == nullptr && SuspendResumeRegistration == nullptr &&
-      !DisplayNotificationRegistered())
+      !DisplayNotificationRegistered() && FadeSeconds(Get(State.ResumeFadeSeconds)) == 0)
     CloseNotificationWindow();
 }
 
@@ -91,6 +93,8 @@ bool IsPresenceChange(WPARAM change) {
 // and resume may come here twice (broadcast and registration) and to the player's window too:
 // the monitor acts once per suspend.
 LRESULT CALLBACK NotificationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result;
+  if (TakeFadeMessage(window, message, wParam, result)) return result;
   if (message == RetrySessionMessage) {
     if (RetryWindow.load() != nullptr) TrySessionRegistration();
     return 0;
@@ -122,6 +126,7 @@ void OpenNotificationWindow() {
                                        nullptr, nullptr, self, nullptr);
   if (NotificationWindow == nullptr) return CloseNotificationWindow();
   HoldModuleWhileRunning();
+  SetFadeWindow(NotificationWindow);
   auto registerSuspend = Resolved<SuspendRegisterFn>(User32(), "RegisterSuspendResumeNotification");
   if (registerSuspend != nullptr)
     SuspendResumeRegistration = registerSuspend(NotificationWindow, DEVICE_NOTIFY_WINDOW_HANDLE);
@@ -133,6 +138,8 @@ void OpenNotificationWindow() {
 
 void CloseNotificationWindow() {
   RetryWindow.store(nullptr);
+  SetFadeWindow(nullptr);
+  EndFade();
   UnregisterDisplayNotification();
   auto unregisterSuspend = Resolved<SuspendUnregisterFn>(User32(), "UnregisterSuspendResumeNotification");
   if (SuspendResumeRegistration != nullptr && unregisterSuspend != nullptr)

@@ -39,6 +39,8 @@ bool QueryIsPlaying();
 const wchar_t* QueryWideIniPath();
 const char* QueryIniPath();
 void SendPlayerCommand(uint8_t action);
+// Any other query to the player window: WM_USER with these wParam and lParam, and its answer.
+intptr_t AskPlayer(intptr_t wParam, uintptr_t lParam);
 void BindPlayerWindow(HWND window);
 
 // Settings in section "Hushbell" of the host's INI file, or of an installer's file.
@@ -78,6 +80,16 @@ bool TakeDisplayChange(WPARAM wParam, LPARAM lParam);
 uint32_t ReportedDisplayState();
 // user32, where functions older Windows versions lack are looked up (with Resolved).
 HMODULE User32();
+
+// The fade-in of the plug-in's resumes. SendMonitorAction, from any thread, sends what the monitor
+// decided, and hands a resume's play to the window set (the plug-in's own) when the setting asks
+// for a fade; the rest runs on the player's thread. TakeFadeMessage is the window's part: true,
+// with the message's result, for the messages it took.
+void SetFadeWindow(HWND window);
+void SendMonitorAction(uint8_t action);
+bool TakeFadeMessage(HWND window, UINT message, WPARAM wParam, LRESULT& result);
+// Puts the volume the fade read back at once and stops its steps; nothing when none runs.
+void EndFade();
 
 int ShowConfigDialog();
 // Polls while a trigger is set, but only inside an initialised host.

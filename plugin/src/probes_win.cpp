@@ -24,7 +24,7 @@ bool SaverProbe(void*) {
 }
 
 bool PlayingProbe(void*) { return QueryIsPlaying(); }
-void CommandSender(void*, uint8_t action) { SendPlayerCommand(action); }
+void CommandSender(void*, uint8_t action) { SendMonitorAction(action); }
 // GetTickCount64 came with Windows Vista: looked up, so that the DLL still loads on XP, where the
 // 32-bit count is carried across its wraps instead. Both keep counting through standby, so lock
 // and screen-saver durations include it.

@@ -9,6 +9,16 @@
 
 namespace {
 constexpr size_t MaxCommands = 256;
+constexpr size_t MaxVolumeSets = 1024;
+constexpr size_t MaxUserActs = 8;
+constexpr uintptr_t PlayerVersion = 0x5091;
+constexpr intptr_t PlayerVolume = 200;
+
+// What the user does at a moment given in advance: a timer of the main window runs it.
+struct UserAct {
+  bool Volume;  // the volume, or else the play state
+  intptr_t Value;
+};
 
 struct HostRecord {
   HWND Window, Preferences;
@@ -17,6 +27,14 @@ struct HostRecord {
   int PlayState, PlayQueries, IniQueries, HelpMessages;
   HostCommand Commands[MaxCommands];
   size_t CommandCount;
+  uintptr_t Version;
+  intptr_t Volume;
+  int VolumeMessages;
+  HostVolumeSet VolumeSets[MaxVolumeSets];
+  size_t VolumeSetCount;
+  HostSave LastSave;
+  UserAct UserActs[MaxUserActs];  // by timer id - 1
+  size_t UserActCount;
   HMODULE Plugin;
   HostPluginRecord* Record;
 } Host;
@@ -43,9 +61,36 @@ void Record(UINT command) {
   if (Host.CommandCount < MaxCommands) Host.Commands[Host.CommandCount++] = entry;
 }
 
+LRESULT VolumeQuery(intptr_t wParam) {
+  ++Host.VolumeMessages;
+  if (wParam == HostVolumeRead && Host.Version >= HostVolumeReadsFrom) return Host.Volume;
+  Host.Volume = wParam;
+  if (Host.VolumeSetCount < MaxVolumeSets)
+    Host.VolumeSets[Host.VolumeSetCount++] = {wParam, GetTickCount64(), Host.CommandCount};
+  return 0;
+}
+
+void RunUserAct(HWND window, WPARAM timer) {
+  KillTimer(window, timer);
+  if (timer == 0 || timer > MaxUserActs) return;
+  const UserAct act = Host.UserActs[timer - 1];
+  if (act.Volume)
+    Host.Volume = act.Value;
+  else
+    Host.PlayState = static_cast<int>(act.Value);
+}
+
+bool UserAfter(DWORD delayMs, UserAct act) {
+  if (Host.UserActCount == MaxUserActs) return false;
+  Host.UserActs[Host.UserActCount++] = act;
+  return SetTimer(Host.Window, Host.UserActCount, delayMs, nullptr) != 0;
+}
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case HostQueryMessage:
+      if (static_cast<uintptr_t>(lParam) == HostQueryVersion) return static_cast<LRESULT>(Host.Version);
+      if (static_cast<uintptr_t>(lParam) == HostQueryVolume) return VolumeQuery(static_cast<intptr_t>(wParam));
       if (static_cast<uintptr_t>(lParam) == HostQueryPlayState) {
         ++Host.PlayQueries;
         return Host.PlayState;
@@ -60,6 +105,11 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       }
       return 1;  // what the player answers to a query it does not know
     case WM_COMMAND: Record(LOWORD(wParam)); return 0;
+    case WM_TIMER: RunUserAct(window, wParam); return 0;
+    // The player saves its settings, its volume among them, and stays: the test ends it.
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+    case WM_ENDSESSION: Host.LastSave = {message, Host.Volume}; return message == WM_QUERYENDSESSION;
     case WM_HELP: ++Host.HelpMessages; return TRUE;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
@@ -69,6 +119,8 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 bool HostCreate(const char* iniPath) {
   HostDestroy();
   Host = HostRecord{};
+  Host.Version = PlayerVersion;
+  Host.Volume = PlayerVolume;
   snprintf(Host.IniPath, sizeof Host.IniPath, "%s", iniPath != nullptr ? iniPath : "");
   // A Unicode window, as the player's is.
   const WNDCLASSW windowClass{
@@ -98,6 +150,17 @@ int HostGetPlayState() { return Host.PlayState; }
 int HostPlayQueries() { return Host.PlayQueries; }
 int HostIniQueries() { return Host.IniQueries; }
 int HostHelpMessages() { return Host.HelpMessages; }
+void HostSetVersion(uintptr_t version) { Host.Version = version; }
+void HostSetVolume(intptr_t volume) { Host.Volume = volume; }
+intptr_t HostGetVolume() { return Host.Volume; }
+int HostVolumeMessages() { return Host.VolumeMessages; }
+size_t HostVolumeSetCount() { return Host.VolumeSetCount; }
+HostVolumeSet HostVolumeSetAt(size_t index) {
+  return index < Host.VolumeSetCount ? Host.VolumeSets[index] : HostVolumeSet{};
+}
+HostSave HostLastSave() { return Host.LastSave; }
+bool HostUserVolumeAfter(DWORD delayMs, intptr_t volume) { return UserAfter(delayMs, {true, volume}); }
+bool HostUserPlayStateAfter(DWORD delayMs, int state) { return UserAfter(delayMs, {false, state}); }
 size_t HostCommandCount() { return Host.CommandCount; }
 HostCommand HostCommandAt(size_t index) {
   return index < Host.CommandCount ? Host.Commands[index] : HostCommand{};
