@@ -10,15 +10,7 @@
 namespace {
 constexpr size_t MaxCommands = 256;
 constexpr size_t MaxVolumeSets = 1024;
-constexpr size_t MaxUserActs = 8;
 constexpr uintptr_t PlayerVersion = 0x5091;
-constexpr intptr_t PlayerVolume = 200;
-
-// What the user does at a moment given in advance: a timer of the main window runs it.
-struct UserAct {
-  bool Volume;  // the volume, or else the play state
-  intptr_t Value;
-};
 
 struct HostRecord {
   HWND Window, Preferences;
@@ -32,9 +24,7 @@ struct HostRecord {
   int VolumeMessages;
   HostVolumeSet VolumeSets[MaxVolumeSets];
   size_t VolumeSetCount;
-  HostSave LastSave;
-  UserAct UserActs[MaxUserActs];  // by timer id - 1
-  size_t UserActCount;
+  intptr_t SavedVolume;
   HMODULE Plugin;
   HostPluginRecord* Record;
 } Host;
@@ -70,22 +60,6 @@ LRESULT VolumeQuery(intptr_t wParam) {
   return 0;
 }
 
-void RunUserAct(HWND window, WPARAM timer) {
-  KillTimer(window, timer);
-  if (timer == 0 || timer > MaxUserActs) return;
-  const UserAct act = Host.UserActs[timer - 1];
-  if (act.Volume)
-    Host.Volume = act.Value;
-  else
-    Host.PlayState = static_cast<int>(act.Value);
-}
-
-bool UserAfter(DWORD delayMs, UserAct act) {
-  if (Host.UserActCount == MaxUserActs) return false;
-  Host.UserActs[Host.UserActCount++] = act;
-  return SetTimer(Host.Window, Host.UserActCount, delayMs, nullptr) != 0;
-}
-
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case HostQueryMessage:
@@ -105,11 +79,10 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       }
       return 1;  // what the player answers to a query it does not know
     case WM_COMMAND: Record(LOWORD(wParam)); return 0;
-    case WM_TIMER: RunUserAct(window, wParam); return 0;
     // The player saves its settings, its volume among them, and stays: the test ends it.
     case WM_CLOSE:
     case WM_QUERYENDSESSION:
-    case WM_ENDSESSION: Host.LastSave = {message, Host.Volume}; return message == WM_QUERYENDSESSION;
+    case WM_ENDSESSION: Host.SavedVolume = Host.Volume; return message == WM_QUERYENDSESSION;
     case WM_HELP: ++Host.HelpMessages; return TRUE;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
@@ -120,7 +93,8 @@ bool HostCreate(const char* iniPath) {
   HostDestroy();
   Host = HostRecord{};
   Host.Version = PlayerVersion;
-  Host.Volume = PlayerVolume;
+  Host.Volume = HostInitialVolume;
+  Host.SavedVolume = -1;
   snprintf(Host.IniPath, sizeof Host.IniPath, "%s", iniPath != nullptr ? iniPath : "");
   // A Unicode window, as the player's is.
   const WNDCLASSW windowClass{
@@ -154,13 +128,8 @@ void HostSetVersion(uintptr_t version) { Host.Version = version; }
 void HostSetVolume(intptr_t volume) { Host.Volume = volume; }
 intptr_t HostGetVolume() { return Host.Volume; }
 int HostVolumeMessages() { return Host.VolumeMessages; }
-size_t HostVolumeSetCount() { return Host.VolumeSetCount; }
-HostVolumeSet HostVolumeSetAt(size_t index) {
-  return index < Host.VolumeSetCount ? Host.VolumeSets[index] : HostVolumeSet{};
-}
-HostSave HostLastSave() { return Host.LastSave; }
-bool HostUserVolumeAfter(DWORD delayMs, intptr_t volume) { return UserAfter(delayMs, {true, volume}); }
-bool HostUserPlayStateAfter(DWORD delayMs, int state) { return UserAfter(delayMs, {false, state}); }
+std::vector<HostVolumeSet> HostVolumeSets() { return {Host.VolumeSets, Host.VolumeSets + Host.VolumeSetCount}; }
+intptr_t HostSavedVolume() { return Host.SavedVolume; }
 size_t HostCommandCount() { return Host.CommandCount; }
 HostCommand HostCommandAt(size_t index) {
   return index < Host.CommandCount ? Host.Commands[index] : HostCommand{};

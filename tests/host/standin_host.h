@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "host_protocol.h"
 
@@ -24,13 +25,6 @@ struct HostVolumeSet {
   intptr_t Volume;
   uint64_t AtMs;          // GetTickCount64 when it arrived
   size_t CommandsBefore;  // how many commands had arrived by then
-};
-
-// The player's window closing or the session ending (WM_CLOSE, WM_QUERYENDSESSION,
-// WM_ENDSESSION): the volume the player would save then.
-struct HostSave {
-  UINT Message;
-  intptr_t Volume;
 };
 
 // The plug-in's record as the host sees it.
@@ -53,19 +47,16 @@ int HostHelpMessages();
 
 // The player's version (query 0) and volume (0 to 255, query 122: wParam -666 reads it, any other
 // sets it). A player older than HostVolumeReadsFrom takes -666 as a volume to set, as any other.
+inline constexpr intptr_t HostInitialVolume = 200;
 void HostSetVersion(uintptr_t version);
 void HostSetVolume(intptr_t volume);
 intptr_t HostGetVolume();
 // Messages of query 122, reads and sets alike.
 int HostVolumeMessages();
-size_t HostVolumeSetCount();
-HostVolumeSet HostVolumeSetAt(size_t index);
-// What the player saw last of its closing or the session's end; Message 0 for nothing yet.
-HostSave HostLastSave();
-// The user, `delayMs` from now while messages are pumped: sets the volume or the play state.
-// At most eight per host; false when no more can be given.
-bool HostUserVolumeAfter(DWORD delayMs, intptr_t volume);
-bool HostUserPlayStateAfter(DWORD delayMs, int state);
+std::vector<HostVolumeSet> HostVolumeSets();
+// The volume the player saved when its window last closed or the session ended (WM_CLOSE,
+// WM_QUERYENDSESSION, WM_ENDSESSION); -1 before that. The user's volume: HostSetVolume.
+intptr_t HostSavedVolume();
 
 size_t HostCommandCount();
 HostCommand HostCommandAt(size_t index);
