@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fade.h"
 #include "plugin_state.h"
 #include "timeout_text.h"
 // The dialog's control and string ids: plain numbers, shared with the resource script.
@@ -108,6 +109,15 @@ inline constexpr SettingRow SettingRows[] = {
      .Tip = IDS_TIP_SAVER_DISPLAY_OFF,
      .EnabledBy = IDC_SAVER_ACTION,
      .TipWithoutDisplayReports = IDS_TIP_DISPLAY_OFF_UNAVAILABLE},
+    {.Key = "ResumeFadeSeconds",
+     .Kind = SettingKind::Number,
+     .Clamped = true,
+     .Value = &PluginState::ResumeFadeSeconds,
+     .Max = FadeSecondsMax,
+     .Control = IDC_RESUME_FADE,
+     .Arrows = IDC_RESUME_FADE_ARROWS,
+     .Unit = IDC_RESUME_FADE_SECONDS,
+     .Tip = IDS_TIP_RESUME_FADE},
 };
 
 // The row with this key, or null.

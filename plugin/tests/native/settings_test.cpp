@@ -51,6 +51,7 @@ TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
                              "StandbyAction=0",
                              "Verlift=0",
                              "ScreenSaverDisplayOff=0",
+                             "ResumeFadeSeconds=0",
                          }));
 }
 
@@ -96,6 +97,7 @@ TEST(Settings, SaveWritesDecimalsInOrder) {
                .StandbyAction = 3,
                .UpdateCheck = 7,
                .ScreenSaverDisplayOff = 4,
+               .ResumeFadeSeconds = 6,
            });
   SaveSettingsWith(s, profile.Io());
   EXPECT_EQ(profile.Log, (std::vector<std::string>{
@@ -108,6 +110,7 @@ TEST(Settings, SaveWritesDecimalsInOrder) {
                              "StandbyAction:=3",
                              "Verlift:=7",
                              "ScreenSaverDisplayOff:=4",
+                             "ResumeFadeSeconds:=6",
                          }));
 }
 
@@ -122,7 +125,8 @@ TEST(Settings, RoundTrip) {
        .ScreenSaverTimeout = 100000,
        .StandbyAction = 1,
        .UpdateCheck = 1,
-       .ScreenSaverDisplayOff = 1},
+       .ScreenSaverDisplayOff = 1,
+       .ResumeFadeSeconds = 10},
       {.LockAction = 255,
        .LockAutoResume = -1,
        .LockTimeout = INT32_MAX,
@@ -140,14 +144,9 @@ TEST(Settings, RoundTrip) {
   }
 }
 
-// A clamped number (none of today's rows) is kept to its range however it arrives.
+// A clamped number (the fade-in's seconds) is kept to its range however it arrives.
 TEST(Settings, ClampedNumberKeepsToItsRange) {
-  constexpr SettingRow Fade{.Key = "Fade",
-                            .Kind = SettingKind::Number,
-                            .Clamped = true,
-                            .Value = &PluginState::LockTimeout,
-                            .Min = 0,
-                            .Max = 10};
+  const SettingRow& Fade = *FindSetting("ResumeFadeSeconds");
   // clang-format off
   const std::pair<int32_t, int32_t> cases[] = {
       {-1, 0},  // below
@@ -155,6 +154,7 @@ TEST(Settings, ClampedNumberKeepsToItsRange) {
       {10, 10},
       {11, 10},  // above
       {INT32_MIN, 0},
+      {INT32_MAX, 10},
   };
   // clang-format on
   PluginState s{};

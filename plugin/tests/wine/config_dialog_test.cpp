@@ -44,14 +44,14 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   EXPECT_EQ(dialog.Caption.rfind(PluginDescription, 0), 0u) << "the caption names the plug-in";
   // Every string is there, whole, with its escapes resolved, and none is another's copy.
   std::set<std::string> texts;
-  for (UINT id = IDS_ACTION_NOTHING; id <= IDS_TIP_DISPLAY_OFF_UNAVAILABLE; ++id) {
+  for (UINT id = IDS_ACTION_NOTHING; id <= IDS_TIP_RESUME_FADE; ++id) {
     char text[512] = {};
     int length = LoadStringA(module, id, text, sizeof text);
     EXPECT_TRUE(length > 0 && length < static_cast<int>(sizeof text) - 1) << id;
     EXPECT_EQ(strchr(text, '\\'), nullptr) << id;
     texts.insert(text);
   }
-  EXPECT_EQ(texts.size(), size_t{IDS_TIP_DISPLAY_OFF_UNAVAILABLE});
+  EXPECT_EQ(texts.size(), size_t{IDS_TIP_RESUME_FADE});
   FreeLibrary(module);
 
   // Open, every control lies inside the dialog and none but a group box (id -1) covers another.
@@ -80,12 +80,13 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
               (std::multiset<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_LOCK_ARROWS,
                                   IDC_LOCK_MINUTES, IDC_SAVER_ACTION, IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT,
                                   IDC_SAVER_ARROWS, IDC_SAVER_MINUTES, IDC_SAVER_DISPLAY_OFF,
+                                  IDC_RESUME_FADE, IDC_RESUME_FADE_ARROWS, IDC_RESUME_FADE_SECONDS,
                                   IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
     // An item's index is the action it stands for, so the lists keep their order.
     for (int combo : ActionCombos)
       EXPECT_EQ(GetWindowLongA(GetDlgItem(live, combo), GWL_STYLE) & (CBS_SORT | CBS_DROPDOWNLIST),
                 CBS_DROPDOWNLIST);
-    for (int edit : {IDC_LOCK_TIMEOUT, IDC_SAVER_TIMEOUT})
+    for (int edit : {IDC_LOCK_TIMEOUT, IDC_SAVER_TIMEOUT, IDC_RESUME_FADE})
       EXPECT_NE(GetWindowLongA(GetDlgItem(live, edit), GWL_STYLE) & ES_NUMBER, 0) << "digits only";
     return IDCANCEL;
   });
@@ -116,9 +117,11 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
        "StandbyAction=2 "
        "ScreenSaverDisplayOff=1"},
       {"unknown lock action shows no choice and keeps its group on, through the installer", Installer,
-       "LockAction=7 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1",
-       "LockAction=-1 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1", true, false,
-       "LockAction=255 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1"},
+       "LockAction=7 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1 ResumeFadeSeconds=99",
+       // The fade's seconds past their range count as its end.
+       "LockAction=-1 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1 ResumeFadeSeconds=10",
+       true, false,
+       "LockAction=255 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1 ResumeFadeSeconds=10"},
       {"empty file gives the defaults, through the host", Host, "", "", true, false, ""},
       {"actions keep their low 8 bits, through the installer", Installer,
        "LockAction=258 LockTimeout=5 ScreenSaverAction=3 ScreenSaverTimeout=7 StandbyAction=3 Verlift=1",
@@ -149,10 +152,11 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
       for (int combo : ActionCombos) EXPECT_EQ(ComboItems(dialog, combo), ActionCaptions()) << combo;
       EXPECT_EQ(ShownValues(dialog), Named(c.Shown));
       ExpectGroups(dialog, c.LockGroupOn, c.SaverGroupOn);
-      for (int bar : {IDC_LOCK_ARROWS, IDC_SAVER_ARROWS}) {
+      for (int bar : {IDC_LOCK_ARROWS, IDC_SAVER_ARROWS, IDC_RESUME_FADE_ARROWS}) {
         int low = -1, high = -1;
         GetScrollRange(GetDlgItem(dialog, bar), SB_CTL, &low, &high);
-        EXPECT_EQ(std::to_string(low) + ".." + std::to_string(high), "0..65535") << bar;
+        EXPECT_EQ(std::to_string(low) + ".." + std::to_string(high),
+                  bar == IDC_RESUME_FADE_ARROWS ? "0..10" : "0..65535");
       }
       return IDOK;
     };
@@ -183,8 +187,8 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
       {IDC_LOCK_ACTION, 2, CBN_DROPDOWN, true, true},
       {IDC_SAVER_ACTION, 1, CBN_SELCHANGE, true, true},
       {IDC_LOCK_ACTION, 0, CBN_SELCHANGE, false, true}};
-  const int alwaysOn[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK,
-                          IDCANCEL};
+  const int alwaysOn[] = {IDC_LOCK_ACTION,  IDC_SAVER_ACTION, IDC_RESUME_FADE, IDC_STANDBY_ACTION,
+                          IDC_UPDATE_CHECK, IDOK,             IDCANCEL};
   std::vector<int> tabOrder;
   Configure([&](HWND dialog) {
     HWND first = GetDlgItem(dialog, IDC_LOCK_ACTION), at = first;
@@ -204,7 +208,8 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
   // The group boxes, labels and arrows take no tab stop.
   EXPECT_EQ(tabOrder, (std::vector<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_SAVER_ACTION,
                                         IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_DISPLAY_OFF,
-                                        IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
+                                        IDC_RESUME_FADE, IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK,
+                                        IDCANCEL}));
   EXPECT_EQ(StoredValues(ini_), Named("LockAction=0 LockTimeout=12 ScreenSaverAction=1 StandbyAction=2"));
 }
 
@@ -217,7 +222,7 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
   const Values stored = Named(storedText),
                changed = Named(
                    "LockTimeout=100000 ScreenSaverAction=2 ScreenSaverTimeout=42 StandbyAction=1 "
-                   "Verlift=1 ScreenSaverDisplayOff=1");
+                   "Verlift=1 ScreenSaverDisplayOff=1 ResumeFadeSeconds=10");
   WriteIniSettings(ini_, storedText);
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
@@ -241,6 +246,10 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
       ChooseItem(dialog, IDC_STANDBY_ACTION, 1);
       Click(dialog, IDC_UPDATE_CHECK);
       Click(dialog, IDC_SAVER_DISPLAY_OFF);
+      // The fade's arrows stop at its 10 seconds.
+      SetControlText(dialog, IDC_RESUME_FADE, "9");
+      SendScroll(dialog, IDC_RESUME_FADE_ARROWS, SB_LINEUP);
+      SendScroll(dialog, IDC_RESUME_FADE_ARROWS, SB_LINEUP);
       if (message == 0) return IDCANCEL;
       PostMessageA(dialog, message, code, 0);
       return 0;
