@@ -8,7 +8,9 @@ namespace {
 
 constexpr uint32_t MsPerSecond = 1000;
 
-intptr_t Ask(const FadeIo& io, intptr_t wParam, uintptr_t lParam) { return io.Ask(io.Context, wParam, lParam); }
+intptr_t Ask(const FadeIo& io, intptr_t wParam, uintptr_t lParam) {
+  return io.Ask(io.Context, wParam, lParam);
+}
 void SetVolume(const FadeIo& io, int32_t volume) { Ask(io, volume, HostQueryVolume); }
 bool Playing(const FadeIo& io) { return Ask(io, 0, HostQueryPlayState) == 1; }
 // The user's volume wins: a read back other than the last step's ends the fade where it is.

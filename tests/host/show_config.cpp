@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
 
   WriteIniSettings(ini,
                    "LockAction=1 LockAutoResume=1 LockTimeout=30 ScreenSaverAction=2 ScreenSaverAutoResume=1 "
-                   "ScreenSaverTimeout=0 StandbyAction=1 Verlift=1 ScreenSaverDisplayOff=1");
+                   "ScreenSaverTimeout=0 StandbyAction=1 Verlift=1 ScreenSaverDisplayOff=1 "
+                   "ResumeFadeSeconds=3");
   if (!HostCreate(ini) || HostLoadPlugin("gen_hushbell.dll") == nullptr) {
     fprintf(stderr, "show_config: cannot load gen_hushbell.dll\n");
     return 1;

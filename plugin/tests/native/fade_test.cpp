@@ -23,11 +23,13 @@ TEST(FadeIn, ReachesTheVolumeReadInTheSetTime) {
     int32_t Stored;
     intptr_t Volume;
     uint64_t LengthMs;
+  // clang-format off
   } rows[] = {
       {1, 255, 1000},
       {3, 2, 3000},
       {99, 128, 10000},  // beyond the range counts as its end
   };
+  // clang-format on
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Stored);
     VolumePlayer p{.Volume = row.Volume, .Now = 5000};
@@ -35,7 +37,8 @@ TEST(FadeIn, ReachesTheVolumeReadInTheSetTime) {
     ASSERT_TRUE(PlayResume(f, row.Stored, p.Io()));
     EXPECT_EQ(p.VolumeAtPlay, 0) << "the play must start silent";
     StepToTheEnd(f, row.Stored, p);
-    EXPECT_EQ(p.Sets.back(), (VolumeSet{5000 + row.LengthMs, row.Volume})) << "the last step sets the volume read";
+    EXPECT_EQ(p.Sets.back(), (VolumeSet{5000 + row.LengthMs, row.Volume}))
+        << "the last step sets the volume read";
     EXPECT_GE(p.Sets.size(), row.LengthMs / 100) << "fewer than 10 steps a second";
     for (size_t i = 1; i + 1 < p.Sets.size(); ++i) {
       EXPECT_GE(p.Sets[i].Volume, p.Sets[i - 1].Volume) << "step " << i;
@@ -89,10 +92,16 @@ TEST(FadeIn, TheUserWinsAndNoFadeVolumeStays) {
     intptr_t VolumeAfter;
   } rows[] = {
       {"user volume", [](Fade& f, VolumePlayer& p) { p.Volume = 90, StepOnce(f, p); }, {}, 90},
-      {"user pause", [](Fade& f, VolumePlayer& p) { p.Playing = false, StepOnce(f, p); }, {{Mid + 50, 200}}, 200},
+      {"user pause",
+       [](Fade& f, VolumePlayer& p) { p.Playing = false, StepOnce(f, p); },
+       {{Mid + 50, 200}},
+       200},
       {"setting off", [](Fade& f, VolumePlayer& p) { StepOnce(f, p, 0); }, {{Mid + 50, 200}}, 200},
       {"stop", [](Fade& f, VolumePlayer& p) { StopFade(f, p.Io()); }, {{Mid, 200}}, 200},
-      {"stop after user volume", [](Fade& f, VolumePlayer& p) { p.Volume = 90, StopFade(f, p.Io()); }, {}, 90},
+      {"stop after user volume",
+       [](Fade& f, VolumePlayer& p) { p.Volume = 90, StopFade(f, p.Io()); },
+       {},
+       90},
       // A resume before any step saw the pause fades to the volume first read, not the one reached.
       {"resume again before the next step",
        [](Fade& f, VolumePlayer& p) {
