@@ -19,11 +19,11 @@ void StepToTheEnd(Fade& f, int32_t seconds, VolumePlayer& p) {
 }
 
 TEST(FadeIn, ReachesTheVolumeReadInTheSetTime) {
+  // clang-format off
   const struct {
     int32_t Stored;
     intptr_t Volume;
     uint64_t LengthMs;
-  // clang-format off
   } rows[] = {
       {1, 255, 1000},
       {3, 2, 3000},
