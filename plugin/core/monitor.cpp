@@ -150,6 +150,10 @@ void PollTick(PluginState& s, const MonitorIo& io) {
   Put(s.ScreenSaverSeen, ScreenSaverThisTick(probes));
 }
 
+void SendIfPlaying(const MonitorIo& io, uint8_t action) {
+  if (SuitsPlayer(action, true) && io.ProbePlaying(io.Context)) SendIfSuits(io, action, true);
+}
+
 void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uintptr_t wParam) {
   const uint8_t action = Get(s.StandbyAction);
   if (action == 0 || message != WmPowerBroadcast) return;

@@ -30,6 +30,8 @@ struct MonitorIo {
 bool AnyTriggerEnabled(const PluginState& s);  // LockAction or ScreenSaverAction non-zero
 void SeedMonitor(PluginState& s, const MonitorIo& io);
 void PollTick(PluginState& s, const MonitorIo& io);
+// Sends `action` only to a playing player, and only one that suits it (pause, stop).
+void SendIfPlaying(const MonitorIo& io, uint8_t action);
 void OnPowerBroadcast(PluginState& s, const MonitorIo& io, uint32_t message, uintptr_t wParam);
 // Stores a display report as off or on (dimmed is on), whichever of the two settings Windows
 // reports it through; true when that changed, so each change is acted on once.

@@ -33,6 +33,7 @@ struct PluginState {
   std::atomic<uint8_t> StandbyAction;
   std::atomic<int32_t> UpdateCheck;
   std::atomic<int32_t> ResumeFadeSeconds;  // the plug-in's own resumes fade in over this many seconds
+  std::atomic<uint8_t> UnplugAction;  // when the sound output in use goes away
   std::atomic<int32_t> LockEngaged, ScreenSaverEngaged, ScreenSaverSeen, WasPlaying, StandbyPending;
   // When each path was taken over (monotonic ms). Touched only by the tick holding the tick gate, and by init
   // while no timer runs.
