@@ -159,6 +159,7 @@ void ConfirmConfigDialog(HWND dialog) {
   ReadConfigDialog(dialog);
   SaveSettings();
   UpdatePolling();
+  UpdateOutputWatch();
   EndDialog(dialog, 1);
 }
 

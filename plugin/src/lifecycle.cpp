@@ -80,6 +80,7 @@ void FinishStart() {
   LaunchUpdater();
   UpdatePolling();
   OpenNotificationWindow();
+  UpdateOutputWatch();
 }
 }  // namespace
 
@@ -111,6 +112,11 @@ void UpdatePolling() {
     OpenNotificationWindow();
 }
 
+void UpdateOutputWatch() {
+  // Never in an installer's process, as the poll; the player's start is over by now.
+  SetOutputWatch(Get(State.UnplugAction) != 0 && Initialised);
+}
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) Record.ModuleInstance = instance;
   return TRUE;
@@ -139,6 +145,7 @@ int init() {
 void quit() {
   FinishStartPending = false;  // a message still on its way finds nothing to do
   SetPolling(false);
+  SetOutputWatch(false);
   CloseNotificationWindow();
   if (Initialised) {
     // From here on the hook only forwards, wherever it stays.

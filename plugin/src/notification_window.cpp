@@ -60,11 +60,12 @@ bool SessionServicesReady() {
 
 uint64_t NowMs() { return WinMonitorIo.NowMs(WinMonitorIo.Context); }
 
-// Without registrations, with no retry due and no fades to step, the window has no use: the poll
-// goes on alone.
+// Without registrations, with no retry due, no fades to step and no sound output watched, the
+// window has no use: the poll goes on alone.
 void CloseIfUnused() {
   if (!SessionRegistered && RetryWindow.load() == nullptr && SuspendResumeRegistration == nullptr &&
-      !DisplayNotificationRegistered() && FadeSeconds(Get(State.ResumeFadeSeconds)) == 0)
+      !DisplayNotificationRegistered() && FadeSeconds(Get(State.ResumeFadeSeconds)) == 0 &&
+      !OutputWatchWanted())
     CloseNotificationWindow();
 }
 
@@ -93,6 +94,7 @@ bool IsPresenceChange(WPARAM change) {
 // and resume may come here twice (broadcast and registration) and to the player's window too:
 // the monitor acts once per suspend.
 LRESULT CALLBACK NotificationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (TakeOutputNews(message, wParam)) return 0;
   LRESULT result;
   if (TakeFadeMessage(window, message, wParam, result)) return result;
   if (message == RetrySessionMessage) {
@@ -113,6 +115,8 @@ void AskForSessionRetry() {
 }
 
 bool NotificationWindowOpen() { return NotificationWindow != nullptr; }
+HWND NotificationWindowHandle() { return NotificationWindow; }
+void CloseNotificationWindowIfUnused() { CloseIfUnused(); }
 
 void OpenNotificationWindow() {
   if (NotificationWindow != nullptr) return;

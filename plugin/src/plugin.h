@@ -63,6 +63,9 @@ void RunEarlyTick();
 void OpenNotificationWindow();
 void CloseNotificationWindow();
 bool NotificationWindowOpen();
+HWND NotificationWindowHandle();  // null while closed
+// Closes the window when nothing needs it any more.
+void CloseNotificationWindowIfUnused();
 // Called by each tick: has the host's thread try a refused session registration again, while
 // that is still worth it.
 void AskForSessionRetry();
@@ -90,6 +93,17 @@ void SendMonitorAction(uint8_t action);
 bool TakeFadeMessage(HWND window, UINT message, WPARAM wParam, LRESULT& result);
 // Puts the volume the fade read back at once and stops its steps; nothing when none runs.
 void EndFade();
+// The sound output's news, watched by a COM thread of the plug-in's own while UnplugAction is set
+// (player's thread only). Watching keeps the notification window open, where the news is posted
+// as OutputNewsMessage; stopping unregisters and releases everything.
+inline constexpr UINT OutputNewsMessage = WM_APP + 0x10;
+void SetOutputWatch(bool on);
+bool OutputWatchWanted();
+// Handles OutputNewsMessage on the player's thread; false for any other message.
+bool TakeOutputNews(UINT message, WPARAM slot);
+bool OutputWatchAvailable();  // false where the audio API is missing or refused: the tip says so
+// Watches while UnplugAction is set, but only inside an initialised host.
+void UpdateOutputWatch();
 
 int ShowConfigDialog();
 // Polls while a trigger is set, but only inside an initialised host.
