@@ -4,7 +4,8 @@
 // plug-in's window) until the player receives the command, once with the notification and once
 // with the poll alone; the display is known only from its notification, so it has no poll row,
 // and neither has standby, measured on a modern-standby laptop from the resume, which reaches
-// only the plug-in's registration, to the standby action's stop.
+// only the plug-in's registration, to the standby action's stop, and the sound output going
+// away, announced by a stand-in audio enumerator's own thread.
 // Exits 0 when the worst case with the notification is within the goal.
 #include <windows.h>
 #include <wtsapi32.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "audio_sim.h"
 #include "monitor.h"
 #include "presence_sim.h"
 #include "standin_host.h"
@@ -85,6 +87,22 @@ bool Measure(const Event& event, bool notify, Series& series) {
   return true;
 }
 
+// The headphones come out while the music plays, in either order of Windows' two announcements,
+// and go back in before the next round.
+bool MeasureUnplug(bool defaultFirst, Series& series) {
+  HostPump(NextPause());
+  HostSetPlayState(HostPlaying);
+  const size_t before = HostCommandCount();
+  const double since = PreciseNowMs();
+  AudioSimUnplug(defaultFirst);
+  const double latency = WaitForCommand(before, since, Pause);
+  AudioSimPlugBack();
+  if (latency < 0 || !AudioSimSettle(CommandDeadlineMs)) return false;
+  HostSetPlayState(HostPlaying);
+  series.Ms[series.Count++] = latency;
+  return true;
+}
+
 double Worst(const Series& s) { return *std::max_element(s.Ms, s.Ms + s.Count); }
 double Median(Series s) {
   std::sort(s.Ms, s.Ms + s.Count);
@@ -103,12 +121,13 @@ void Row(const char* label, const Series& notified, const Series* polled) {
 bool Start(const std::string& ini, const char* plugin) {
   WriteIniSettings(ini,
                    "LockAction=1 LockAutoResume=1 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
-                   "ScreenSaverDisplayOff=1 StandbyAction=2 Verlift=0");
-  if (!HostCreate(ini.c_str()) || HostLoadPlugin(plugin) == nullptr || !SimInstall(HostPluginModule()))
+                   "ScreenSaverDisplayOff=1 StandbyAction=2 Verlift=0 UnplugAction=1");
+  if (!HostCreate(ini.c_str()) || HostLoadPlugin(plugin) == nullptr || !SimInstall(HostPluginModule()) ||
+      !AudioSimInstall(HostPluginModule()))
     return false;
   SimSetSystem(SimSystem::ModernStandby);
   HostSetPlayState(HostPlaying);
-  return HostInitPlugin() == 0;
+  return HostInitPlugin() == 0 && AudioSimSettle(CommandDeadlineMs);
 }
 
 int Run() {
@@ -117,19 +136,20 @@ int Run() {
     return 2;
   }
   Series lock[2] = {}, unlock[2] = {};  // [0] with the notification, [1] the poll alone
-  Series dark = {}, light = {}, standby = {};
+  Series dark = {}, light = {}, standby = {}, unplug = {};
   for (int mode = 0; mode < 2; ++mode) {
     for (int round = 0; round < Rounds; ++round) {
       if (!Measure(LockEvent, mode == 0, lock[mode]) || !Measure(UnlockEvent, mode == 0, unlock[mode]) ||
           (mode == 0 && (!Measure(DisplayOffEvent, true, dark) || !Measure(DisplayOnEvent, true, light) ||
-                         !Measure(StandbyEvent, true, standby)))) {
+                         !Measure(StandbyEvent, true, standby) || !MeasureUnplug(round % 2 == 1, unplug)))) {
         printf("bench: no command within %lu ms (%s, round %d)\n", CommandDeadlineMs,
                mode == 0 ? "notification" : "poll", round + 1);
         return 2;
       }
     }
   }
-  printf("Hushbell: from the session, display or power change to the player's command, %d of each, ms\n\n",
+  printf("Hushbell: from the session, display, power or sound output change to the player's command, %d of "
+         "each, ms\n\n",
          Rounds);
   printf("                      with the notification      poll alone\n");
   printf("                        worst     median       worst     median\n");
@@ -138,8 +158,9 @@ int Run() {
   Row("display off -> pause", dark, nullptr);
   Row("display on -> play", light, nullptr);
   Row("suspend -> stop", standby, nullptr);
+  Row("unplug -> pause", unplug, nullptr);
   const bool met = Worst(lock[0]) <= GoalMs && Worst(unlock[0]) <= GoalMs && Worst(dark) <= GoalMs &&
-                   Worst(light) <= GoalMs && Worst(standby) <= GoalMs;
+                   Worst(light) <= GoalMs && Worst(standby) <= GoalMs && Worst(unplug) <= GoalMs;
   printf("\ngoal: worst case with the notification <= %.0f ms: %s\n", GoalMs, met ? "met" : "MISSED");
   return met ? 0 : 1;
 }

@@ -275,6 +275,11 @@ void AudioSimUnplug(bool defaultFirst) {
   if (!defaultFirst) AnnounceDefault(SimSpeakers);
 }
 
+void AudioSimPlugBack() {
+  AnnounceState(SimHeadphones, DEVICE_STATE_ACTIVE);
+  AnnounceDefault(SimHeadphones);
+}
+
 void AudioSimSwitchToSpeakers() { AnnounceDefault(SimSpeakers); }
 
 void AudioSimRemoveLast() {

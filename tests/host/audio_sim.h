@@ -20,6 +20,8 @@ bool AudioSimInstall(HMODULE plugin, bool present = true);
 // The default output goes away (unplugged) and Windows moves the default to the speakers; with
 // `defaultFirst` the default's move comes before the state change.
 void AudioSimUnplug(bool defaultFirst);
+// The headphones are plugged back in and Windows makes them the default again.
+void AudioSimPlugBack();
 // The user picks the speakers as the default; the headphones stay plugged in.
 void AudioSimSwitchToSpeakers();
 // The default output is removed, and no output is left: the default becomes none.
