@@ -1,7 +1,8 @@
 // What the plug-in costs the player's start: the stand-in player, with the DLLs the real
 // player has loaded already, loads a plug-in, calls init, lets its messages run, calls quit
 // and unloads it, Rounds times each for an empty plug-in and for gen_hushbell.dll with the
-// update check off and on. Prints the medians and the ratios to the empty plug-in; exits 0
+// update check off and on, and with the headphones-out action on (through a stand-in audio
+// enumerator, as Wine's audio driver would measure Wine rather than the plug-in). Prints the medians and the ratios to the empty plug-in; exits 0
 // when LoadLibrary + init stay within the goal in both Hushbell rows.
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "audio_sim.h"
 #include "presence_sim.h"
 #include "checker_registry.h"
 #include "standin_host.h"
@@ -35,6 +37,7 @@ struct Row {
   const char* Name;
   const char* Dll;
   int UpdateCheck;  // -1: not Hushbell
+  int UnplugAction;
   double Load[Rounds], Init[Rounds], Deferred[Rounds], Quit[Rounds];
 };
 
@@ -44,6 +47,8 @@ bool StartOnce(Row& row, int round, const char* dll) {
   HostPluginRecord* record = HostLoadPlugin(dll);
   if (record == nullptr) return false;
   const double loaded = PreciseNowMs();
+  if (row.UnplugAction != 0 && !AudioSimInstall(HostPluginModule())) return false;
+  const double initStart = PreciseNowMs();
   // The record's own init, as the player calls it while it starts; its message loop runs after.
   const int result = record->init();
   const double initialised = PreciseNowMs();
@@ -59,7 +64,7 @@ bool StartOnce(Row& row, int round, const char* dll) {
   const char* name = strrchr(dll, '\\') + 1;
   for (int wait = 0; GetModuleHandleA(name) != nullptr && wait < 2000; ++wait) HostPump(1);
   row.Load[round] = loaded - before;
-  row.Init[round] = initialised - loaded;
+  row.Init[round] = initialised - initStart;
   row.Deferred[round] = row.UpdateCheck >= 0 ? settled - initialised : 0;
   row.Quit[round] = quitted - settled;
   return !left && GetModuleHandleA(name) == nullptr;
@@ -82,7 +87,7 @@ bool RegisterChecker(const char* folder, bool on) {
   return status == ERROR_SUCCESS;
 }
 
-void Print(const Row& empty, Row (&rows)[2]) {
+void Print(const Row& empty, Row (&rows)[3]) {
   Row copy = empty;
   const double emptyStart = Median(copy.Load) + Median(copy.Init);
   printf("Player start with one plug-in, median of %d, ms\n\n", Rounds);
@@ -113,14 +118,16 @@ int main() {
     printf("bench: cannot set up the stand-in player\n");
     return 2;
   }
-  Row emptyRow{"empty plug-in", empty, -1, {}, {}, {}, {}};
-  Row rows[2] = {{"Hushbell, update check off", plugin, 0, {}, {}, {}, {}},
-                 {"Hushbell, update check on", plugin, 1, {}, {}, {}, {}}};
+  Row emptyRow{"empty plug-in", empty, -1, 0, {}, {}, {}, {}};
+  Row rows[3] = {{"Hushbell, update check off", plugin, 0, 0, {}, {}, {}, {}},
+                 {"Hushbell, update check on", plugin, 1, 0, {}, {}, {}, {}},
+                 {"Hushbell, headphones out on", plugin, 0, 1, {}, {}, {}, {}}};
   bool ran = true;
   for (int round = 0; round < Rounds && ran; ++round) {
     ran = StartOnce(emptyRow, round, empty);
     for (Row& row : rows) {
-      WriteIniSettings(ini, "LockAction=1 Verlift=" + std::to_string(row.UpdateCheck));
+      WriteIniSettings(ini, "LockAction=1 Verlift=" + std::to_string(row.UpdateCheck) +
+                                " UnplugAction=" + std::to_string(row.UnplugAction));
       ran = ran && StartOnce(row, round, plugin);
     }
   }
