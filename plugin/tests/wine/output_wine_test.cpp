@@ -97,6 +97,20 @@ TEST_F(OutputTest, OffMakesNothingAndMissingApiDoesNothing) {
   EXPECT_EQ(IniValue(ini_, "UnplugAction"), "1");
 }
 
+// Without the stand-in, Wine's own enumerator: the audio DLL is loaded only while the action is on
+// (once loaded, COM keeps it for the process: off comes first).
+TEST_F(OutputTest, TheAudioDllIsLoadedOnlyWhenTheActionIsOn) {
+  for (bool on : {false, true}) {
+    SCOPED_TRACE(on ? "on" : "off");
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    WriteIniSettings(ini_, on ? "UnplugAction=1" : "UnplugAction=0");
+    ASSERT_EQ(GetModuleHandleW(L"mmdevapi.dll"), nullptr);
+    ASSERT_TRUE(HostTest::Start());
+    EXPECT_EQ(HostPumpUntil([] { return GetModuleHandleW(L"mmdevapi.dll") != nullptr; }, on ? Settle : 300), on);
+    Unload();
+  }
+}
+
 // Quit unregisters while the audio service is inside a callback: a callback that waited for the
 // player's thread would never return, and quit with it. Afterwards, with the module unloaded,
 // the stand-in's announcements find no client to call.
