@@ -127,7 +127,7 @@ bool Start(const std::string& ini, const char* plugin) {
     return false;
   SimSetSystem(SimSystem::ModernStandby);
   HostSetPlayState(HostPlaying);
-  return HostInitPlugin() == 0 && AudioSimSettle(CommandDeadlineMs);
+  return HostInitPlugin() == 0 && AudioSimWatching(CommandDeadlineMs);
 }
 
 int Run() {

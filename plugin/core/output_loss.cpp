@@ -16,7 +16,9 @@ bool SameId(const char16_t* a, const char16_t* b) {
   return false;
 }
 
-void CopyId(char16_t* to, const char16_t* from) { BoundedCopy(to, EndpointIdCapacity, from, EndpointIdCapacity); }
+void CopyId(char16_t* to, const char16_t* from) {
+  BoundedCopy(to, EndpointIdCapacity, from, EndpointIdCapacity);
+}
 
 bool Watched(const OutputEvent& e) {
   return e.Flow == FlowRender && (e.Role == RoleConsole || e.Role == RoleMultimedia);
@@ -90,8 +92,8 @@ void OnOutputEvent(const PluginState& s, OutputWatch& watch, const OutputEvent& 
   if (IsOutputLoss(watch, event)) SendIfPlaying(io, Get(s.UnplugAction));
 }
 
-bool QueueOutputEvent(OutputEventQueue& queue, const OutputEvent& event, bool (*post)(void* context, uint32_t slot),
-                      void* context) {
+bool QueueOutputEvent(OutputEventQueue& queue, const OutputEvent& event,
+                      bool (*post)(void* context, uint32_t slot), void* context) {
   for (uint32_t slot = 0; slot < OutputEventSlots; ++slot) {
     uint8_t expected = SlotFree;
     if (!queue.Use[slot].compare_exchange_strong(expected, SlotWriting, std::memory_order_acquire)) continue;
@@ -109,7 +111,8 @@ bool QueueOutputEvent(OutputEventQueue& queue, const OutputEvent& event, bool (*
 bool TakeOutputEvent(OutputEventQueue& queue, uint32_t slot, OutputEvent& out) {
   if (slot >= OutputEventSlots) return false;
   uint8_t expected = SlotReady;
-  if (!queue.Use[slot].compare_exchange_strong(expected, SlotReading, std::memory_order_acquire)) return false;
+  if (!queue.Use[slot].compare_exchange_strong(expected, SlotReading, std::memory_order_acquire))
+    return false;
   out = queue.Events[slot];
   queue.Use[slot].store(SlotFree, std::memory_order_release);
   return true;

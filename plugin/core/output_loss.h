@@ -10,9 +10,9 @@
 #include "plugin_state.h"
 
 // The audio endpoint API's numbers the decision needs (mmdeviceapi.h).
-inline constexpr uint8_t FlowRender = 0;                      // eRender: playback
+inline constexpr uint8_t FlowRender = 0;                       // eRender: playback
 inline constexpr uint8_t RoleConsole = 0, RoleMultimedia = 1;  // the roles a player plays in
-inline constexpr uint32_t EndpointActive = 1;                 // DEVICE_STATE_ACTIVE
+inline constexpr uint32_t EndpointActive = 1;                  // DEVICE_STATE_ACTIVE
 // Endpoint ids are about 55 characters; one longer than this matches nothing.
 inline constexpr size_t EndpointIdCapacity = 128;
 // Windows moves the default off an output that goes away within moments of announcing its state,
@@ -32,8 +32,8 @@ struct OutputEvent {
   OutputChange Change;
   uint8_t Flow, Role;
   uint32_t State;
-  uint64_t AtMs;  // when the callback came (monotonic)
-  bool NoId;      // null id; for a default: no output is left
+  uint64_t AtMs;                    // when the callback came (monotonic)
+  bool NoId;                        // null id; for a default: no output is left
   char16_t Id[EndpointIdCapacity];  // empty without NoId: too long to keep
 };
 // Copies a callback's id into the event: null sets NoId, one that does not fit is left empty.
@@ -63,8 +63,8 @@ struct OutputEventQueue {
 };
 // Any thread: copies the event into a free slot and hands its number to `post`; false when every
 // slot is taken or `post` fails (the slot is free again).
-bool QueueOutputEvent(OutputEventQueue& queue, const OutputEvent& event, bool (*post)(void* context, uint32_t slot),
-                      void* context);
+bool QueueOutputEvent(OutputEventQueue& queue, const OutputEvent& event,
+                      bool (*post)(void* context, uint32_t slot), void* context);
 // The receiving thread: the event of a posted slot; false when there is none (cleared since).
 bool TakeOutputEvent(OutputEventQueue& queue, uint32_t slot, OutputEvent& out);
 // Drops every event not taken yet: numbers still on their way then find nothing.

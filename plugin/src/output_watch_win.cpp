@@ -16,15 +16,15 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "endpoint ids are UTF-16");
 // Where the callbacks post; null while nothing is watched. Read on the audio service's threads.
 std::atomic<HWND> NewsWindow{nullptr};
 constinit OutputEventQueue Pending{};
-OutputWatch Defaults;  // player's thread only
+OutputWatch Defaults;              // player's thread only
 std::atomic<bool> Refused{false};  // the audio API is missing here or refused the registration
 bool Wanted;                       // the action is on inside an initialised host (player's thread only)
 
 // The watch's thread and what keeps it and its client in place (player's thread only).
 struct {
   HANDLE Thread;
-  HANDLE Stop;    // set: the thread unregisters, releases and ends
-  HMODULE Hold;   // the client lives in this module: it stays loaded while one may be registered
+  HANDLE Stop;   // set: the thread unregisters, releases and ends
+  HMODULE Hold;  // the client lives in this module: it stays loaded while one may be registered
 } Watch;
 
 bool PostNews(void* window, uint32_t slot) {
@@ -34,8 +34,13 @@ bool PostNews(void* window, uint32_t slot) {
 // Copies the news (the id lives only for the call) and posts it; never waits for the player.
 HRESULT Queue(OutputChange change, const wchar_t* id, uint32_t state = 0, EDataFlow flow = eRender,
               ERole role = eConsole) {
-  OutputEvent e{change, static_cast<uint8_t>(flow), static_cast<uint8_t>(role), state,
-                WinMonitorIo.NowMs(WinMonitorIo.Context), false, {}};
+  OutputEvent e{change,
+                static_cast<uint8_t>(flow),
+                static_cast<uint8_t>(role),
+                state,
+                WinMonitorIo.NowMs(WinMonitorIo.Context),
+                false,
+                {}};
   SetEventId(e, reinterpret_cast<const char16_t*>(id));
   HWND window = NewsWindow.load();
   // With every slot taken the player is not reading: one more would change nothing.
@@ -154,6 +159,7 @@ bool OutputWatchAvailable() { return !Refused.load(); }
 bool TakeOutputNews(UINT message, WPARAM slot) {
   if (message != OutputNewsMessage) return false;
   OutputEvent event;
-  if (TakeOutputEvent(Pending, static_cast<uint32_t>(slot), event)) OnOutputEvent(State, Defaults, event, WinMonitorIo);
+  if (TakeOutputEvent(Pending, static_cast<uint32_t>(slot), event))
+    OnOutputEvent(State, Defaults, event, WinMonitorIo);
   return true;
 }

@@ -94,7 +94,9 @@ void AnnounceDefault(const wchar_t* id) {
     DefaultOutput = id;
   }
   for (ERole role : {eConsole, eMultimedia, eCommunications})
-    Enqueue([id, role] { Announce(id, [role](auto c, LPCWSTR i) { c->OnDefaultDeviceChanged(eRender, role, i); }); });
+    Enqueue([id, role] {
+      Announce(id, [role](auto c, LPCWSTR i) { c->OnDefaultDeviceChanged(eRender, role, i); });
+    });
 }
 
 template <class Interface>
@@ -124,6 +126,10 @@ class Counted : public Interface {
 class SimDevice final : public Counted<IMMDevice> {
  public:
   explicit SimDevice(const wchar_t* id) : id_(id) {}
+  ~SimDevice() override {
+    std::lock_guard<std::mutex> state(StateLock);
+    ++Record.DevicesReleased;
+  }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return Answer(iid, out); }
   HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore**) override { return E_NOTIMPL; }
@@ -208,7 +214,8 @@ HRESULT SimEnumerator::UnregisterEndpointNotificationCallback(IMMNotificationCli
   return ours ? S_OK : E_INVALIDARG;
 }
 
-HRESULT WINAPI StandInCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
+HRESULT WINAPI StandInCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                                       LPVOID* out) {
   if (!IsEqualCLSID(clsid, __uuidof(MMDeviceEnumerator)))
     return RealCoCreateInstance.load()(clsid, outer, context, iid, out);
   APTTYPE apartment{};
@@ -307,6 +314,17 @@ bool AudioSimSettle(DWORD timeoutMs) {
   // What the last call posted is in the host's queue by now.
   HostPump(20);
   return done;
+}
+
+bool AudioSimWatching(DWORD timeoutMs) {
+  const bool watching = HostPumpUntil(
+      [] {
+        std::lock_guard<std::mutex> state(StateLock);
+        return Record.Registered && Record.DevicesReleased >= 2 * Record.Registrations;
+      },
+      timeoutMs);
+  HostPump(20);
+  return watching;
 }
 
 void AudioSimCallDuringUnregister(bool call) {

@@ -30,6 +30,11 @@ void AudioSimRemoveLast();
 // and the host has handled what the plug-in posted meanwhile.
 bool AudioSimSettle(DWORD timeoutMs);
 
+// Waits, pumping the host's messages, until a client is registered and what it asked for then
+// (the default output of two roles) has been handed over and released, then handles what the
+// plug-in posted meanwhile.
+bool AudioSimWatching(DWORD timeoutMs);
+
 // The next unregistration first has the stand-in's thread enter a callback (a state change of
 // the headphones) and waits for it to return before taking the client back, as Windows does with
 // a callback under way; false once a client's call did not return within a second.
@@ -37,13 +42,14 @@ void AudioSimCallDuringUnregister(bool call);
 bool AudioSimCallbacksReturned();
 
 struct AudioSimRecord {
-  uint32_t Made;          // enumerators handed out
-  uint32_t Alive;         // references to them still held
-  bool Registered;        // a client is registered now
+  uint32_t Made;    // enumerators handed out
+  uint32_t Alive;   // references to them still held
+  bool Registered;  // a client is registered now
   uint32_t Registrations, Unregistrations;
-  bool MadeOffHostThread;  // every enumerator was made on a thread other than the host's...
-  bool MadeInMta;          // ...in a multithreaded apartment
-  int32_t ComBalance;      // the plug-in's successful CoInitializeEx less its CoUninitialize
+  bool MadeOffHostThread;       // every enumerator was made on a thread other than the host's...
+  bool MadeInMta;               // ...in a multithreaded apartment
+  int32_t ComBalance;           // the plug-in's successful CoInitializeEx less its CoUninitialize
   uint32_t CallsWithoutClient;  // announcements that found no client to call
+  uint32_t DevicesReleased;     // default outputs handed out and released again
 };
 AudioSimRecord AudioSimState();

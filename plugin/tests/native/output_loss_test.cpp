@@ -36,7 +36,7 @@ struct Scenario {
   const char* Name;
   uint8_t Action;
   PlayerState Player;
-  const char16_t* Console;     // the defaults found at the start (console, multimedia)
+  const char16_t* Console;  // the defaults found at the start (console, multimedia)
   const char16_t* Multimedia;
   std::vector<Step> Steps;
 };
@@ -44,38 +44,62 @@ struct Scenario {
 const OutputEvent Removed = Make(OutputChange::Removed, u"hp", 0);
 
 const std::vector<Scenario> Scenarios = {
-    {"UnplugThenWindowsMovesTheDefault", 1, Playing, u"hp", u"hp",
+    {"UnplugThenWindowsMovesTheDefault",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Gone(u"hp", 10), "1"},
          {Moved(RoleConsole, u"spk", 11)},
          {Moved(RoleMultimedia, u"spk", 12)},
      }},
-    {"DefaultMovesFirstThenTheStateChanges", 1, Playing, u"hp", u"hp",
+    {"DefaultMovesFirstThenTheStateChanges",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Moved(RoleConsole, u"spk", 10)},
          {Moved(RoleMultimedia, u"spk", 10)},
          {Gone(u"hp", 15), "1"},
          {Make(OutputChange::Removed, u"hp", 16)},
      }},
-    {"LastOutputGoneLeavesNoDefault", 1, Playing, u"hp", u"hp",
+    {"LastOutputGoneLeavesNoDefault",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Moved(RoleConsole, nullptr), "1"},
          {Moved(RoleMultimedia, nullptr)},
          {Gone(u"hp")},
      }},
-    {"UsersSwitchSendsNothingNorALaterUnplugOfTheOldOne", 1, Playing, u"hp", u"hp",
+    {"UsersSwitchSendsNothingNorALaterUnplugOfTheOldOne",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Moved(RoleConsole, u"spk", 1000)},
          {Moved(RoleMultimedia, u"spk", 1000)},
          {Gone(u"hp", 1000 + DefaultMoveWindowMs + 1)},
          {Gone(u"spk", 90000), "1"},
      }},
-    {"StateChangeAtTheEdgeOfTheMoveStillCounts", 1, Playing, u"hp", u"hp",
+    {"StateChangeAtTheEdgeOfTheMoveStillCounts",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Moved(RoleMultimedia, u"spk", 1000)},
          {Gone(u"hp", 1000 + DefaultMoveWindowMs), "1"},
      }},
-    {"RemovedDisabledOrNotPresentAreLossesToo", 1, Playing, u"hp", u"hp",
+    {"RemovedDisabledOrNotPresentAreLossesToo",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Removed, "1"},
          {Moved(RoleMultimedia, u"spk"), "", Playing},
@@ -83,7 +107,11 @@ const std::vector<Scenario> Scenarios = {
          {Moved(RoleMultimedia, u"usb"), "", Playing},
          {Gone(u"usb", 0, NotPresent), "1"},
      }},
-    {"PlugBackAndOutAgain", 1, Playing, u"hp", u"hp",
+    {"PlugBackAndOutAgain",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Gone(u"hp"), "1"},
          {Moved(RoleMultimedia, u"spk")},
@@ -96,12 +124,20 @@ const std::vector<Scenario> Scenarios = {
     {"StopWithTwo", 2, Playing, u"hp", u"hp", {{Gone(u"hp"), "2"}}},
     {"NothingWithZero", 0, Playing, u"hp", u"hp", {{Gone(u"hp")}}},
     {"PlayIsNeverSentForAnOutputGone", 3, Paused, u"hp", u"hp", {{Gone(u"hp")}}},
-    {"EitherRoleCounts", 1, Playing, u"hp", u"spk",
+    {"EitherRoleCounts",
+     1,
+     Playing,
+     u"hp",
+     u"spk",
      {
          {Gone(u"hp"), "1"},
          {Gone(u"spk", 0, Disabled), "1", Playing},
      }},
-    {"OtherOutputsCapturesAndCommunicationsDoNotCount", 1, Playing, u"hp", u"hp",
+    {"OtherOutputsCapturesAndCommunicationsDoNotCount",
+     1,
+     Playing,
+     u"hp",
+     u"hp",
      {
          {Gone(u"hdmi")},
          {Moved(RoleMultimedia, nullptr, 0, FlowCapture)},
@@ -109,14 +145,22 @@ const std::vector<Scenario> Scenarios = {
          {Make(OutputChange::State, u"hp", 0, RoleMultimedia, EndpointActive)},
          {Gone(u"hp"), "1"},
      }},
-    {"TheDefaultFoundAtTheStartYieldsToNewerNews", 1, Playing, nullptr, nullptr,
+    {"TheDefaultFoundAtTheStartYieldsToNewerNews",
+     1,
+     Playing,
+     nullptr,
+     nullptr,
      {
          {Moved(RoleMultimedia, u"spk")},
          {Make(OutputChange::FirstDefault, u"hp", 1)},
          {Gone(u"hp", 9000)},
          {Gone(u"spk"), "1"},
      }},
-    {"NoOutputKnownNoLoss", 1, Playing, nullptr, nullptr,
+    {"NoOutputKnownNoLoss",
+     1,
+     Playing,
+     nullptr,
+     nullptr,
      {
          {Moved(RoleMultimedia, nullptr)},
          {Gone(u"hp")},

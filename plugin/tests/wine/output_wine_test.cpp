@@ -15,14 +15,15 @@ constexpr DWORD Settle = 3000;
 class OutputTest : public HostTest {
  protected:
   // A fresh host that loads the plug-in under the stand-in enumerator, with these settings, and
-  // starts it; the defaults it finds at the start have reached it.
-  void Start(const std::string& settings, int playState, bool audioApi = true) {
+  // starts it; with the action on, the defaults it finds at the start have reached it.
+  void Start(int action, int playState, bool audioApi = true) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    WriteIniSettings(ini_, settings);
+    WriteIniSettings(ini_, "UnplugAction=" + std::to_string(action));
     ASSERT_TRUE(HostTest::Start(false));
     ASSERT_TRUE(AudioSimInstall(HostPluginModule(), audioApi));
     HostSetPlayState(playState);
     ASSERT_EQ(HostInitPlugin(), 0);
+    if (audioApi && action != 0) ASSERT_TRUE(AudioSimWatching(Settle));
     ASSERT_TRUE(AudioSimSettle(Settle));
   }
   // After quit: nothing registered, every enumerator released, COM left as it was found.
@@ -38,26 +39,33 @@ class OutputTest : public HostTest {
 TEST_F(OutputTest, WhatTheActionDoesWhenTheOutputInUseGoesAway) {
   const struct {
     const char* Name;
-    const char* Settings;
+    int Action;
     int PlayState;
     void (*Announce)();
     std::vector<UINT> Expected;
     int FinalState;
   } cases[] = {
-      {"unplugged, then the default moves: pause", "UnplugAction=1", HostPlaying, [] { AudioSimUnplug(false); },
-       {Pause}, HostPaused},
-      {"the default moves, then unplugged: pause", "UnplugAction=1", HostPlaying, [] { AudioSimUnplug(true); },
-       {Pause}, HostPaused},
-      {"the last output removed, no default left", "UnplugAction=1", HostPlaying, AudioSimRemoveLast, {Pause},
+      {"unplugged, then the default moves: pause",
+       1,
+       HostPlaying,
+       [] { AudioSimUnplug(false); },
+       {Pause},
        HostPaused},
-      {"stop with 2", "UnplugAction=2", HostPlaying, [] { AudioSimUnplug(false); }, {Stop}, HostStopped},
-      {"nothing while paused", "UnplugAction=2", HostPaused, [] { AudioSimUnplug(true); }, {}, HostPaused},
-      {"nothing while stopped", "UnplugAction=1", HostStopped, AudioSimRemoveLast, {}, HostStopped},
-      {"the user's switch", "UnplugAction=2", HostPlaying, AudioSimSwitchToSpeakers, {}, HostPlaying},
+      {"the default moves, then unplugged: pause",
+       1,
+       HostPlaying,
+       [] { AudioSimUnplug(true); },
+       {Pause},
+       HostPaused},
+      {"the last output removed, no default left", 1, HostPlaying, AudioSimRemoveLast, {Pause}, HostPaused},
+      {"stop with 2", 2, HostPlaying, [] { AudioSimUnplug(false); }, {Stop}, HostStopped},
+      {"nothing while paused", 2, HostPaused, [] { AudioSimUnplug(true); }, {}, HostPaused},
+      {"nothing while stopped", 1, HostStopped, AudioSimRemoveLast, {}, HostStopped},
+      {"the user's switch", 2, HostPlaying, AudioSimSwitchToSpeakers, {}, HostPlaying},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    ASSERT_NO_FATAL_FAILURE(Start(c.Settings, c.PlayState));
+    ASSERT_NO_FATAL_FAILURE(Start(c.Action, c.PlayState));
     c.Announce();
     ASSERT_TRUE(AudioSimSettle(Settle));
     EXPECT_EQ(Commands(), c.Expected);
@@ -74,7 +82,7 @@ TEST_F(OutputTest, WhatTheActionDoesWhenTheOutputInUseGoesAway) {
 }
 
 TEST_F(OutputTest, OffMakesNothingAndMissingApiDoesNothing) {
-  ASSERT_NO_FATAL_FAILURE(Start("UnplugAction=0", HostPlaying));
+  ASSERT_NO_FATAL_FAILURE(Start(0, HostPlaying));
   AudioSimUnplug(false);
   ASSERT_TRUE(AudioSimSettle(Settle));
   EXPECT_EQ(Commands(), std::vector<UINT>{});
@@ -85,7 +93,7 @@ TEST_F(OutputTest, OffMakesNothingAndMissingApiDoesNothing) {
   Unload();
 
   // As on Windows XP: the enumerator cannot be made; the setting stays and does nothing.
-  ASSERT_NO_FATAL_FAILURE(Start("UnplugAction=1", HostPlaying, false));
+  ASSERT_NO_FATAL_FAILURE(Start(1, HostPlaying, false));
   AudioSimUnplug(false);
   ASSERT_TRUE(AudioSimSettle(Settle));
   EXPECT_EQ(Commands(), std::vector<UINT>{});
@@ -106,7 +114,8 @@ TEST_F(OutputTest, TheAudioDllIsLoadedOnlyWhenTheActionIsOn) {
     WriteIniSettings(ini_, on ? "UnplugAction=1" : "UnplugAction=0");
     ASSERT_EQ(GetModuleHandleW(L"mmdevapi.dll"), nullptr);
     ASSERT_TRUE(HostTest::Start());
-    EXPECT_EQ(HostPumpUntil([] { return GetModuleHandleW(L"mmdevapi.dll") != nullptr; }, on ? Settle : 300), on);
+    EXPECT_EQ(HostPumpUntil([] { return GetModuleHandleW(L"mmdevapi.dll") != nullptr; }, on ? Settle : 300),
+              on);
     Unload();
   }
 }
@@ -115,7 +124,7 @@ TEST_F(OutputTest, TheAudioDllIsLoadedOnlyWhenTheActionIsOn) {
 // player's thread would never return, and quit with it. Afterwards, with the module unloaded,
 // the stand-in's announcements find no client to call.
 TEST_F(OutputTest, QuitWhileACallbackIsOnItsWayAndNothingCallsTheUnloadedModule) {
-  ASSERT_NO_FATAL_FAILURE(Start("UnplugAction=1", HostPlaying));
+  ASSERT_NO_FATAL_FAILURE(Start(1, HostPlaying));
   AudioSimCallDuringUnregister(true);
   HostQuitPlugin();
   EXPECT_TRUE(AudioSimCallbacksReturned());
