@@ -32,74 +32,54 @@ struct Step {
   PlayerState Set = {};     // the user changes the player before the step
 };
 
-struct Scenario {
+struct Setup {
   const char* Name;
   uint8_t Action;
   PlayerState Player;
   const char16_t* Console;  // the defaults found at the start (console, multimedia)
   const char16_t* Multimedia;
+};
+
+struct Scenario {
+  Setup At;
   std::vector<Step> Steps;
 };
 
 const OutputEvent Removed = Make(OutputChange::Removed, u"hp", 0);
 
 const std::vector<Scenario> Scenarios = {
-    {"UnplugThenWindowsMovesTheDefault",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"UnplugThenWindowsMovesTheDefault", 1, Playing, u"hp", u"hp"},
      {
          {Gone(u"hp", 10), "1"},
          {Moved(RoleConsole, u"spk", 11)},
          {Moved(RoleMultimedia, u"spk", 12)},
      }},
-    {"DefaultMovesFirstThenTheStateChanges",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"DefaultMovesFirstThenTheStateChanges", 1, Playing, u"hp", u"hp"},
      {
          {Moved(RoleConsole, u"spk", 10)},
          {Moved(RoleMultimedia, u"spk", 10)},
          {Gone(u"hp", 15), "1"},
          {Make(OutputChange::Removed, u"hp", 16)},
      }},
-    {"LastOutputGoneLeavesNoDefault",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"LastOutputGoneLeavesNoDefault", 1, Playing, u"hp", u"hp"},
      {
          {Moved(RoleConsole, nullptr), "1"},
          {Moved(RoleMultimedia, nullptr)},
          {Gone(u"hp")},
      }},
-    {"UsersSwitchSendsNothingNorALaterUnplugOfTheOldOne",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"UsersSwitchSendsNothingNorALaterUnplugOfTheOldOne", 1, Playing, u"hp", u"hp"},
      {
          {Moved(RoleConsole, u"spk", 1000)},
          {Moved(RoleMultimedia, u"spk", 1000)},
          {Gone(u"hp", 1000 + DefaultMoveWindowMs + 1)},
          {Gone(u"spk", 90000), "1"},
      }},
-    {"StateChangeAtTheEdgeOfTheMoveStillCounts",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"StateChangeAtTheEdgeOfTheMoveStillCounts", 1, Playing, u"hp", u"hp"},
      {
          {Moved(RoleMultimedia, u"spk", 1000)},
          {Gone(u"hp", 1000 + DefaultMoveWindowMs), "1"},
      }},
-    {"RemovedDisabledOrNotPresentAreLossesToo",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"RemovedDisabledOrNotPresentAreLossesToo", 1, Playing, u"hp", u"hp"},
      {
          {Removed, "1"},
          {Moved(RoleMultimedia, u"spk"), "", Playing},
@@ -107,11 +87,7 @@ const std::vector<Scenario> Scenarios = {
          {Moved(RoleMultimedia, u"usb"), "", Playing},
          {Gone(u"usb", 0, NotPresent), "1"},
      }},
-    {"PlugBackAndOutAgain",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"PlugBackAndOutAgain", 1, Playing, u"hp", u"hp"},
      {
          {Gone(u"hp"), "1"},
          {Moved(RoleMultimedia, u"spk")},
@@ -119,25 +95,17 @@ const std::vector<Scenario> Scenarios = {
          {Moved(RoleMultimedia, u"hp", 500), "", Playing},
          {Gone(u"hp", 9000), "1"},
      }},
-    {"NothingWhilePaused", 1, Paused, u"hp", u"hp", {{Gone(u"hp"), "", Paused}}},
-    {"NothingWhileStoppedEvenWithStop", 2, Stopped, u"hp", u"hp", {{Gone(u"hp")}}},
-    {"StopWithTwo", 2, Playing, u"hp", u"hp", {{Gone(u"hp"), "2"}}},
-    {"NothingWithZero", 0, Playing, u"hp", u"hp", {{Gone(u"hp")}}},
-    {"PlayIsNeverSentForAnOutputGone", 3, Paused, u"hp", u"hp", {{Gone(u"hp")}}},
-    {"EitherRoleCounts",
-     1,
-     Playing,
-     u"hp",
-     u"spk",
+    {{"NothingWhilePaused", 1, Paused, u"hp", u"hp"}, {{Gone(u"hp"), "", Paused}}},
+    {{"NothingWhileStoppedEvenWithStop", 2, Stopped, u"hp", u"hp"}, {{Gone(u"hp")}}},
+    {{"StopWithTwo", 2, Playing, u"hp", u"hp"}, {{Gone(u"hp"), "2"}}},
+    {{"NothingWithZero", 0, Playing, u"hp", u"hp"}, {{Gone(u"hp")}}},
+    {{"PlayIsNeverSentForAnOutputGone", 3, Paused, u"hp", u"hp"}, {{Gone(u"hp")}}},
+    {{"EitherRoleCounts", 1, Playing, u"hp", u"spk"},
      {
          {Gone(u"hp"), "1"},
          {Gone(u"spk", 0, Disabled), "1", Playing},
      }},
-    {"OtherOutputsCapturesAndCommunicationsDoNotCount",
-     1,
-     Playing,
-     u"hp",
-     u"hp",
+    {{"OtherOutputsCapturesAndCommunicationsDoNotCount", 1, Playing, u"hp", u"hp"},
      {
          {Gone(u"hdmi")},
          {Moved(RoleMultimedia, nullptr, 0, FlowCapture)},
@@ -145,22 +113,14 @@ const std::vector<Scenario> Scenarios = {
          {Make(OutputChange::State, u"hp", 0, RoleMultimedia, EndpointActive)},
          {Gone(u"hp"), "1"},
      }},
-    {"TheDefaultFoundAtTheStartYieldsToNewerNews",
-     1,
-     Playing,
-     nullptr,
-     nullptr,
+    {{"TheDefaultFoundAtTheStartYieldsToNewerNews", 1, Playing, nullptr, nullptr},
      {
          {Moved(RoleMultimedia, u"spk")},
          {Make(OutputChange::FirstDefault, u"hp", 1)},
          {Gone(u"hp", 9000)},
          {Gone(u"spk"), "1"},
      }},
-    {"NoOutputKnownNoLoss",
-     1,
-     Playing,
-     nullptr,
-     nullptr,
+    {{"NoOutputKnownNoLoss", 1, Playing, nullptr, nullptr},
      {
          {Moved(RoleMultimedia, nullptr)},
          {Gone(u"hp")},
@@ -172,13 +132,13 @@ class OutputLoss : public ::testing::TestWithParam<Scenario> {};
 TEST_P(OutputLoss, Scenario) {
   const Scenario& sc = GetParam();
   FakeHost host;
-  host.Player.State = sc.Player;
+  host.Player.State = sc.At.Player;
   PluginState s{};
-  Put(s.UnplugAction, sc.Action);
+  Put(s.UnplugAction, sc.At.Action);
   OutputWatch watch;
   ResetOutputWatch(watch);
   for (uint8_t role : {RoleConsole, RoleMultimedia}) {
-    const char16_t* id = role == RoleConsole ? sc.Console : sc.Multimedia;
+    const char16_t* id = role == RoleConsole ? sc.At.Console : sc.At.Multimedia;
     if (id != nullptr) OnOutputEvent(s, watch, Make(OutputChange::FirstDefault, id, 0, role), host.Io());
   }
   for (size_t i = 0; i < sc.Steps.size(); ++i) {
@@ -191,7 +151,7 @@ TEST_P(OutputLoss, Scenario) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, OutputLoss, ::testing::ValuesIn(Scenarios),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& info) { return std::string(info.param.At.Name); });
 
 TEST(OutputEventId, NullTooLongAndFullLength) {
   const std::u16string fits(EndpointIdCapacity - 1, u'x'), tooLong(EndpointIdCapacity, u'x');
