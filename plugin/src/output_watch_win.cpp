@@ -8,6 +8,8 @@
 #include <atomic>
 
 #include "output_loss.h"
+#include "resolve.h"
+#include "system_library.h"
 
 namespace {
 
@@ -26,6 +28,26 @@ struct {
   HANDLE Stop;   // set: the thread unregisters, releases and ends
   HMODULE Hold;  // the client lives in this module: it stays loaded while one may be registered
 } Watch;
+
+// OLE32, loaded by the watch's thread the first time it starts rather than imported: with the
+// action off, the player's start does not pay for its load. It stays, as COM keeps what it
+// loaded. Touched by one watch thread at a time.
+struct {
+  HMODULE Module;
+  decltype(&CoInitializeEx) Initialize;
+  decltype(&CoUninitialize) Uninitialize;
+  decltype(&CoCreateInstance) Create;
+  decltype(&CoTaskMemFree) FreeMemory;
+} Com;
+
+bool LoadCom() {
+  return Com.Module != nullptr || LoadSystemApi(L"ole32.dll", Com, [](auto& api) {
+           return Resolve(api.Module, "CoInitializeEx", api.Initialize) &&
+                  Resolve(api.Module, "CoUninitialize", api.Uninitialize) &&
+                  Resolve(api.Module, "CoCreateInstance", api.Create) &&
+                  Resolve(api.Module, "CoTaskMemFree", api.FreeMemory);
+         });
+}
 
 bool PostNews(void* window, uint32_t slot) {
   return PostMessageW(static_cast<HWND>(window), OutputNewsMessage, slot, 0) != FALSE;
@@ -79,7 +101,7 @@ void QueueFirstDefaults(IMMDeviceEnumerator* enumerator) {
     LPWSTR id = nullptr;
     if (SUCCEEDED(device->GetId(&id))) {
       Queue(OutputChange::FirstDefault, id, 0, eRender, role);
-      CoTaskMemFree(id);
+      Com.FreeMemory(id);
     }
     device->Release();
   }
@@ -88,11 +110,11 @@ void QueueFirstDefaults(IMMDeviceEnumerator* enumerator) {
 // The watch's own multithreaded apartment: the enumerator is made, registered, unregistered and
 // released here, so the player's thread never initialises COM for it.
 DWORD WINAPI WatchThread(void*) {
-  const HRESULT apartment = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  const HRESULT apartment = LoadCom() ? Com.Initialize(nullptr, COINIT_MULTITHREADED) : E_FAIL;
   IMMDeviceEnumerator* enumerator = nullptr;
   bool registered = false;
   if (SUCCEEDED(apartment) &&
-      SUCCEEDED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
+      SUCCEEDED(Com.Create(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
                                  __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(&enumerator))))
     registered = SUCCEEDED(enumerator->RegisterEndpointNotificationCallback(&Client));
   Refused.store(!registered);
@@ -103,7 +125,7 @@ DWORD WINAPI WatchThread(void*) {
     enumerator->UnregisterEndpointNotificationCallback(&Client);
   }
   if (enumerator != nullptr) enumerator->Release();
-  if (SUCCEEDED(apartment)) CoUninitialize();
+  if (SUCCEEDED(apartment)) Com.Uninitialize();
   return 0;
 }
 

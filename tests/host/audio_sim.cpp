@@ -18,6 +18,8 @@
 
 namespace {
 
+// The plug-in looks its COM functions up at run time: its GetProcAddress hands out the stand-ins.
+std::atomic<decltype(&GetProcAddress)> RealGetProcAddress{nullptr};
 std::atomic<decltype(&CoCreateInstance)> RealCoCreateInstance{nullptr};
 std::atomic<decltype(&CoInitializeEx)> RealCoInitializeEx{nullptr};
 std::atomic<decltype(&CoUninitialize)> RealCoUninitialize{nullptr};
@@ -250,12 +252,18 @@ void WINAPI CountedCoUninitialize() {
 }
 
 template <class Fn>
-bool Patch(HMODULE plugin, const char* function, Fn replacement, std::atomic<Fn>& real) {
-  void* original = reinterpret_cast<void*>(real.load());
-  if (!HostPatchImport(plugin, "ole32.dll", function, reinterpret_cast<void*>(replacement), &original))
-    return false;
-  real.store(reinterpret_cast<Fn>(original));
-  return original != nullptr;
+FARPROC StandIn(FARPROC real, std::atomic<Fn>& keep, Fn standIn) {
+  keep.store(reinterpret_cast<Fn>(real));
+  return reinterpret_cast<FARPROC>(standIn);
+}
+
+FARPROC WINAPI AudioGetProcAddress(HMODULE module, LPCSTR name) {
+  const FARPROC real = RealGetProcAddress.load()(module, name);
+  if (real == nullptr || IS_INTRESOURCE(name)) return real;
+  if (strcmp(name, "CoCreateInstance") == 0) return StandIn(real, RealCoCreateInstance, StandInCoCreateInstance);
+  if (strcmp(name, "CoInitializeEx") == 0) return StandIn(real, RealCoInitializeEx, CountedCoInitializeEx);
+  if (strcmp(name, "CoUninitialize") == 0) return StandIn(real, RealCoUninitialize, CountedCoUninitialize);
+  return real;
 }
 
 }  // namespace
@@ -271,9 +279,13 @@ bool AudioSimInstall(HMODULE plugin, bool present) {
     CallDuringUnregister = false;
   }
   CallbacksReturned.store(true);
-  return Patch(plugin, "CoCreateInstance", StandInCoCreateInstance, RealCoCreateInstance) &&
-         Patch(plugin, "CoInitializeEx", CountedCoInitializeEx, RealCoInitializeEx) &&
-         Patch(plugin, "CoUninitialize", CountedCoUninitialize, RealCoUninitialize);
+  // Keeps the first original: a second install into the same mapping finds the slot already ours.
+  void* original = reinterpret_cast<void*>(RealGetProcAddress.load());
+  if (!HostPatchImport(plugin, "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(AudioGetProcAddress),
+                       &original))
+    return false;
+  RealGetProcAddress.store(reinterpret_cast<decltype(&GetProcAddress)>(original));
+  return original != nullptr;
 }
 
 void AudioSimUnplug(bool defaultFirst) {

@@ -1,6 +1,6 @@
-// A stand-in for Windows' audio endpoints, put under a loaded plug-in through its import of
-// CoCreateInstance (Wine's own enumerator only ever reports default changes, and only from its
-// registry): the enumerator it hands out records the client registered with it and calls that
+// A stand-in for Windows' audio endpoints, put under a loaded plug-in through its run-time lookup
+// of CoCreateInstance (its GetProcAddress import hands out the stand-in; Wine's own enumerator
+// only ever reports default changes, and only from its registry): the enumerator records the client registered with it and calls that
 // client from a thread of its own, as the audio service does, with the headphones "hp" as the
 // default output and the speakers "spk" beside them. Every id is passed in a buffer that is
 // overwritten as soon as the call returns, as the audio service's strings live only for the call.
