@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+// The full path of name in the system folder; false when it does not fit.
+bool SystemFilePath(wchar_t (&path)[MAX_PATH], const wchar_t* name);
 // Loads name from the system folder; null when it cannot be had.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 

@@ -115,7 +115,7 @@ DWORD WINAPI WatchThread(void*) {
   bool registered = false;
   if (SUCCEEDED(apartment) &&
       SUCCEEDED(Com.Create(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
-                                 __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(&enumerator))))
+                           __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(&enumerator))))
     registered = SUCCEEDED(enumerator->RegisterEndpointNotificationCallback(&Client));
   Refused.store(!registered);
   if (registered) {
@@ -176,7 +176,12 @@ void SetOutputWatch(bool on) {
 
 bool OutputWatchWanted() { return Wanted; }
 
-bool OutputWatchAvailable() { return !Refused.load(); }
+bool OutputWatchAvailable() {
+  // Looked for, not loaded: with the action off the audio DLL stays out of the player.
+  wchar_t path[MAX_PATH];
+  return !Refused.load() && SystemFilePath(path, L"mmdevapi.dll") &&
+         GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool TakeOutputNews(UINT message, WPARAM slot) {
   if (message != OutputNewsMessage) return false;

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -23,6 +24,7 @@ std::atomic<decltype(&GetProcAddress)> RealGetProcAddress{nullptr};
 std::atomic<decltype(&CoCreateInstance)> RealCoCreateInstance{nullptr};
 std::atomic<decltype(&CoInitializeEx)> RealCoInitializeEx{nullptr};
 std::atomic<decltype(&CoUninitialize)> RealCoUninitialize{nullptr};
+std::atomic<decltype(&GetFileAttributesW)> RealGetFileAttributesW{nullptr};
 
 // The enumerator's side, called on the plug-in's COM thread, and the test's, under one lock.
 std::mutex StateLock;
@@ -257,13 +259,41 @@ FARPROC StandIn(FARPROC real, std::atomic<Fn>& keep, Fn standIn) {
   return reinterpret_cast<FARPROC>(standIn);
 }
 
+// Without the audio API the system folder holds no audio endpoint DLL either.
+DWORD WINAPI AudioGetFileAttributesW(LPCWSTR path) {
+  bool present;
+  {
+    std::lock_guard<std::mutex> state(StateLock);
+    present = Present;
+  }
+  const size_t length = path != nullptr ? wcslen(path) : 0;
+  constexpr wchar_t Dll[] = L"\\mmdevapi.dll";
+  constexpr size_t DllLength = std::size(Dll) - 1;
+  if (!present && length >= DllLength && _wcsicmp(path + length - DllLength, Dll) == 0) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return RealGetFileAttributesW.load()(path);
+}
+
 FARPROC WINAPI AudioGetProcAddress(HMODULE module, LPCSTR name) {
   const FARPROC real = RealGetProcAddress.load()(module, name);
   if (real == nullptr || IS_INTRESOURCE(name)) return real;
-  if (strcmp(name, "CoCreateInstance") == 0) return StandIn(real, RealCoCreateInstance, StandInCoCreateInstance);
+  if (strcmp(name, "CoCreateInstance") == 0)
+    return StandIn(real, RealCoCreateInstance, StandInCoCreateInstance);
   if (strcmp(name, "CoInitializeEx") == 0) return StandIn(real, RealCoInitializeEx, CountedCoInitializeEx);
   if (strcmp(name, "CoUninitialize") == 0) return StandIn(real, RealCoUninitialize, CountedCoUninitialize);
   return real;
+}
+
+// Keeps the first original: a second install into the same mapping finds the slot already ours.
+template <class Fn>
+bool Patch(HMODULE plugin, const char* function, Fn replacement, std::atomic<Fn>& real) {
+  void* original = reinterpret_cast<void*>(real.load());
+  if (!HostPatchImport(plugin, "kernel32.dll", function, reinterpret_cast<void*>(replacement), &original))
+    return false;
+  real.store(reinterpret_cast<Fn>(original));
+  return original != nullptr;
 }
 
 }  // namespace
@@ -279,13 +309,8 @@ bool AudioSimInstall(HMODULE plugin, bool present) {
     CallDuringUnregister = false;
   }
   CallbacksReturned.store(true);
-  // Keeps the first original: a second install into the same mapping finds the slot already ours.
-  void* original = reinterpret_cast<void*>(RealGetProcAddress.load());
-  if (!HostPatchImport(plugin, "kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(AudioGetProcAddress),
-                       &original))
-    return false;
-  RealGetProcAddress.store(reinterpret_cast<decltype(&GetProcAddress)>(original));
-  return original != nullptr;
+  return Patch(plugin, "GetProcAddress", AudioGetProcAddress, RealGetProcAddress) &&
+         Patch(plugin, "GetFileAttributesW", AudioGetFileAttributesW, RealGetFileAttributesW);
 }
 
 void AudioSimUnplug(bool defaultFirst) {

@@ -13,7 +13,7 @@ inline constexpr wchar_t SimHeadphones[] = L"{0.0.0.00000000}.{hp}";
 inline constexpr wchar_t SimSpeakers[] = L"{0.0.0.00000000}.{spk}";
 
 // Patches a freshly loaded plug-in (before init). `present` false: this Windows has no audio
-// endpoint API, so making the enumerator fails as on Windows XP.
+// endpoint API, as Windows XP: no mmdevapi.dll in the system folder, and no enumerator to make.
 bool AudioSimInstall(HMODULE plugin, bool present = true);
 
 // What the audio service announces, from the stand-in's thread, in this order.
