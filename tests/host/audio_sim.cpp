@@ -10,6 +10,7 @@
 
 #include "import_patch.h"
 #include "standin_host.h"
+#include "test_files.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ IMMNotificationClient* Client;
 std::timed_mutex CallLock;
 std::atomic<bool> CallDuringUnregister{false}, CallEntered{false}, CallbacksReturned{true};
 std::atomic<int> Announcing{0};  // announcing threads still running
+std::atomic<double> AnnouncedAtMs{0};
 
 // One announcement: 's' a state change, 'r' a removal, 'd' the default's move for every role.
 struct Step {
@@ -66,6 +68,7 @@ struct Script {
 
 DWORD WINAPI RunScript(void* p) {
   auto* script = static_cast<Script*>(p);
+  AnnouncedAtMs.store(PreciseNowMs());
   for (size_t i = 0; i < script->Count; ++i) Call(script->Steps[i]);
   delete script;
   --Announcing;
@@ -253,6 +256,7 @@ bool AudioSimWatching(DWORD timeoutMs) {
 
 void AudioSimCallDuringUnregister(bool call) { CallDuringUnregister.store(call); }
 bool AudioSimCallbacksReturned() { return CallbacksReturned.load(); }
+double AudioSimAnnouncedAtMs() { return AnnouncedAtMs.load(); }
 
 AudioSimRecord AudioSimState() {
   std::lock_guard<std::mutex> guard(Lock);

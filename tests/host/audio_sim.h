@@ -28,6 +28,8 @@ void AudioSimRemoveLast();
 // has asked for (and released) the two roles' defaults; then handle what the plug-in posted.
 bool AudioSimSettle(DWORD timeoutMs);
 bool AudioSimWatching(DWORD timeoutMs);
+// When the last announcement's thread began to call (PreciseNowMs), for measurements.
+double AudioSimAnnouncedAtMs();
 // The next unregistration waits, as Windows does, for a call the stand-in starts into the client
 // just then (a state change of the speakers); false once a call did not return within a second.
 void AudioSimCallDuringUnregister(bool call);

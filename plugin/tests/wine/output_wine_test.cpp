@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "audio_sim.h"
+#include "dialog_driver.h"
 #include "host_test.h"
 
 namespace {
@@ -103,6 +104,25 @@ TEST_F(OutputTest, OffMakesNothingAndMissingApiDoesNothing) {
   Unload();
   ExpectAllTakenBack();
   EXPECT_EQ(IniValue(ini_, "UnplugAction"), "1");
+}
+
+// The dialog's OK turns the watch on without a restart, and off again, taking everything back.
+TEST_F(OutputTest, TheDialogTurnsTheWatchOnAndOff) {
+  ASSERT_NO_FATAL_FAILURE(Start(0, HostPlaying));
+  for (int action : {ActionPause, 0}) {
+    Configure([action](HWND dialog) {
+      ChooseItem(dialog, IDC_UNPLUG_ACTION, action);
+      return IDOK;
+    });
+    EXPECT_EQ(IniValue(ini_, "UnplugAction"), std::to_string(action));
+    if (action == 0) break;
+    ASSERT_TRUE(AudioSimWatching(Settle));
+    AudioSimUnplug(true);
+    ASSERT_TRUE(AudioSimSettle(Settle));
+    EXPECT_EQ(Commands(), std::vector<UINT>{Pause});
+  }
+  ExpectAllTakenBack();
+  EXPECT_EQ(AudioSimState().Made, 1u);
 }
 
 // Without the stand-in, Wine's own enumerator: the audio DLL is loaded only while the action is on
