@@ -50,7 +50,7 @@ bool LoadCom() {
 }
 
 bool PostNews(void* window, uint32_t slot) {
-  return PostMessageW(static_cast<HWND>(window), OutputNewsMessage, slot, 0) != FALSE;
+  return PostMessageA(static_cast<HWND>(window), OutputNewsMessage, slot, 0) != FALSE;
 }
 
 // Copies the news (the id lives only for the call) and posts it; never waits for the player.

@@ -27,6 +27,7 @@ inline constexpr AllowedImport XpSp3Imports[] = {
     {"KERNEL32.DLL", "FreeLibraryAndExitThread"},
     {"KERNEL32.DLL", "GetCommandLineW"},
     {"KERNEL32.DLL", "GetCurrentProcess"},
+    {"KERNEL32.DLL", "GetFileAttributesW"},
     {"KERNEL32.DLL", "GetFullPathNameW"},
     {"KERNEL32.DLL", "GetLastError"},
     {"KERNEL32.DLL", "GetModuleFileNameW"},

@@ -109,7 +109,7 @@ TEST_F(OutputTest, OffMakesNothingAndMissingApiDoesNothing) {
 // The dialog's OK turns the watch on without a restart, and off again, taking everything back.
 TEST_F(OutputTest, TheDialogTurnsTheWatchOnAndOff) {
   ASSERT_NO_FATAL_FAILURE(Start(0, HostPlaying));
-  for (int action : {ActionPause, 0}) {
+  for (int action : {int{ActionPause}, 0}) {
     Configure([action](HWND dialog) {
       ChooseItem(dialog, IDC_UNPLUG_ACTION, action);
       return IDOK;
