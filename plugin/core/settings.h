@@ -118,6 +118,11 @@ inline constexpr SettingRow SettingRows[] = {
      .Arrows = IDC_RESUME_FADE_ARROWS,
      .Unit = IDC_RESUME_FADE_SECONDS,
      .Tip = IDS_TIP_RESUME_FADE},
+    {.Key = "UnplugAction",
+     .Kind = SettingKind::Choice,
+     .Choice = &PluginState::UnplugAction,
+     .Control = IDC_UNPLUG_ACTION,
+     .Tip = IDS_TIP_UNPLUG_ACTION},
 };
 
 // The row with this key, or null.

@@ -84,7 +84,7 @@ struct FakeHost {
 struct Settings {
   std::optional<int32_t> LockAction, LockAutoResume, LockTimeout;
   std::optional<int32_t> ScreenSaverAction, ScreenSaverAutoResume, ScreenSaverTimeout;
-  std::optional<int32_t> StandbyAction, UpdateCheck, ScreenSaverDisplayOff, ResumeFadeSeconds;
+  std::optional<int32_t> StandbyAction, UpdateCheck, ScreenSaverDisplayOff, ResumeFadeSeconds, UnplugAction;
 };
 using SettingFields = std::array<std::optional<int32_t>, std::size(SettingRows)>;
 static_assert(sizeof(Settings) == sizeof(SettingFields), "one field per row");

@@ -52,6 +52,7 @@ TEST(Settings, EmptySectionGivesDefaultsReadInOrder) {
                              "Verlift=0",
                              "ScreenSaverDisplayOff=0",
                              "ResumeFadeSeconds=0",
+                             "UnplugAction=0",
                          }));
 }
 
@@ -67,6 +68,7 @@ TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
       {"LockAutoResume", "0"},
       {"ScreenSaverAutoResume", "2"},
       {"ScreenSaverDisplayOff", "1"},
+      {"UnplugAction", "514"},  // low 8 bits: 2
   };
   PluginState s{};
   LoadSettingsWith(s, profile.Io());
@@ -80,6 +82,7 @@ TEST(Settings, ActionsKeepLowEightBitsOthersAsRead) {
                          .StandbyAction = 255,
                          .UpdateCheck = 1,
                          .ScreenSaverDisplayOff = 1,
+                         .UnplugAction = 2,
                      }));
 }
 
@@ -98,6 +101,7 @@ TEST(Settings, SaveWritesDecimalsInOrder) {
                .UpdateCheck = 7,
                .ScreenSaverDisplayOff = 4,
                .ResumeFadeSeconds = 6,
+               .UnplugAction = 11,
            });
   SaveSettingsWith(s, profile.Io());
   EXPECT_EQ(profile.Log, (std::vector<std::string>{
@@ -111,6 +115,7 @@ TEST(Settings, SaveWritesDecimalsInOrder) {
                              "Verlift:=7",
                              "ScreenSaverDisplayOff:=4",
                              "ResumeFadeSeconds:=6",
+                             "UnplugAction:=11",
                          }));
 }
 
@@ -126,7 +131,8 @@ TEST(Settings, RoundTrip) {
        .StandbyAction = 1,
        .UpdateCheck = 1,
        .ScreenSaverDisplayOff = 1,
-       .ResumeFadeSeconds = 10},
+       .ResumeFadeSeconds = 10,
+       .UnplugAction = 2},
       {.LockAction = 255,
        .LockAutoResume = -1,
        .LockTimeout = INT32_MAX,

@@ -44,14 +44,14 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
   EXPECT_EQ(dialog.Caption.rfind(PluginDescription, 0), 0u) << "the caption names the plug-in";
   // Every string is there, whole, with its escapes resolved, and none is another's copy.
   std::set<std::string> texts;
-  for (UINT id = IDS_ACTION_NOTHING; id <= IDS_TIP_RESUME_FADE; ++id) {
+  for (UINT id = IDS_ACTION_NOTHING; id <= IDS_TIP_UNPLUG_UNAVAILABLE; ++id) {
     char text[512] = {};
     int length = LoadStringA(module, id, text, sizeof text);
     EXPECT_TRUE(length > 0 && length < static_cast<int>(sizeof text) - 1) << id;
     EXPECT_EQ(strchr(text, '\\'), nullptr) << id;
     texts.insert(text);
   }
-  EXPECT_EQ(texts.size(), size_t{IDS_TIP_RESUME_FADE});
+  EXPECT_EQ(texts.size(), size_t{IDS_TIP_UNPLUG_UNAVAILABLE});
   FreeLibrary(module);
 
   // Open, every control lies inside the dialog and none but a group box (id -1) covers another.
@@ -79,9 +79,9 @@ TEST_F(ConfigDialogTest, TemplateAndStringTableAreStoredAsLaidOut) {
     EXPECT_EQ(ids,
               (std::multiset<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_LOCK_ARROWS,
                                   IDC_LOCK_MINUTES, IDC_SAVER_ACTION, IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT,
-                                  IDC_SAVER_ARROWS, IDC_SAVER_MINUTES, IDC_SAVER_DISPLAY_OFF,
-                                  IDC_RESUME_FADE, IDC_RESUME_FADE_ARROWS, IDC_RESUME_FADE_SECONDS,
-                                  IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
+                                  IDC_SAVER_ARROWS, IDC_SAVER_MINUTES, IDC_SAVER_DISPLAY_OFF, IDC_RESUME_FADE,
+                                  IDC_RESUME_FADE_ARROWS, IDC_RESUME_FADE_SECONDS, IDC_STANDBY_ACTION,
+                                  IDC_UNPLUG_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
     // An item's index is the action it stands for, so the lists keep their order.
     for (int combo : ActionCombos)
       EXPECT_EQ(GetWindowLongA(GetDlgItem(live, combo), GWL_STYLE) & (CBS_SORT | CBS_DROPDOWNLIST),
@@ -108,14 +108,14 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
   } cases[] = {
       {"every key stored, through the host", Host,
        "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
-       "ScreenSaverTimeout=0 StandbyAction=2 Verlift=0 ScreenSaverDisplayOff=1",
+       "ScreenSaverTimeout=0 StandbyAction=2 Verlift=0 ScreenSaverDisplayOff=1 UnplugAction=2",
        "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
        "StandbyAction=2 "
-       "ScreenSaverDisplayOff=1",
+       "ScreenSaverDisplayOff=1 UnplugAction=2",
        true, true,
        "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
        "StandbyAction=2 "
-       "ScreenSaverDisplayOff=1"},
+       "ScreenSaverDisplayOff=1 UnplugAction=2"},
       {"unknown lock action shows no choice and keeps its group on, through the installer", Installer,
        "LockAction=7 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1 ResumeFadeSeconds=99",
        // The fade's seconds past their range count as its end.
@@ -124,10 +124,13 @@ TEST_F(ConfigDialogTest, OpensFilledFromTheLoadedSettingsAndOkWithoutChangeKeeps
        "LockAction=255 LockTimeout=-3 ScreenSaverTimeout=65536 ScreenSaverDisplayOff=1 ResumeFadeSeconds=10"},
       {"empty file gives the defaults, through the host", Host, "", "", true, false, ""},
       {"actions keep their low 8 bits, through the installer", Installer,
-       "LockAction=258 LockTimeout=5 ScreenSaverAction=3 ScreenSaverTimeout=7 StandbyAction=3 Verlift=1",
-       "LockAction=2 LockTimeout=5 ScreenSaverAction=-1 ScreenSaverTimeout=7 StandbyAction=-1 Verlift=1",
+       "LockAction=258 LockTimeout=5 ScreenSaverAction=3 ScreenSaverTimeout=7 StandbyAction=3 Verlift=1 "
+       "UnplugAction=257",
+       "LockAction=2 LockTimeout=5 ScreenSaverAction=-1 ScreenSaverTimeout=7 StandbyAction=-1 Verlift=1 "
+       "UnplugAction=1",
        true, true,
-       "LockAction=2 LockTimeout=5 ScreenSaverAction=255 ScreenSaverTimeout=7 StandbyAction=255 Verlift=1"},
+       "LockAction=2 LockTimeout=5 ScreenSaverAction=255 ScreenSaverTimeout=7 StandbyAction=255 Verlift=1 "
+       "UnplugAction=1"},
       {"the host's file has only a UTF-16 name, which it gives", HostInUtf16,
        "LockAction=258 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
        "StandbyAction=7 "
@@ -187,8 +190,14 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
       {IDC_LOCK_ACTION, 2, CBN_DROPDOWN, true, true},
       {IDC_SAVER_ACTION, 1, CBN_SELCHANGE, true, true},
       {IDC_LOCK_ACTION, 0, CBN_SELCHANGE, false, true}};
-  const int alwaysOn[] = {IDC_LOCK_ACTION,  IDC_SAVER_ACTION, IDC_RESUME_FADE, IDC_STANDBY_ACTION,
-                          IDC_UPDATE_CHECK, IDOK,             IDCANCEL};
+  const int alwaysOn[] = {IDC_LOCK_ACTION,
+                          IDC_SAVER_ACTION,
+                          IDC_RESUME_FADE,
+                          IDC_STANDBY_ACTION,
+                          IDC_UNPLUG_ACTION,
+                          IDC_UPDATE_CHECK,
+                          IDOK,
+                          IDCANCEL};
   std::vector<int> tabOrder;
   Configure([&](HWND dialog) {
     HWND first = GetDlgItem(dialog, IDC_LOCK_ACTION), at = first;
@@ -206,10 +215,10 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
     return IDOK;
   });
   // The group boxes, labels and arrows take no tab stop.
-  EXPECT_EQ(tabOrder, (std::vector<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_SAVER_ACTION,
-                                        IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_DISPLAY_OFF,
-                                        IDC_RESUME_FADE, IDC_STANDBY_ACTION, IDC_UPDATE_CHECK, IDOK,
-                                        IDCANCEL}));
+  EXPECT_EQ(tabOrder,
+            (std::vector<int>{IDC_LOCK_ACTION, IDC_LOCK_RESUME, IDC_LOCK_TIMEOUT, IDC_SAVER_ACTION,
+                              IDC_SAVER_RESUME, IDC_SAVER_TIMEOUT, IDC_SAVER_DISPLAY_OFF, IDC_RESUME_FADE,
+                              IDC_STANDBY_ACTION, IDC_UNPLUG_ACTION, IDC_UPDATE_CHECK, IDOK, IDCANCEL}));
   EXPECT_EQ(StoredValues(ini_), Named("LockAction=0 LockTimeout=12 ScreenSaverAction=1 StandbyAction=2"));
 }
 
@@ -218,11 +227,11 @@ TEST_F(ConfigDialogTest, TabOrderFollowsTheTemplateGroupsTheirChoiceAndDisabledV
 TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
   const char* const storedText =
       "LockAction=2 LockAutoResume=0 LockTimeout=15 ScreenSaverAction=1 ScreenSaverAutoResume=1 "
-      "ScreenSaverTimeout=3 StandbyAction=2";
+      "ScreenSaverTimeout=3 StandbyAction=2 UnplugAction=1";
   const Values stored = Named(storedText),
                changed = Named(
                    "LockTimeout=100000 ScreenSaverAction=2 ScreenSaverTimeout=42 StandbyAction=1 "
-                   "Verlift=1 ScreenSaverDisplayOff=1 ResumeFadeSeconds=10");
+                   "Verlift=1 ScreenSaverDisplayOff=1 ResumeFadeSeconds=10 UnplugAction=2");
   WriteIniSettings(ini_, storedText);
   ASSERT_TRUE(Start());
   const std::string bytes = FileBytes(ini_);
@@ -250,6 +259,7 @@ TEST_F(ConfigDialogTest, OnlyOkSavesAndTheNextOpeningShowsWhatWasSaved) {
       SetControlText(dialog, IDC_RESUME_FADE, "9");
       SendScroll(dialog, IDC_RESUME_FADE_ARROWS, SB_LINEUP);
       SendScroll(dialog, IDC_RESUME_FADE_ARROWS, SB_LINEUP);
+      ChooseItem(dialog, IDC_UNPLUG_ACTION, 2);
       if (message == 0) return IDCANCEL;
       PostMessageA(dialog, message, code, 0);
       return 0;

@@ -11,7 +11,8 @@
 #include "host_test.h"
 #include "standin_host.h"
 
-inline constexpr int ActionCombos[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION};
+inline constexpr int ActionCombos[] = {IDC_LOCK_ACTION, IDC_SAVER_ACTION, IDC_STANDBY_ACTION,
+                                       IDC_UNPLUG_ACTION};
 inline constexpr WORD NeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 
 // The controls that follow each action choice.
