@@ -23,6 +23,13 @@ enum class SettingKind : uint8_t {
   Number,  // a decimal edit, with arrows that step it within the row's range
 };
 
+// What a setting needs that older Windows versions lack.
+enum class SettingNeed : uint8_t {
+  Nothing,
+  DisplayReports,  // the display's state (Vista and later)
+  AudioEndpoints,  // the sound outputs' news (Vista and later)
+};
+
 struct SettingRow {
   const char* Key;  // in section "Hushbell"
   SettingKind Kind;
@@ -40,9 +47,10 @@ struct SettingRow {
   uint16_t Unit = 0;       // a label after it, enabled and disabled with it
   uint16_t Tip = 0;        // the string explaining the control and its arrows
   uint16_t EnabledBy = 0;  // the choice whose "Do nothing" disables it (0: always enabled)
-  // For a box that only the display's reports can serve: where Windows gives none it stays
+  // For a control that needs what not every Windows offers: where this one does not, it stays
   // disabled, and this string says why.
-  uint16_t TipWithoutDisplayReports = 0;
+  SettingNeed Needs = SettingNeed::Nothing;
+  uint16_t TipWhereMissing = 0;
 };
 
 // In the order they are read and written. A new row goes last, so files written before it keep
@@ -108,7 +116,8 @@ inline constexpr SettingRow SettingRows[] = {
      .Control = IDC_SAVER_DISPLAY_OFF,
      .Tip = IDS_TIP_SAVER_DISPLAY_OFF,
      .EnabledBy = IDC_SAVER_ACTION,
-     .TipWithoutDisplayReports = IDS_TIP_DISPLAY_OFF_UNAVAILABLE},
+     .Needs = SettingNeed::DisplayReports,
+     .TipWhereMissing = IDS_TIP_DISPLAY_OFF_UNAVAILABLE},
     {.Key = "ResumeFadeSeconds",
      .Kind = SettingKind::Number,
      .Clamped = true,
@@ -122,7 +131,9 @@ inline constexpr SettingRow SettingRows[] = {
      .Kind = SettingKind::Choice,
      .Choice = &PluginState::UnplugAction,
      .Control = IDC_UNPLUG_ACTION,
-     .Tip = IDS_TIP_UNPLUG_ACTION},
+     .Tip = IDS_TIP_UNPLUG_ACTION,
+     .Needs = SettingNeed::AudioEndpoints,
+     .TipWhereMissing = IDS_TIP_UNPLUG_UNAVAILABLE},
 };
 
 // The row with this key, or null.

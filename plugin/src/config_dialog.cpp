@@ -40,9 +40,14 @@ void LoadActionLabels() {
   }
 }
 
-// A box that needs the display's reports could do nothing where Windows gives none.
+// A control whose setting needs what this Windows lacks could do nothing.
 bool CanServe(const SettingRow& row) {
-  return row.TipWithoutDisplayReports == 0 || DisplayNotificationAvailable();
+  switch (row.Needs) {
+    case SettingNeed::DisplayReports: return DisplayNotificationAvailable();
+    case SettingNeed::AudioEndpoints: return OutputWatchAvailable();
+    case SettingNeed::Nothing: break;
+  }
+  return true;
 }
 
 void FillSetting(HWND dialog, const SettingRow& row) {
@@ -121,7 +126,7 @@ void AddControlTip(HWND dialog, int controlId, int stringId, bool staysDisabled 
 
 // The control's tip, and its arrows' the same; where it cannot serve, the tip that says why.
 void AddSettingTips(HWND dialog, const SettingRow& row) {
-  if (!CanServe(row)) return AddControlTip(dialog, row.Control, row.TipWithoutDisplayReports, true);
+  if (!CanServe(row)) return AddControlTip(dialog, row.Control, row.TipWhereMissing, true);
   AddControlTip(dialog, row.Control, row.Tip);
   if (row.Arrows != 0) AddControlTip(dialog, row.Arrows, row.Tip);
 }

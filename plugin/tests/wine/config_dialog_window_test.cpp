@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio_sim.h"
 #include "config_dialog_test.h"
 #include "presence_sim.h"
 
@@ -143,6 +144,28 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
       return IDOK;
     });
     EXPECT_EQ(IniValue(ini_, "ScreenSaverDisplayOff"), "1");
+    Unload();
+  }
+}
+
+// Without the audio endpoint API (Windows XP: no such DLL in the system folder), the headphones'
+// list stays disabled and keeps its value; its tip, over the list's area of the dialog, says why.
+TEST_F(ConfigDialogTest, HeadphonesOutIsDisabledWhereWindowsHasNoAudioEndpoints) {
+  WriteIniSettings(ini_, "UnplugAction=2");
+  for (bool present : {true, false}) {
+    SCOPED_TRACE(present ? "present" : "missing");
+    ASSERT_TRUE(Start(false) && AudioSimInstall(HostPluginModule(), present));
+    Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
+      EXPECT_EQ(IsControlEnabled(dialog, IDC_UNPLUG_ACTION), present);
+      EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UNPLUG_ACTION, CB_GETCURSEL, 0, 0), 2);
+      std::vector<HWND> tooltips = ThreadTooltips(dialog);
+      EXPECT_EQ(tooltips.size(), 1u);
+      if (tooltips.size() != 1) return IDOK;
+      EXPECT_EQ(TipText(tooltips[0], present ? GetDlgItem(dialog, IDC_UNPLUG_ACTION) : dialog),
+                PluginString(present ? IDS_TIP_UNPLUG_ACTION : IDS_TIP_UNPLUG_UNAVAILABLE));
+      return IDOK;
+    });
+    EXPECT_EQ(IniValue(ini_, "UnplugAction"), "2");
     Unload();
   }
 }
