@@ -129,34 +129,29 @@ DWORD WINAPI WatchThread(void*) {
   return 0;
 }
 
+// Every handle may be missing (a failed start): the calls on it then fail at once, harmlessly.
 void StopWatch() {
-  if (Watch.Thread == nullptr) return;
+  if (Watch.Thread == nullptr && Watch.Hold == nullptr) return;
   SetEvent(Watch.Stop);
   WaitForSingleObject(Watch.Thread, INFINITE);
   CloseHandle(Watch.Thread);
   CloseHandle(Watch.Stop);
-  Watch.Thread = Watch.Stop = nullptr;
   NewsWindow.store(nullptr);
   ClearOutputEvents(Pending);
   // Neither the thread nor a client registration is left: the host's reference is enough.
   FreeLibrary(Watch.Hold);
-  Watch.Hold = nullptr;
+  Watch = {};
 }
 
 void StartWatch(HWND window) {
-  if (Watch.Thread != nullptr) return;
+  if (Watch.Thread != nullptr || Watch.Hold != nullptr) return;
   ClearOutputEvents(Pending);
   ResetOutputWatch(Defaults);
-  Watch.Hold = AddModuleReference();
-  Watch.Stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   NewsWindow.store(window);
-  Watch.Thread = Watch.Stop != nullptr ? CreateThread(nullptr, 0, WatchThread, nullptr, 0, nullptr) : nullptr;
-  if (Watch.Thread != nullptr) return;
-  NewsWindow.store(nullptr);
-  if (Watch.Stop != nullptr) CloseHandle(Watch.Stop);
-  Watch.Stop = nullptr;
-  FreeLibrary(Watch.Hold);
-  Watch.Hold = nullptr;
+  Watch.Hold = AddModuleReference();
+  // Without the event the thread finds its wait failed and ends at once.
+  Watch.Stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Watch.Thread = CreateThread(nullptr, 0, WatchThread, nullptr, 0, nullptr);
 }
 
 }  // namespace
