@@ -118,9 +118,26 @@ TEST_F(ConfigDialogTest, BalloonTipsExplainTheInputControlsWhileTheDialogIsOpen)
   }
 }
 
+// Opens the dialog through instConfig: the row's control is enabled where this Windows offers what
+// its setting needs, else disabled with the tip that says so watching its area of the dialog (a
+// disabled control gets no mouse messages); either way it shows the stored value and keeps it.
+void ExpectOffered(const std::string& ini, const char* key, bool offered, const char* value) {
+  const SettingRow& row = *FindSetting(key);
+  Install(HostWindowHandle(), ini.c_str(), [&](HWND dialog) {
+    EXPECT_EQ(IsControlEnabled(dialog, row.Control), offered);
+    EXPECT_EQ(ShownValues(dialog)[&row - SettingRows], value);
+    std::vector<HWND> tooltips = ThreadTooltips(dialog);
+    EXPECT_EQ(tooltips.size(), 1u);
+    if (tooltips.size() == 1)
+      EXPECT_EQ(TipText(tooltips[0], offered ? GetDlgItem(dialog, row.Control) : dialog),
+                PluginString(offered ? row.Tip : row.TipWhereMissing));
+    return IDOK;
+  });
+  EXPECT_EQ(IniValue(ini, key), value);
+}
+
 // Where Windows cannot report the display (no function, as on Windows XP, or a refused
-// registration), the box stays disabled and keeps its value; its tip, watching the box's area
-// of the dialog (a disabled control gets no mouse messages), says why.
+// registration), the box stays disabled.
 TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDisplay) {
   // What Windows offers, whether init ran, whether the box is enabled.
   const std::tuple<SimDisplay, bool, bool> cases[] = {{SimDisplay::Available, true, true},
@@ -133,39 +150,19 @@ TEST_F(ConfigDialogTest, DisplayOffBoxIsDisabledWhereWindowsCannotReportTheDispl
     ASSERT_TRUE(Start(false) && SimInstall(HostPluginModule()));
     SimSetDisplayNotification(mode);
     ASSERT_TRUE(!init || HostInitPlugin() == 0);
-    Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
-      EXPECT_EQ(IsControlEnabled(dialog, IDC_SAVER_DISPLAY_OFF), enabled);
-      EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_SAVER_DISPLAY_OFF, BM_GETCHECK, 0, 0), BST_CHECKED);
-      std::vector<HWND> tooltips = ThreadTooltips(dialog);
-      EXPECT_EQ(tooltips.size(), 1u);
-      if (tooltips.size() != 1) return IDOK;
-      EXPECT_EQ(TipText(tooltips[0], enabled ? GetDlgItem(dialog, IDC_SAVER_DISPLAY_OFF) : dialog),
-                PluginString(enabled ? IDS_TIP_SAVER_DISPLAY_OFF : IDS_TIP_DISPLAY_OFF_UNAVAILABLE));
-      return IDOK;
-    });
-    EXPECT_EQ(IniValue(ini_, "ScreenSaverDisplayOff"), "1");
+    ExpectOffered(ini_, "ScreenSaverDisplayOff", enabled, "1");
     Unload();
   }
 }
 
 // Without the audio endpoint API (Windows XP: no such DLL in the system folder), the headphones'
-// list stays disabled and keeps its value; its tip, over the list's area of the dialog, says why.
+// list stays disabled.
 TEST_F(ConfigDialogTest, HeadphonesOutIsDisabledWhereWindowsHasNoAudioEndpoints) {
   WriteIniSettings(ini_, "UnplugAction=2");
   for (bool present : {true, false}) {
     SCOPED_TRACE(present ? "present" : "missing");
     ASSERT_TRUE(Start(false) && AudioSimInstall(HostPluginModule(), present));
-    Install(HostWindowHandle(), ini_.c_str(), [&](HWND dialog) {
-      EXPECT_EQ(IsControlEnabled(dialog, IDC_UNPLUG_ACTION), present);
-      EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_UNPLUG_ACTION, CB_GETCURSEL, 0, 0), 2);
-      std::vector<HWND> tooltips = ThreadTooltips(dialog);
-      EXPECT_EQ(tooltips.size(), 1u);
-      if (tooltips.size() != 1) return IDOK;
-      EXPECT_EQ(TipText(tooltips[0], present ? GetDlgItem(dialog, IDC_UNPLUG_ACTION) : dialog),
-                PluginString(present ? IDS_TIP_UNPLUG_ACTION : IDS_TIP_UNPLUG_UNAVAILABLE));
-      return IDOK;
-    });
-    EXPECT_EQ(IniValue(ini_, "UnplugAction"), "2");
+    ExpectOffered(ini_, "UnplugAction", present, "2");
     Unload();
   }
 }
