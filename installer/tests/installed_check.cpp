@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -57,15 +58,49 @@ bool LastCheckWritten() {
 // A window to press a button in, and the button; null when there is none yet.
 using Step = std::function<HWND(WPARAM& button)>;
 
+// Prints the process's windows and their controls: what a driver that gave up was looking at.
+void PrintWindowsOf(DWORD processId) {
+  struct Print {
+    static BOOL CALLBACK One(HWND window, LPARAM processId) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner != static_cast<DWORD>(processId)) return TRUE;
+      char name[64] = {}, text[128] = {};
+      GetClassNameA(window, name, sizeof name);
+      GetWindowTextA(window, text, sizeof text);
+      HWND parent = GetParent(window);
+      printf("  %p parent %p id %d class %s text \"%s\"%s%s\n", static_cast<void*>(window),
+             static_cast<void*>(parent), GetDlgCtrlID(window), name, text,
+             IsWindowVisible(window) ? " visible" : "", IsWindowEnabled(window) ? " enabled" : "");
+      if ((GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) == 0) EnumChildWindows(window, One, processId);
+      return TRUE;
+    }
+  };
+  EnumWindows(Print::One, processId);
+}
+
+// Long enough for an interactive setup clicked through on a loaded machine.
+constexpr DWORD RunBoundMs = 90000;
+
 // Runs a command line to its end and returns its exit code; whatever window `step` finds
-// meanwhile gets the button it names.
+// meanwhile gets the button it names. A run that outlasts the bound fails with the windows it
+// left open, and is ended.
 DWORD RunToEnd(std::wstring command, const Step& step = nullptr) {
   STARTUPINFOW startup{sizeof startup};
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process))
     return 0xDEAD;
+  const DWORD start = GetTickCount();
   while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+    if (GetTickCount() - start > RunBoundMs) {
+      ADD_FAILURE() << Utf8(command) << " still running after " << RunBoundMs << " ms; its windows:";
+      PrintWindowsOf(process.dwProcessId);
+      fflush(stdout);
+      TerminateProcess(process.hProcess, 0xDEAD);
+      WaitForSingleObject(process.hProcess, INFINITE);
+      break;
+    }
     WPARAM button = IDCANCEL;
     HWND found = step ? step(button) : nullptr;
     if (found != nullptr) PostMessageA(found, WM_COMMAND, button, 0);
@@ -137,8 +172,11 @@ TEST(RunningPlayer, SetupAndUninstallerEndWithAnErrorAndTouchNothing) {
 // opens, else the wizard once its page is shown and Next, Install or Finish can be pressed, with
 // HB_WINAMP typed into the folder page. Before Finish the installed plug-in is overwritten, as
 // any process of the user could do in a portable player's folder: the dialog must come from the
-// installer's own copy.
+// installer's own copy. Each page gets its button once: a second press posted before setup took
+// the first would reach the wizard inside "Configure now" and run it again, over the plug-in it
+// holds open.
 bool overwriteBeforeFinish = false;
+HWND pressedPage = nullptr;
 // Every text the wizard showed, read from its controls as they were on screen.
 std::set<std::string> wizardTexts;
 
@@ -160,6 +198,7 @@ HWND SetupStep(WPARAM& button) {
   HWND page = wizard != nullptr ? FindWindowExA(wizard, nullptr, "#32770", nullptr) : nullptr;
   if (page == nullptr || !IsWindowVisible(page)) return nullptr;
   EnumChildWindows(wizard, CollectText, 0);
+  if (page == pressedPage) return nullptr;
   wchar_t folder[MAX_PATH] = {};
   if (GetDlgItemTextW(page, FolderEdit, folder, MAX_PATH) > 0 && installed.Winamp != folder) {
     SetDlgItemTextW(page, FolderEdit, installed.Winamp.c_str());
@@ -169,6 +208,7 @@ HWND SetupStep(WPARAM& button) {
   if (overwriteBeforeFinish && GetDlgItemTextA(wizard, IDOK, text, sizeof text) > 0 &&
       strstr(text, "Finish") != nullptr)
     CopyFileW(installed.UpdaterIni().c_str(), installed.Plugin().c_str(), FALSE);
+  pressedPage = page;
   return wizard;
 }
 
