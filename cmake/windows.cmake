@@ -61,9 +61,17 @@ add_subdirectory(updater/core)
 add_subdirectory(updater/src)
 add_subdirectory(installer)
 
-# The deliverables and what they link are optimised across files at link time: single-use
-# functions fold into their callers, which keeps both files near 0.5 KiB smaller.
-set(HB_DELIVERABLE_TARGETS gen_hushbell Verlift hushbell_core verlift_core hb_win32)
+# The checker and what only it links are optimised across files at link time: single-use
+# functions fold into their callers, which keeps it near 0.5 KiB smaller. The plug-in is not:
+# it starts at DllMain without the C runtime's start-up (plugin/src), and this ld crashes when
+# code generated at link time calls into a runtime library nothing loaded before (a division
+# helper, memcmp). Without the start-up files it is some 9 KiB smaller all the same.
+# Compiled on their own, this compiler gives each zero-initialised global of a file built
+# -fdata-sections a data section of its own, stored in the file; without it they go to .bss.
+set(HB_DELIVERABLE_TARGETS Verlift verlift_core)
+foreach(target gen_hushbell hushbell_core hb_win32)
+  target_compile_options(${target} PRIVATE -fno-data-sections)
+endforeach()
 if(TARGET VerliftQuick)
   list(APPEND HB_DELIVERABLE_TARGETS VerliftQuick)
 endif()

@@ -47,6 +47,7 @@ bool ParseHeaders(std::span<const uint8_t> bytes, PeImage& image) {
   image.ImageBase =
       wide ? At<uint64_t>(bytes, optional + 24).value_or(0) : At<uint32_t>(bytes, optional + 28).value_or(0);
   image.SizeOfImage = At<uint32_t>(bytes, optional + 56).value_or(0);
+  image.EntryPoint = At<uint32_t>(bytes, optional + 16).value_or(0);
   image.Subsystem = At<uint16_t>(bytes, optional + 68).value_or(0);
   auto version = [&](size_t at) {
     return std::pair{At<uint16_t>(bytes, optional + at).value_or(0), At<uint16_t>(bytes, optional + at + 2).value_or(0)};

@@ -19,7 +19,7 @@ struct PeImage {
   // The oldest Windows the image asks for, as major and minor version (5.1: XP).
   std::pair<uint16_t, uint16_t> OsVersion, SubsystemVersion;
   uint64_t ImageBase = 0;
-  uint32_t SizeOfImage = 0;
+  uint32_t SizeOfImage = 0, EntryPoint = 0;  // EntryPoint: the rva the loader calls first
   struct Section {
     uint32_t Rva, Size, FileOffset, FileSize, Flags;
   };

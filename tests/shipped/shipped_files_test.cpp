@@ -13,7 +13,8 @@ namespace {
 constexpr uint16_t MachineI386 = 0x14c, DllFlag = 0x2000, GuiSubsystem = 2;
 constexpr uint32_t RtVersion = 16, RtManifest = 24;
 // What a download of the plug-in and its checker may cost, in bytes.
-constexpr size_t PluginSizeLimit = 36352, CheckerSizeLimit = 34304;
+constexpr size_t PluginSizeLimit = 21504, CheckerSizeLimit = 34304;
+constexpr size_t TlsDirectory = 9;
 
 PeImage Shipped(const char* name) {
   PeImage image;
@@ -42,6 +43,20 @@ TEST(ShippedPlugin, IsA32BitDllWithThreeUndecoratedExportsAtFixedOrdinals) {
             (std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL",
                                    "WINMM.DLL"}));
   ExpectFileVersion(dll);
+}
+
+// The loader calls DllMain itself, with no C runtime start-up around it: nothing may need one.
+TEST(ShippedPlugin, StartsAtDllMainWithNothingLeftForARuntimeStartUp) {
+  PeImage dll = Shipped("gen_hushbell.dll");
+  EXPECT_EQ(dll.EntryPoint, ExportRva(dll, "DllMain").value_or(0));
+  // Thread-local data needs TLS callbacks; an exit handler would be called by no one, or by the
+  // player's runtime after the plug-in is unloaded.
+  ASSERT_GT(dll.Directories.size(), TlsDirectory);
+  EXPECT_EQ(dll.Directories[TlsDirectory].second, 0u);
+  for (const PeImport& import : Imports(dll)) {
+    for (const char* exitRegistration : {"atexit", "_onexit", "__dllonexit", "_initterm"})
+      EXPECT_NE(import.Function, exitRegistration);
+  }
 }
 
 // winampGetGeneralPurposePlugin is "mov eax, record; ret": the 28 bytes at that address are
