@@ -13,7 +13,7 @@ namespace {
 constexpr uint16_t MachineI386 = 0x14c, DllFlag = 0x2000, GuiSubsystem = 2;
 constexpr uint32_t RtVersion = 16, RtManifest = 24;
 // What a download of the plug-in and its checker may cost, in bytes.
-constexpr size_t PluginSizeLimit = 21504, CheckerSizeLimit = 34304;
+constexpr size_t PluginSizeLimit = 28672, CheckerSizeLimit = 34304;
 constexpr size_t TlsDirectory = 9;
 
 PeImage Shipped(const char* name) {
