@@ -5,6 +5,7 @@
 // installer (HB_SETUP) themselves.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -198,7 +199,8 @@ HWND SetupStep(WPARAM& button) {
   HWND page = wizard != nullptr ? FindWindowExA(wizard, nullptr, "#32770", nullptr) : nullptr;
   if (page == nullptr || !IsWindowVisible(page)) return nullptr;
   EnumChildWindows(wizard, CollectText, 0);
-  if (page == pressedPage) return nullptr;
+  // Setup leaves its progress page by itself: a press meant for it would land on the next page.
+  if (page == pressedPage || FindWindowExA(page, nullptr, PROGRESS_CLASSA, nullptr) != nullptr) return nullptr;
   wchar_t folder[MAX_PATH] = {};
   if (GetDlgItemTextW(page, FolderEdit, folder, MAX_PATH) > 0 && installed.Winamp != folder) {
     SetDlgItemTextW(page, FolderEdit, installed.Winamp.c_str());
